@@ -1,0 +1,51 @@
+// The thread's last-error value, with Win32's numbers: callers compare these codes.
+#pragma once
+#include <cstdint>
+
+namespace plat {
+
+enum : uint32_t {
+    ERROR_SUCCESS = 0,
+    ERROR_INVALID_FUNCTION = 1,
+    ERROR_FILE_NOT_FOUND = 2,
+    ERROR_PATH_NOT_FOUND = 3,
+    ERROR_TOO_MANY_OPEN_FILES = 4,
+    ERROR_ACCESS_DENIED = 5,
+    ERROR_INVALID_HANDLE = 6,
+    ERROR_NOT_ENOUGH_MEMORY = 8,
+    ERROR_INVALID_DRIVE = 15,
+    ERROR_CURRENT_DIRECTORY = 16,
+    ERROR_NOT_SAME_DEVICE = 17,
+    ERROR_NO_MORE_FILES = 18,
+    ERROR_WRITE_PROTECT = 19,
+    ERROR_NOT_READY = 21,
+    ERROR_SHARING_VIOLATION = 32,
+    ERROR_LOCK_VIOLATION = 33,
+    ERROR_HANDLE_EOF = 38,
+    ERROR_HANDLE_DISK_FULL = 39,
+    ERROR_NOT_SUPPORTED = 50,
+    ERROR_FILE_EXISTS = 80,
+    ERROR_INVALID_PARAMETER = 87,
+    ERROR_DISK_FULL = 112,
+    ERROR_INSUFFICIENT_BUFFER = 122,
+    ERROR_INVALID_NAME = 123,
+    ERROR_MOD_NOT_FOUND = 126,
+    ERROR_PROC_NOT_FOUND = 127,
+    ERROR_DIR_NOT_EMPTY = 145,
+    ERROR_BAD_PATHNAME = 161,
+    ERROR_ALREADY_EXISTS = 183,
+    ERROR_FILENAME_EXCED_RANGE = 206,
+    ERROR_MORE_DATA = 234,
+    ERROR_NO_MORE_ITEMS = 259,
+    ERROR_RESOURCE_DATA_NOT_FOUND = 1812,
+    ERROR_RESOURCE_TYPE_NOT_FOUND = 1813,
+    ERROR_RESOURCE_NAME_NOT_FOUND = 1814,
+};
+
+uint32_t get_last_error();
+void set_last_error(uint32_t code);
+
+// The Win32 code for a host errno value (ENOENT -> 2, EACCES -> 5, ENOSPC -> 112 ...).
+uint32_t error_from_errno(int host_errno);
+
+} // namespace plat

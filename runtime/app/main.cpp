@@ -1,0 +1,10 @@
+#include "platform/internal_error.h"
+
+int main(int, char**)
+{
+    try {
+        return 0;
+    } catch (const plat::InternalError&) {
+        return 1;
+    }
+}
