@@ -1,5 +1,7 @@
 #include "platform/plat_profile.h"
 
+#include "platform/plat_codepage.h"
+
 #include "platform/plat_error.h"
 #include "platform/plat_path.h"
 
@@ -66,23 +68,23 @@ static std::string_view span_text(const ProfileView& view, Span span)
 
 static char fold(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
-static bool names_equal(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
-
+// Folds single-byte letters only: a trail byte of a double-byte character may look like a
+// letter and must keep its value.
 static std::string folded(std::string_view name)
 {
     std::string out(name);
-    for (char& c : out)
-        c = fold(c);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (is_dbcs_lead_byte(uint8_t(out[i])) && i + 1 < out.size())
+            ++i;
+        else
+            out[i] = fold(out[i]);
+    }
     return out;
+}
+
+static bool names_equal(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && folded(a) == folded(b);
 }
 
 // Callers' names are trimmed as the file's are, so " Key " finds "Key".

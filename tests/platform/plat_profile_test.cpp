@@ -1,3 +1,4 @@
+#include "platform/plat_codepage.h"
 #include "platform/plat_error.h"
 #include "platform/plat_path.h"
 #include "platform/plat_profile.h"
@@ -441,3 +442,17 @@ TEST(ProfileText, EditKeepsBytesAfterANul)
 }
 
 } // namespace
+
+// In code page 949 the trail byte of a character may be an ASCII letter: "\x81\x61" and
+// "\x81\x41" are different characters and must not match as the same name.
+TEST(ProfileText, NamesFoldOnlySingleByteLetters)
+{
+    ASSERT_TRUE(plat::set_active_code_page(plat::CP_KOREAN));
+    std::string text = "[s]\n\x81\x61x=1\n";
+    char out[8];
+    EXPECT_EQ(plat::profile_get_string(text, "S", "\x81\x61X", "d", out, sizeof out), 1u);
+    EXPECT_STREQ(out, "1");
+    EXPECT_EQ(plat::profile_get_string(text, "s", "\x81\x41x", "d", out, sizeof out), 1u);
+    EXPECT_STREQ(out, "d");
+    plat::codepage_reset();
+}
