@@ -28,36 +28,10 @@ static struct {
 } s_key;
 
 // The English words, for a program whose string table lacks them.
-static const char* const kDefaultWords[kKeyWordCount] = {
-    "Shift",
-    "Opt",
-    "Alt",
-    "F",
-    "Backspace",
-    "Tab",
-    "Clear",
-    "Enter",
-    "Pause",
-    "SysReq",
-    "Esc",
-    "PageUp",
-    "PageDown",
-    "End",
-    "Home",
-    "LeftArrow",
-    "RightArrow",
-    "UpArrow",
-    "DownArrow",
-    "Print",
-    "Insert",
-    "Delete",
-    "Help",
-    "Break",
-    "Cmd",
-    "Return",
-    "Ctrl",
-    "Control",
-};
+static const char* const kDefaultWords[kKeyWordCount]
+    = { "Shift", "Opt", "Alt", "F", "Backspace", "Tab", "Clear", "Enter", "Pause", "SysReq", "Esc",
+          "PageUp", "PageDown", "End", "Home", "LeftArrow", "RightArrow", "UpArrow", "DownArrow",
+          "Print", "Insert", "Delete", "Help", "Break", "Cmd", "Return", "Ctrl", "Control" };
 
 struct NamedKey {
     KeyCode code;
@@ -105,96 +79,55 @@ static const ModifierWord kModifierWords[] = {
     { kKeyWordControl, kKeyCtrl },
 };
 
-constexpr int kPlatformKeyCount = 42;
-
-// Same index, same key, in the Windows and the Macintosh numbering.
-static const KeyCode kWindowsKeys[kPlatformKeyCount] = {
-    0x8,
-    0x9,
-    0xD,
-    0xC,
-    0x7F,
-    0x10010,
-    0x10011,
-    0x10090,
-    0x10014,
-    0x1005F,
-    0x10012,
-    0x10025,
-    0x10027,
-    0x10026,
-    0x10028,
-    0x10024,
-    0x10023,
-    0x10021,
-    0x10022,
-    0x1002D,
-    0x1002E,
-    0x10013,
-    0x1001B,
-    0x1002A,
-    0x10070,
-    0x10071,
-    0x10072,
-    0x10073,
-    0x10074,
-    0x10075,
-    0x10076,
-    0x10077,
-    0x10078,
-    0x10079,
-    0x1007A,
-    0x1007B,
-    0x1007C,
-    0x1007D,
-    0x1007E,
-    0xD,
-    0x101,
-    0x1001B,
+struct PlatformKey {
+    KeyCode windows;
+    KeyCode mac;
 };
-static const KeyCode kMacKeys[kPlatformKeyCount] = {
-    0x10033,
-    0x10030,
-    0x10024,
-    0x10047,
-    0x7F,
-    0x10038,
-    0x1003B,
-    0x10047,
-    0x10039,
-    0x10037,
-    0x1003A,
-    0x1007B,
-    0x1007C,
-    0x1007E,
-    0x1007D,
-    0x10073,
-    0x10077,
-    0x10074,
-    0x10079,
-    0x10072,
-    0x10075,
-    0x30071,
-    0x10035,
-    0x30069,
-    0x1007A,
-    0x10078,
-    0x10063,
-    0x10076,
-    0x10060,
-    0x10061,
-    0x10062,
-    0x10064,
-    0x10065,
-    0x1006D,
-    0x10067,
-    0x1006F,
-    0x10069,
-    0x1006B,
-    0x10071,
-    0x1004C,
-    0x10072,
-    0x10035,
+
+// The same key in the Windows and the Macintosh numbering; searched in order, so a code listed
+// twice translates by its first row.
+static const PlatformKey kPlatformKeys[] = {
+    { 0x8, 0x10033 }, // Backspace
+    { 0x9, 0x10030 }, // Tab
+    { 0xD, 0x10024 }, // Enter
+    { 0xC, 0x10047 }, // Clear
+    { 0x7F, 0x7F }, // Delete character
+    { 0x10010, 0x10038 }, // Shift
+    { 0x10011, 0x1003B }, // Ctrl
+    { 0x10090, 0x10047 }, // Num Lock
+    { 0x10014, 0x10039 }, // Caps Lock
+    { 0x1005F, 0x10037 }, { 0x10012, 0x1003A }, // Alt
+    { 0x10025, 0x1007B }, // LeftArrow
+    { 0x10027, 0x1007C }, // RightArrow
+    { 0x10026, 0x1007E }, // UpArrow
+    { 0x10028, 0x1007D }, // DownArrow
+    { 0x10024, 0x10073 }, // Home
+    { 0x10023, 0x10077 }, // End
+    { 0x10021, 0x10074 }, // PageUp
+    { 0x10022, 0x10079 }, // PageDown
+    { 0x1002D, 0x10072 }, // Insert
+    { 0x1002E, 0x10075 }, // Delete
+    { 0x10013, 0x30071 }, // Pause
+    { 0x1001B, 0x10035 }, // Esc
+    { 0x1002A, 0x30069 }, // Print
+    { 0x10070, 0x1007A }, // F1
+    { 0x10071, 0x10078 }, // F2
+    { 0x10072, 0x10063 }, // F3
+    { 0x10073, 0x10076 }, // F4
+    { 0x10074, 0x10060 }, // F5
+    { 0x10075, 0x10061 }, // F6
+    { 0x10076, 0x10062 }, // F7
+    { 0x10077, 0x10064 }, // F8
+    { 0x10078, 0x10065 }, // F9
+    { 0x10079, 0x1006D }, // F10
+    { 0x1007A, 0x10067 }, // F11
+    { 0x1007B, 0x1006F }, // F12
+    { 0x1007C, 0x10069 }, // F13
+    { 0x1007D, 0x1006B }, // F14
+    { 0x1007E, 0x10071 }, // F15
+    { 0xD, 0x1004C }, // Enter (keypad on the Macintosh)
+    { 0x101, 0x10072 }, // Help
+    { 0x1001B, 0x10035 }, // Esc, listed twice
 };
 
 struct LayoutKey {
@@ -514,24 +447,23 @@ int key_is_special_virtual(uint32_t virtual_key)
     return virtual_key <= 47 || (virtual_key >= 112 && virtual_key <= 127) || virtual_key == 144;
 }
 
-static const KeyCode* platform_keys(int platform)
+static bool known_platform(int platform)
 {
-    return platform == kKeyPlatformWindows ? kWindowsKeys
-        : platform == kKeyPlatformMac      ? kMacKeys
-                                           : nullptr;
+    return platform == kKeyPlatformWindows || platform == kKeyPlatformMac;
+}
+
+static KeyCode platform_code(const PlatformKey& key, int platform)
+{
+    return platform == kKeyPlatformWindows ? key.windows : key.mac;
 }
 
 KeyCode key_translate_code(KeyCode code, int from, int to)
 {
-    if (from == to)
+    if (from == to || !known_platform(from) || !known_platform(to))
         return code;
-    const KeyCode* from_keys = platform_keys(from);
-    const KeyCode* to_keys = platform_keys(to);
-    if (!from_keys || !to_keys)
-        return code;
-    for (int i = 0; i < kPlatformKeyCount; ++i) {
-        if (from_keys[i] == code)
-            return to_keys[i];
+    for (const PlatformKey& key : kPlatformKeys) {
+        if (platform_code(key, from) == code)
+            return platform_code(key, to);
     }
     return code;
 }
