@@ -1,0 +1,91 @@
+// Hashed stores keyed by text. HashTable: open addressing over 16-bit values (function and
+// variable numbers) whose keys live with the caller and are matched through a callback; it
+// never grows, may be purged under memory pressure and rebuilt by its user. SymbolTable:
+// chained buckets that number their symbols 1, 2, 3 ... and keep a fixed-size value per symbol
+// in one block, whose saved form ("SYM1") can be adopted again.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/foundation/mem.h"
+
+// h = (h rotated right by 8) XOR the byte sign-extended, over the text up to its NUL.
+uint32_t hash_string(const char* text);
+// The same with ASCII capitals folded to lower case.
+uint32_t hash_string_nocase(const char* text);
+// The largest odd prime p with (p - 1) / 2 <= n / 2; 0 for n below 3 or from 0x20000 up.
+uint32_t hash_prime_below(uint32_t n);
+// Slots for a table of wanted keys: 11 up to 9 keys, else hash_prime_below(wanted * 4 / 3).
+uint32_t hash_table_size(uint32_t wanted);
+// Bytes of n slots.
+size_t hash_slot_bytes(uint32_t n);
+
+// --- HashTable -----------------------------------------------------------------------------
+
+struct HashTable {
+    MemHandle slots;         // u16 per slot, 0 = empty
+    uint32_t slot_count = 0;
+};
+
+// Nonzero when value (a stored one) belongs to key.
+using HashMatch = int (*)(const char* key, uint16_t value, void* user);
+
+// 1/0: hash_table_size(wanted) zeroed slots.
+int hash_create(HashTable& table, uint32_t wanted);
+void hash_free(HashTable& table);
+// 1/0: a table over a copy of a saved slot block of size bytes (size / 2 slots). Fewer than 3
+// slots, or a size beyond the block, are refused.
+int hash_clone(HashTable& table, MemHandle stored, size_t size);
+// 1/0: stores value (not 0) in the first empty slot of key's probe sequence; no check for a
+// key already there. 0 when the table is full or purged.
+int hash_insert(HashTable& table, const char* key, uint16_t value);
+// The first value on key's probe sequence that match accepts; 0 at an empty slot, after
+// every slot was tried, or when the table is purged.
+uint16_t hash_find(const HashTable& table, const char* key, HashMatch match, void* user);
+// Marks the slot block purgeable or not; the previous state.
+int hash_set_purgeable(HashTable& table, int purgeable);
+// 1 when the slot block was discarded (its user rebuilds the table).
+int hash_is_purged(const HashTable& table);
+
+// --- SymbolTable ---------------------------------------------------------------------------
+
+constexpr uint32_t kSymbolTableMagic = 0x53594D31; // "1MYS" as stored: bytes 31 4D 59 53
+constexpr size_t kSymbolTableHeader = 24;
+constexpr size_t kSymbolEntryHeader = 14;
+// Values are kept whole in each entry; saved tables with larger ones are damaged.
+constexpr int32_t kSymbolMaxValueSize = 1024;
+
+// Nonzero when the entry with value (value_size bytes) belongs to key.
+using SymbolMatch = int (*)(const char* key, const uint8_t* value, int32_t value_size, void* user);
+
+struct SymbolTable {
+    MemHandle block;             // null until the first add
+    int32_t value_size = 0;
+    int32_t wanted_capacity = 0; // before the block exists
+    int32_t bucket_count = 0;    // after
+    void* user = nullptr;
+    SymbolMatch match = nullptr; // null: the first used entry of a chain matches
+};
+
+// Sets the table up without a block.
+void hash_symtab_init(SymbolTable& table, int32_t value_size, int32_t wanted_capacity, void* user, SymbolMatch match);
+// The bucket of key: hash_string (case_sensitive set) or hash_string_nocase, modulo buckets.
+uint32_t hash_symtab_bucket(const SymbolTable& table, const char* key, int case_sensitive);
+// 0 or 8: *number is key's existing or new symbol number; value is value_size bytes.
+int hash_symtab_add(SymbolTable& table, const char* key, const void* value, int case_sensitive, uint32_t* number);
+// 1 when found, with its number.
+int hash_symtab_find(const SymbolTable& table, const char* key, int case_sensitive, uint32_t* number);
+// 1 when 1 <= number <= the symbol count (value_size may be null).
+int hash_symtab_has(const SymbolTable& table, uint32_t number, int32_t* value_size);
+// 1 when the symbol's value was copied to value.
+int hash_symtab_value(const SymbolTable& table, uint32_t number, void* value, int32_t* value_size);
+// 1 when there was a block, which now belongs to the caller with its size; the table is then
+// empty again (a new block at the next add).
+int hash_symtab_detach(SymbolTable& table, MemHandle* block, size_t* size);
+// 1 when block holds a sound saved table, which then replaces (and frees) the current one;
+// 0, with the table and the block untouched, for a foreign byte order, a count, index or
+// chain that does not fit the block, or (value_size_wanted >= 0) another value size.
+int hash_symtab_adopt(SymbolTable& table, MemHandle block, int32_t value_size_wanted = -1);
+// 1 when the first size bytes of block hold a sound saved table, as adopt checks it.
+int hash_symtab_check(MemHandle block, size_t size, int32_t value_size_wanted);
+void hash_symtab_free(SymbolTable& table);

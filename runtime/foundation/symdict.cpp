@@ -1,0 +1,196 @@
+#include "runtime/foundation/symdict.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/byte_io.h"
+#include "platform/plat_codepage.h"
+#include "runtime/foundation/errcode.h"
+#include "runtime/foundation/hash.h"
+#include "runtime/foundation/strpool.h"
+
+// Values are u32 offsets of names in the pool; 509 buckets and 512 entries to start with.
+constexpr int32_t kNameOffsetSize = 4;
+constexpr int32_t kStartCapacity = 512;
+constexpr int kCaseInsensitive = 0;
+
+struct SymdictState {
+    bool created = false;
+    SymbolTable table;
+    StringPool names;
+};
+
+static SymdictState s_dict;
+
+static bool is_ascii(const char* text, size_t length)
+{
+    for (size_t i = 0; i < length; i++)
+        if (uint8_t(text[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+static char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
+
+// lstrcmpiA's equality: ASCII text compares by folding letters, which is what lstrcmpi does
+// there; text with other bytes goes to the code page's comparison (a trail byte of a
+// double-byte character must not be folded).
+static bool same_name(const char* key, const char* name, size_t name_length)
+{
+    size_t key_length = std::strlen(key);
+    if (key_length == name_length && std::memcmp(key, name, name_length) == 0)
+        return true;
+    if (is_ascii(key, key_length) && is_ascii(name, name_length)) {
+        if (key_length != name_length)
+            return false;
+        for (size_t i = 0; i < key_length; i++)
+            if (fold(key[i]) != fold(name[i]))
+                return false;
+        return true;
+    }
+    return plat::lstrcmpi(key, std::string(name, name_length).c_str()) == 0;
+}
+
+// The whole stored name is compared, however long: a cut copy would never match itself.
+static int match_name(const char* key, const uint8_t* value, int32_t, void* user)
+{
+    auto* dict = static_cast<SymdictState*>(user);
+    uint32_t offset = plat::load_u32le(value);
+    uint32_t used = strpool_used(dict->names);
+    if (offset < kStrPoolHeader || offset >= used)
+        return 0;
+    const auto* name = static_cast<const char*>(mem_address(dict->names.block)) + offset;
+    const void* nul = std::memchr(name, 0, used - offset);
+    size_t length = nul ? size_t(static_cast<const char*>(nul) - name) : used - offset;
+    return same_name(key, name, length) ? 1 : 0;
+}
+
+int symdict_create()
+{
+    if (s_dict.created)
+        return 0;
+    hash_symtab_init(s_dict.table, kNameOffsetSize, kStartCapacity, &s_dict, match_name);
+    if (!strpool_init(s_dict.names, MemHandle{})) {
+        s_dict = SymdictState{};
+        return kErrOutOfMemory;
+    }
+    s_dict.created = true;
+    return 0;
+}
+
+void symdict_release()
+{
+    hash_symtab_free(s_dict.table);
+    strpool_free(s_dict.names);
+    s_dict = SymdictState{};
+}
+
+// The identifier at the start of text: a letter or "_", then letters, digits and "_".
+static size_t symbol_length(const char* text)
+{
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    if (!letter(text[0]))
+        return 0;
+    size_t length = 1;
+    while (letter(text[length]) || (text[length] >= '0' && text[length] <= '9'))
+        length++;
+    return length;
+}
+
+uint32_t symdict_find(const char* name)
+{
+    uint32_t id = 0;
+    if (s_dict.created && name && *name)
+        hash_symtab_find(s_dict.table, name, kCaseInsensitive, &id);
+    return id;
+}
+
+static uint32_t add_name(const char* name)
+{
+    uint32_t id = symdict_find(name);
+    if (id != 0)
+        return id;
+    // A detached dictionary starts a new pool at its next name.
+    if (!strpool_is_valid(s_dict.names) && !strpool_init(s_dict.names, MemHandle{}))
+        return 0;
+    uint32_t offset = strpool_add(s_dict.names, name);
+    if (offset == 0)
+        return 0;
+    uint8_t value[kNameOffsetSize];
+    plat::store_u32le(value, offset);
+    if (hash_symtab_add(s_dict.table, name, value, kCaseInsensitive, &id) != 0) {
+        strpool_replace(s_dict.names, offset, uint32_t(std::strlen(name) + 1), 0);
+        return 0;
+    }
+    return id;
+}
+
+uint32_t symdict_intern(const char* name, int trim)
+{
+    if (!s_dict.created || !name || !*name)
+        return 0;
+    if (!trim)
+        return add_name(name);
+    size_t length = symbol_length(name);
+    if (length < 1)
+        return 0;
+    return add_name(std::string(name, length).c_str());
+}
+
+uint32_t symdict_lookup_or_add(const char* name) { return symdict_intern(name, 0); }
+
+int symdict_name(uint32_t id, char* buffer, size_t size)
+{
+    uint8_t value[kNameOffsetSize];
+    if (!s_dict.created || !hash_symtab_value(s_dict.table, id, value, nullptr))
+        return 0;
+    strpool_get(s_dict.names, plat::load_u32le(value), buffer, size);
+    return 1;
+}
+
+void symdict_detach(MemHandle* table, size_t* table_size, MemHandle* pool, uint32_t* pool_used)
+{
+    MemHandle table_block;
+    size_t size = 0;
+    bool had_table = hash_symtab_detach(s_dict.table, &table_block, &size) != 0;
+    if (table)
+        *table = table_block;
+    if (table_size)
+        *table_size = size;
+    if (pool_used)
+        *pool_used = had_table ? strpool_used(s_dict.names) : 0;
+    if (pool)
+        *pool = had_table ? strpool_detach(s_dict.names) : MemHandle{};
+}
+
+// Every symbol's name must start inside the pool's strings.
+static bool names_fit(MemHandle table, MemHandle pool)
+{
+    StringPool names;
+    if (strpool_attach(names, pool) != kErrOk)
+        return false;
+    SymbolTable view;
+    hash_symtab_init(view, kNameOffsetSize, kStartCapacity, nullptr, nullptr);
+    if (!hash_symtab_adopt(view, table, kNameOffsetSize))
+        return false;
+    uint32_t used = strpool_used(names);
+    uint8_t value[kNameOffsetSize];
+    bool fit = true;
+    for (uint32_t id = 1; fit && hash_symtab_value(view, id, value, nullptr); id++) {
+        uint32_t offset = plat::load_u32le(value);
+        fit = offset >= kStrPoolHeader && offset < used;
+    }
+    return fit;
+}
+
+int symdict_attach(MemHandle table, size_t table_size, MemHandle pool)
+{
+    if (!s_dict.created)
+        return kErrOutOfMemory;
+    if (!hash_symtab_check(table, table_size, kNameOffsetSize) || !names_fit(table, pool))
+        return kErrFileDamaged;
+    hash_symtab_adopt(s_dict.table, table, kNameOffsetSize);
+    strpool_free(s_dict.names);
+    strpool_attach(s_dict.names, pool);
+    return kErrOk;
+}
