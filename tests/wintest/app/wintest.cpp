@@ -1,0 +1,192 @@
+// wintest: a small program for end-to-end tests of the window layer. A captioned main window
+// (blue) holds a panel (red; a click turns it green and back) and shows a black square for
+// each character typed; a tool window (yellow) sits beside it; a timer ticks three times. It
+// logs what it sees to the event log, so a script can check the program's reactions.
+#include <cstdio>
+#include <string>
+
+#include "platform/plat_backend.h"
+#include "platform/plat_dc.h"
+#include "platform/plat_defproc.h"
+#include "platform/plat_focus.h"
+#include "platform/plat_keyboard.h"
+#include "platform/plat_log.h"
+#include "platform/plat_paint.h"
+#include "platform/plat_timer.h"
+#include "platform/plat_window.h"
+#include "platform/plat_winpos.h"
+
+using namespace plat;
+
+namespace {
+
+constexpr int kPanelId = 10;
+constexpr uintptr_t kTickTimer = 1;
+constexpr int kTicksWanted = 3;
+
+struct App {
+    WindowHandle main;
+    WindowHandle panel;
+    WindowHandle tool;
+    bool panel_green = false;
+    int ticks = 0;
+    std::string typed;
+};
+
+App s_app;
+
+void note(const std::string& text) { log_event("wintest: " + text); }
+
+std::string point_text(LParam lparam)
+{
+    return std::to_string(get_x_lparam(lparam)) + "," + std::to_string(get_y_lparam(lparam));
+}
+
+void fill(DcHandle dc, const Rect& rect, uint32_t color)
+{
+    GdiObject brush = create_solid_brush(color);
+    fill_rect(dc, rect, brush);
+    delete_object(brush);
+}
+
+void paint_main(WindowHandle window)
+{
+    PaintStruct paint;
+    DcHandle dc = begin_paint(window, paint);
+    fill(dc, Rect{200, 20, 380, 120}, rgb(255, 255, 255));
+    for (size_t i = 0; i < s_app.typed.size(); i++) {
+        int32_t x = 10 + int32_t(i) * 12;
+        fill(dc, Rect{x, 200, x + 8, 208}, rgb(0, 0, 0));
+    }
+    end_paint(window, paint);
+}
+
+void on_char(WindowHandle window, WParam wparam)
+{
+    char c = char(wparam);
+    if (c == '\r') {
+        note("typed \"" + s_app.typed + "\"");
+        return;
+    }
+    s_app.typed += c;
+    note(std::string("char ") + c);
+    invalidate_rect(window, nullptr, true);
+}
+
+void on_timer(WindowHandle window)
+{
+    s_app.ticks++;
+    note("tick " + std::to_string(s_app.ticks));
+    if (s_app.ticks == kTicksWanted)
+        kill_timer(window, kTickTimer);
+}
+
+LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+{
+    switch (message) {
+    case WM_PAINT: paint_main(window); return 0;
+    case WM_CHAR: on_char(window, wparam); return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_F5)
+            note("key F5");
+        return 0;
+    case WM_TIMER: on_timer(window); return 0;
+    case WM_LBUTTONDOWN: note("main click " + point_text(lparam)); return 0;
+    case WM_RBUTTONDOWN: note("main right click " + point_text(lparam)); return 0;
+    case WM_CLOSE: note("close requested"); break;
+    case WM_DESTROY:
+        note("bye after " + std::to_string(s_app.ticks) + " ticks");
+        post_quit_message(0);
+        return 0;
+    default: break;
+    }
+    return def_window_proc(window, message, wparam, lparam);
+}
+
+LResult panel_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PaintStruct paint;
+        DcHandle dc = begin_paint(window, paint);
+        Rect client;
+        get_client_rect(window, client);
+        fill(dc, client, s_app.panel_green ? rgb(0, 255, 0) : rgb(255, 0, 0));
+        end_paint(window, paint);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        note("panel click " + point_text(lparam));
+        s_app.panel_green = !s_app.panel_green;
+        invalidate_rect(window, nullptr, false);
+        return 0;
+    case WM_LBUTTONDBLCLK: note("panel double click"); return 0;
+    default: return def_window_proc(window, message, wparam, lparam);
+    }
+}
+
+LResult tool_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+{
+    if (message == WM_LBUTTONDOWN)
+        note("tool click " + point_text(lparam));
+    return def_window_proc(window, message, wparam, lparam);
+}
+
+bool register_classes()
+{
+    WindowClass main_class;
+    main_class.proc = main_proc;
+    main_class.class_name = "WinTestMain";
+    main_class.background = create_solid_brush(rgb(0, 0, 255));
+    WindowClass panel_class;
+    panel_class.style = CS_DBLCLKS;
+    panel_class.proc = panel_proc;
+    panel_class.class_name = "WinTestPanel";
+    WindowClass tool_class;
+    tool_class.proc = tool_proc;
+    tool_class.class_name = "WinTestTool";
+    tool_class.background = create_solid_brush(rgb(255, 255, 0));
+    return register_class(main_class) && register_class(panel_class) && register_class(tool_class);
+}
+
+bool create_windows()
+{
+    s_app.main = create_window_ex(0, "WinTestMain", "Win Test", WS_OVERLAPPEDWINDOW, 100, 80, 400, 300,
+        {}, 0, {}, nullptr);
+    if (!s_app.main)
+        return false;
+    s_app.panel = create_window_ex(0, "WinTestPanel", "", WS_CHILD | WS_VISIBLE, 20, 20, 120, 80,
+        s_app.main, kPanelId, {}, nullptr);
+    s_app.tool = create_window_ex(WS_EX_TOOLWINDOW, "WinTestTool", "Tools",
+        WS_POPUP | WS_CAPTION | WS_SYSMENU, 560, 80, 160, 120, s_app.main, 0, {}, nullptr);
+    if (!s_app.panel || !s_app.tool)
+        return false;
+    show_window(s_app.main, SW_SHOW);
+    update_window(s_app.main);
+    show_window(s_app.tool, SW_SHOWNA);
+    set_timer(s_app.main, kTickTimer, 250, nullptr);
+    return true;
+}
+
+} // namespace
+
+int main()
+{
+    std::string error;
+    if (!backend_start_from_environment(error)) {
+        std::fprintf(stderr, "wintest: %s\n", error.c_str());
+        return 2;
+    }
+    if (!register_classes() || !create_windows()) {
+        std::fprintf(stderr, "wintest: cannot make the windows\n");
+        return 1;
+    }
+    Msg msg;
+    int got = 0;
+    while ((got = get_message(msg)) > 0) {
+        translate_message(msg);
+        dispatch_message(msg);
+    }
+    note(got == 0 ? "quit" : "run ended");
+    return got == 0 ? int(msg.wparam) : 3;
+}

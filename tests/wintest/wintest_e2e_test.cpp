@@ -1,0 +1,287 @@
+// End-to-end: the wintest program runs headless under a script, and its event log and
+// screenshots show the windows, colours and reactions a person would have seen.
+#include <cstdio>
+#include <fcntl.h>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels; // 0x00RRGGBB
+
+    uint32_t at(int x, int y) const { return pixels.at(size_t(y) * size_t(width) + size_t(x)); }
+};
+
+// Reads an 8-bit RGB or RGBA PNG; false when the file is missing or not such a picture.
+bool read_png(const std::string& path, Picture& out)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr))
+        return false;
+    out.width = int(image.width);
+    out.height = int(image.height);
+    out.pixels.resize(size_t(out.width) * size_t(out.height));
+    for (size_t i = 0; i < out.pixels.size(); i++)
+        out.pixels[i] = uint32_t(bytes[i * 3]) << 16 | uint32_t(bytes[i * 3 + 1]) << 8 | bytes[i * 3 + 2];
+    return true;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Log lines without their time, which the checks that do not care about time compare.
+std::vector<std::string> events_of(const std::string& log)
+{
+    std::vector<std::string> events;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t space = line.find(' ');
+        events.push_back(space == std::string::npos ? line : line.substr(space + 1));
+    }
+    return events;
+}
+
+struct RunResult {
+    int exit_code = -1;
+    std::string log;
+    std::string errors;
+    std::string folder;
+};
+
+class WintestRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/wintest-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+
+    // Runs the program with the script (none when empty) and waits for it to end.
+    RunResult run(const std::string& script)
+    {
+        std::vector<std::string> settings{"PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/run.log"};
+        if (!script.empty()) {
+            std::ofstream(folder + "/run.script") << script;
+            settings.push_back("PLAT_SCRIPT=" + folder + "/run.script");
+        }
+        std::vector<char*> env;
+        for (char** e = environ; *e; e++) {
+            if (std::string(*e).rfind("PLAT_", 0) != 0)
+                env.push_back(*e);
+        }
+        for (std::string& setting : settings)
+            env.push_back(setting.data());
+        env.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        std::string errors_path = folder + "/stderr.txt";
+        posix_spawn_file_actions_addopen(&actions, 2, errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        char program[] = WINTEST_PATH;
+        char* argv[] = {program, nullptr};
+        pid_t pid = 0;
+        RunResult result;
+        result.folder = folder;
+        int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return result;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.log = read_file(folder + "/run.log");
+        result.errors = read_file(errors_path);
+        return result;
+    }
+
+    std::string folder;
+};
+
+constexpr uint32_t kDesktop = 0x008080;
+constexpr uint32_t kBlue = 0x0000FF;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kGreen = 0x00FF00;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kYellow = 0xFFFF00;
+constexpr uint32_t kActiveCaption = 0x000080;
+constexpr uint32_t kInactiveCaption = 0x808080;
+constexpr uint32_t kFrameLight = 0xDFDFDF;
+
+// The main window is at (100, 80), 400 x 300, with a sizing frame (4) and a caption (19): its
+// client area starts at (104, 103). The panel is at client (20, 20), 120 x 80; the close box
+// is at the caption's right end, around (486, 93). The tool window is at (560, 80).
+constexpr const char* kClickAndTypeScript = R"(# click the panel, type, and close
+wait 100
+shot start.png
+click 184 163            # the panel
+wait 100
+type Hi!
+key Enter
+key F5
+wait 1000
+shot after.png
+shot main.png Win Test
+click 486 93             # the close box
+)";
+
+struct PixelCase {
+    const char* what;
+    int x;
+    int y;
+    uint32_t before;
+    uint32_t after;
+};
+
+static const PixelCase kScreenPixels[] = {
+    {"desktop", 10, 10, kDesktop, kDesktop},
+    {"main client", 114 + 300, 103 + 250, kBlue, kBlue},
+    {"panel", 184, 163, kRed, kGreen},
+    {"white area", 304 + 10, 123 + 10, kWhite, kWhite},
+    {"first typed square", 104 + 10 + 4, 103 + 200 + 4, kBlue, kBlack},
+    {"third typed square", 104 + 34 + 4, 103 + 200 + 4, kBlue, kBlack},
+    {"no fourth square", 104 + 46 + 4, 103 + 200 + 4, kBlue, kBlue},
+    {"active caption", 250, 90, kActiveCaption, kActiveCaption},
+    {"outer frame", 100, 200, kFrameLight, kFrameLight},
+    {"tool window caption, inactive", 600, 86, kInactiveCaption, kInactiveCaption},
+    {"tool window client", 640, 150, kYellow, kYellow},
+};
+
+TEST_F(WintestRun, ClicksKeysAndTimersShowInTheLogAndOnScreen)
+{
+    RunResult result = run(kClickAndTypeScript);
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    const std::vector<std::string> expected{
+        "0 window shown \"Win Test\"",
+        "0 window shown \"Tools\"",
+        "100 wintest: panel click 60,40",
+        "200 wintest: char H",
+        "200 wintest: char i",
+        "200 wintest: char !",
+        "200 wintest: typed \"Hi!\"",
+        "200 wintest: key F5",
+        "250 wintest: tick 1",
+        "500 wintest: tick 2",
+        "750 wintest: tick 3",
+        "1200 wintest: close requested",
+        "1200 window closed \"Tools\"",
+        "1200 wintest: bye after 3 ticks",
+        "1200 window closed \"Win Test\"",
+        "1200 wintest: quit",
+    };
+    std::vector<std::string> lines;
+    std::istringstream log(result.log);
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, expected);
+
+    Picture before, after;
+    ASSERT_TRUE(read_png(folder + "/start.png", before));
+    ASSERT_TRUE(read_png(folder + "/after.png", after));
+    ASSERT_EQ(before.width, 1024);
+    ASSERT_EQ(before.height, 768);
+    for (const PixelCase& c : kScreenPixels) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(before.at(c.x, c.y), c.before);
+        EXPECT_EQ(after.at(c.x, c.y), c.after);
+    }
+}
+
+TEST_F(WintestRun, AWindowShotHoldsThatWindowOnly)
+{
+    RunResult result = run(kClickAndTypeScript);
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    Picture window;
+    ASSERT_TRUE(read_png(folder + "/main.png", window));
+    EXPECT_EQ(window.width, 400);
+    EXPECT_EQ(window.height, 300);
+    EXPECT_EQ(window.at(0, 100), kFrameLight);
+    EXPECT_EQ(window.at(150, 10), kActiveCaption);
+    EXPECT_EQ(window.at(184 - 100, 163 - 80), kGreen);
+}
+
+TEST_F(WintestRun, DoubleAndRightClicksAndAltF4)
+{
+    RunResult result = run("dblclick 184 163\nwait 600\nclick 450 300 right\nkey Alt+F4\n");
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    std::vector<std::string> events = events_of(result.log);
+    const std::vector<std::string> expected{
+        "window shown \"Win Test\"",
+        "window shown \"Tools\"",
+        "wintest: panel click 60,40",
+        "wintest: panel double click",
+        "wintest: tick 1",
+        "wintest: tick 2",
+        "wintest: main right click 346,197",
+        "wintest: close requested",
+        "window closed \"Tools\"",
+        "wintest: bye after 2 ticks",
+        "window closed \"Win Test\"",
+        "wintest: quit",
+    };
+    EXPECT_EQ(events, expected);
+}
+
+TEST_F(WintestRun, TheEndOfTheScriptClosesTheProgram)
+{
+    RunResult result = run("wait 100\n");
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    std::vector<std::string> events = events_of(result.log);
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[events.size() - 3], "wintest: bye after 0 ticks");
+    EXPECT_EQ(events.back(), "wintest: quit");
+    EXPECT_NE(result.log.find("100 wintest: close requested"), std::string::npos);
+}
+
+TEST_F(WintestRun, WithoutAScriptTheRunEndsAtOnce)
+{
+    RunResult result = run("");
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    EXPECT_NE(result.log.find("0 wintest: close requested"), std::string::npos);
+    EXPECT_NE(result.log.find("0 wintest: quit"), std::string::npos);
+}
+
+TEST_F(WintestRun, ABadScriptIsRefusedWithItsLine)
+{
+    RunResult result = run("wait 10\nclick 10\n");
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_NE(result.errors.find("line 2: expected two coordinates"), std::string::npos) << result.errors;
+    EXPECT_EQ(result.log, "");
+}
+
+TEST_F(WintestRun, AFailingCommandIsLoggedAndTheRunGoesOn)
+{
+    RunResult result = run("shot missing.png No Such Window\nclick 184 163\n");
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    EXPECT_NE(result.log.find("script error"), std::string::npos);
+    EXPECT_NE(result.log.find("wintest: panel click"), std::string::npos);
+    EXPECT_NE(result.errors.find("no visible window titled \"No Such Window\""), std::string::npos);
+}
+
+} // namespace
