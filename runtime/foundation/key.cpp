@@ -1,6 +1,8 @@
 #include "runtime/foundation/key.h"
 
 #include "platform/plat_codepage.h"
+#include "platform/plat_input.h"
+#include "platform/plat_keyboard.h"
 #include "runtime/foundation/str.h"
 #include "runtime/foundation/str_edit.h"
 
@@ -9,23 +11,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-
-enum : uint32_t {
-    kMsgKeyDown = 0x0100,
-    kMsgKeyUp = 0x0101,
-    kMsgChar = 0x0102,
-};
-
-enum : int {
-    kVkShift = 0x10,
-    kVkControl = 0x11,
-    kVkMenu = 0x12,
-    kVkCapital = 0x14,
-};
-
-static struct {
-    KeyStateReader read_state = nullptr;
-} s_key;
 
 // The English words, for a program whose string table lacks them.
 static const char* const kDefaultWords[kKeyWordCount]
@@ -130,58 +115,27 @@ static const PlatformKey kPlatformKeys[] = {
     { 0x1001B, 0x10035 }, // Esc, listed twice
 };
 
-struct LayoutKey {
-    uint8_t virtual_key;
-    char plain;
-    char shifted;
-};
-
-// The punctuation keys of the US layout; letters and digits are ranges (layout_to_ascii).
-static const LayoutKey kUsPunctuation[] = {
-    { 0xBA, ';', ':' },
-    { 0xBB, '=', '+' },
-    { 0xBC, ',', '<' },
-    { 0xBD, '-', '_' },
-    { 0xBE, '.', '>' },
-    { 0xBF, '/', '?' },
-    { 0xC0, '`', '~' },
-    { 0xDB, '[', '{' },
-    { 0xDC, '\\', '|' },
-    { 0xDD, ']', '}' },
-    { 0xDE, '\'', '"' },
-};
-
-// ToAscii of a key with only Shift (maybe) down: the character, 0 when it makes none.
-static char layout_to_ascii(uint32_t virtual_key, bool shift)
+// ToAscii of a key with only Shift (maybe) down: the character, 0 when it makes none (a dead
+// key makes none either).
+static uint32_t layout_to_ascii(uint32_t virtual_key, bool shift)
 {
-    static const char kShiftedDigits[] = ")!@#$%^&*(";
-    if (virtual_key >= 'A' && virtual_key <= 'Z')
-        return char(shift ? virtual_key : virtual_key + ('a' - 'A'));
-    if (virtual_key >= '0' && virtual_key <= '9')
-        return shift ? kShiftedDigits[virtual_key - '0'] : char(virtual_key);
-    for (const LayoutKey& key : kUsPunctuation) {
-        if (key.virtual_key == virtual_key)
-            return shift ? key.shifted : key.plain;
-    }
-    return 0;
+    uint8_t state[256] = {};
+    if (shift)
+        state[plat::VK_SHIFT] = 0x80;
+    plat::KeyChar key = plat::keyboard_key_char(virtual_key, state);
+    return key.kind == plat::KeyChar::character ? key.ch : 0;
 }
-
-void key_set_state_reader(KeyStateReader reader) { s_key.read_state = reader; }
-
-void key_reset() { s_key = {}; }
 
 uint32_t key_modifier_state()
 {
-    if (!s_key.read_state)
-        return 0;
     uint32_t bits = 0;
-    if (s_key.read_state(kVkShift) < 0)
+    if (plat::get_key_state(plat::VK_SHIFT) < 0)
         bits |= kKeyShift;
-    if (s_key.read_state(kVkControl) < 0)
+    if (plat::get_key_state(plat::VK_CONTROL) < 0)
         bits |= kKeyCtrl;
-    if (s_key.read_state(kVkMenu) < 0)
+    if (plat::get_key_state(plat::VK_MENU) < 0)
         bits |= kKeyAlt;
-    if (s_key.read_state(kVkCapital) & 1)
+    if (plat::get_key_state(plat::VK_CAPITAL) & 1)
         bits |= kKeyCapsLock;
     return bits;
 }
@@ -189,14 +143,14 @@ uint32_t key_modifier_state()
 bool key_event_from_message(uint32_t message, uint32_t wparam, uint32_t lparam, KeyEvent& event)
 {
     switch (message) {
-    case kMsgKeyDown:
+    case plat::WM_KEYDOWN:
         event = { kKeyEventDown, int32_t(key_code_from_virtual_key(wparam, key_modifier_state())),
             int32_t(lparam >> 30 & 1), 0 };
         return true;
-    case kMsgKeyUp:
+    case plat::WM_KEYUP:
         event = { kKeyEventUp, int32_t(key_code_from_virtual_key(wparam, 0)), 0, 0 };
         return true;
-    case kMsgChar:
+    case plat::WM_CHAR:
         // The character goes through the virtual-key rules ('a' is 97, the keypad 1); the
         // readers of character events take the character field.
         event = { kKeyEventChar, int32_t(key_code_from_virtual_key(wparam, key_modifier_state())),
@@ -238,7 +192,7 @@ KeyCode key_code_from_virtual_key(uint32_t vk, uint32_t modifiers)
         return c | modifiers;
     if ((vk >= 112 && vk <= 127) || vk == 144)
         return vk | modifiers | kKeyVirtual;
-    uint32_t c = uint8_t(layout_to_ascii(vk, modifiers & kKeyShift));
+    uint32_t c = layout_to_ascii(vk, modifiers & kKeyShift);
     if (c == 0)
         return 0;
     if (is_letter(c) && (modifiers & (kKeyCtrl | kKeyAlt)))

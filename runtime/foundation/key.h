@@ -43,17 +43,13 @@ enum : int {
 
 enum : int { kKeyPlatformWindows = 1, kKeyPlatformMac = 2 };
 
-// Where key_modifier_state reads the keyboard: GetKeyState's meaning (bit 15 down, bit 0
-// toggled). Without one, no key is down.
-using KeyStateReader = int16_t (*)(int virtual_key);
-void key_set_state_reader(KeyStateReader reader);
-void key_reset();
-
 // WM_KEYDOWN, WM_KEYUP and WM_CHAR fill the event and give true; other messages leave it.
 bool key_event_from_message(uint32_t message, uint32_t wparam, uint32_t lparam, KeyEvent& event);
-// The key code of a virtual key with the modifier bits; 0 when the key makes no code.
+// The key code of a virtual key with the modifier bits; 0 when the key makes no code. Other
+// keys than the special ones take their character from the platform's keyboard layout.
 KeyCode key_code_from_virtual_key(uint32_t virtual_key, uint32_t modifiers);
-// kKeyShift, kKeyCtrl, kKeyAlt of the keys down now, kKeyCapsLock when Caps Lock is on.
+// kKeyShift, kKeyCtrl, kKeyAlt of the keys down, kKeyCapsLock when Caps Lock is on, as the
+// messages taken so far left the keyboard.
 uint32_t key_modifier_state();
 
 enum : int {

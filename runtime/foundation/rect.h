@@ -1,21 +1,13 @@
 // Rectangles of the display and of drag frames. Results that would leave 32 bits are clamped,
 // so a rectangle from a damaged record cannot wrap round to the other side of the screen.
 #pragma once
+#include "platform/plat_geometry.h"
+
 #include <cstdint>
 
-struct Rect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-    bool operator==(const Rect&) const = default;
-};
-
-struct Point {
-    int32_t x = 0;
-    int32_t y = 0;
-    bool operator==(const Point&) const = default;
-};
+// The system's rectangle and point.
+using Rect = plat::Rect;
+using Point = plat::Point;
 
 // Handle codes of a drag frame, clockwise from the top-left corner.
 enum : int {

@@ -1,9 +1,13 @@
+#include "platform/plat_input.h"
+#include "platform/plat_keyboard.h"
 #include "runtime/foundation/key.h"
 #include "text_scope.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -150,34 +154,42 @@ TEST(KeyCode, FromVirtualKey)
     }
 }
 
-// The keyboard a test holds: GetKeyState's bits for Shift down and Caps Lock on.
-int16_t shift_and_caps(int virtual_key)
-{
-    if (virtual_key == 0x10)
-        return int16_t(0x8000);
-    return virtual_key == 0x14 ? 1 : 0;
-}
+// Holds the keyboard in a state for one test and lets it go after.
+class KeyboardScope {
+public:
+    explicit KeyboardScope(std::initializer_list<std::pair<uint32_t, uint8_t>> keys)
+    {
+        uint8_t state[256] = {};
+        for (const auto& [vk, bits] : keys)
+            state[vk] = bits;
+        plat::set_keyboard_state(state);
+    }
+    ~KeyboardScope() { plat::input_reset(); }
+};
 
 TEST(KeyEvents, FromWindowMessages)
 {
-    key_set_state_reader(shift_and_caps);
-    EXPECT_EQ(key_modifier_state(), kKeyShift | kKeyCapsLock);
-
     KeyEvent event {};
-    ASSERT_TRUE(key_event_from_message(0x0100, 0x25, 1u << 30, event));
-    EXPECT_EQ(event.kind, kKeyEventDown);
-    EXPECT_EQ(uint32_t(event.code), kKeyShift | kKeyCapsLock | 0x10025);
-    EXPECT_EQ(event.repeat, 1);
+    {
+        KeyboardScope keys({ { plat::VK_SHIFT, 0x80 }, { plat::VK_CAPITAL, 0x01 } });
+        EXPECT_EQ(key_modifier_state(), kKeyShift | kKeyCapsLock);
+        ASSERT_TRUE(key_event_from_message(plat::WM_KEYDOWN, 0x25, 1u << 30, event));
+        EXPECT_EQ(event.kind, kKeyEventDown);
+        EXPECT_EQ(uint32_t(event.code), kKeyShift | kKeyCapsLock | 0x10025);
+        EXPECT_EQ(event.repeat, 1);
 
-    ASSERT_TRUE(key_event_from_message(0x0101, 0x25, 0, event));
-    EXPECT_EQ(event.kind, kKeyEventUp);
-    EXPECT_EQ(event.code, 0x10025); // key up carries no modifiers
-    EXPECT_EQ(event.repeat, 0);
-
-    key_reset();
+        ASSERT_TRUE(key_event_from_message(plat::WM_KEYUP, 0x25, 0, event));
+        EXPECT_EQ(event.kind, kKeyEventUp);
+        EXPECT_EQ(event.code, 0x10025); // key up carries no modifiers
+        EXPECT_EQ(event.repeat, 0);
+    }
+    {
+        KeyboardScope keys({ { plat::VK_CONTROL, 0x80 }, { plat::VK_MENU, 0x80 } });
+        EXPECT_EQ(key_modifier_state(), kKeyCtrl | kKeyAlt);
+    }
     EXPECT_EQ(key_modifier_state(), 0u);
     // A character goes through the virtual-key rules: 'a' is 97, the keypad 1.
-    ASSERT_TRUE(key_event_from_message(0x0102, 'a', 0, event));
+    ASSERT_TRUE(key_event_from_message(plat::WM_CHAR, 'a', 0, event));
     EXPECT_EQ(event.kind, kKeyEventChar);
     EXPECT_EQ(event.code, '1');
     EXPECT_EQ(event.character, 'a');

@@ -1,13 +1,6 @@
 #include "runtime/foundation/rect.h"
 
 #include <gtest/gtest.h>
-#include <ostream>
-
-// At global scope, beside Rect, so that the test's messages find it.
-static std::ostream& operator<<(std::ostream& out, const Rect& r)
-{
-    return out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
-}
 
 namespace {
 
