@@ -34,7 +34,8 @@ enum : int {
 };
 
 // Copies src to dst within size, every character in its narrow (or wide) form; stops before a
-// character that would not fit and terminates. The length written.
+// character that would not fit and terminates. The length written. Narrowing may work in place;
+// widening needs separate buffers, since its output outgrows its input.
 int str_narrow_copy(const char* src, char* dst, int size, int flags);
 int str_widen_copy(const char* src, char* dst, int size, int flags);
 
