@@ -228,7 +228,7 @@ void dc_mark_changed(DcHandle dc, const Rect& rect)
     Backend* backend = backend_get();
     if (!root || !backend)
         return;
-    Rect changed = rect;
+    Rect changed = rect_clamp(rect);
     offset_rect(changed, record->origin.x, record->origin.y);
     backend->surface_changed(root->handle, changed);
 }
@@ -242,7 +242,7 @@ int fill_rect(DcHandle dc, const Rect& rect, GdiObject brush)
         return 0;
     if (!solid)
         return 1; // the null brush paints nothing
-    Rect area = rect;
+    Rect area = rect_clamp(rect);
     offset_rect(area, target.origin.x, target.origin.y);
     for (const Rect& clip : target.clip) {
         Rect part;

@@ -21,20 +21,30 @@ bool pt_in_rect(const Rect& rect, Point point)
         && point.y < rect.bottom;
 }
 
+static int32_t wrapping_add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+
 void offset_rect(Rect& rect, int32_t dx, int32_t dy)
 {
-    rect.left += dx;
-    rect.right += dx;
-    rect.top += dy;
-    rect.bottom += dy;
+    rect.left = wrapping_add(rect.left, dx);
+    rect.right = wrapping_add(rect.right, dx);
+    rect.top = wrapping_add(rect.top, dy);
+    rect.bottom = wrapping_add(rect.bottom, dy);
 }
 
 void inflate_rect(Rect& rect, int32_t dx, int32_t dy)
 {
-    rect.left -= dx;
-    rect.right += dx;
-    rect.top -= dy;
-    rect.bottom += dy;
+    rect.left = wrapping_add(rect.left, int32_t(0u - uint32_t(dx)));
+    rect.right = wrapping_add(rect.right, dx);
+    rect.top = wrapping_add(rect.top, int32_t(0u - uint32_t(dy)));
+    rect.bottom = wrapping_add(rect.bottom, dy);
+}
+
+constexpr int32_t kClampLimit = 1 << 28;
+
+Rect rect_clamp(const Rect& rect)
+{
+    auto clamp = [](int32_t value) { return std::clamp(value, -kClampLimit, kClampLimit); };
+    return Rect{clamp(rect.left), clamp(rect.top), clamp(rect.right), clamp(rect.bottom)};
 }
 
 bool intersect_rect(Rect& out, const Rect& a, const Rect& b)

@@ -37,8 +37,12 @@ void set_rect_empty(Rect& rect);
 bool is_rect_empty(const Rect& rect);
 bool equal_rect(const Rect& a, const Rect& b);
 bool pt_in_rect(const Rect& rect, Point point);
+// OffsetRect and InflateRect wrap around at the ends of the 32-bit range, as Win32's do.
 void offset_rect(Rect& rect, int32_t dx, int32_t dy);
 void inflate_rect(Rect& rect, int32_t dx, int32_t dy);
+// A rectangle a program passed, kept within +-2^28 so that moving it between coordinate
+// systems cannot overflow; the part that matters on any screen stays the same.
+Rect rect_clamp(const Rect& rect);
 // IntersectRect: false and an empty out when they do not meet.
 bool intersect_rect(Rect& out, const Rect& a, const Rect& b);
 // UnionRect: the bounding box; empty inputs are ignored. False when both are empty.

@@ -89,7 +89,7 @@ bool invalidate_rect(WindowHandle window, const Rect* rect, bool erase)
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
-    invalidate_tree(*record, rect ? *rect : client_area(*record), erase, true);
+    invalidate_tree(*record, rect ? rect_clamp(*rect) : client_area(*record), erase, true);
     return true;
 }
 
@@ -100,7 +100,8 @@ bool validate_rect(WindowHandle window, const Rect* rect)
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
-    validate_tree(*record, rect, !(record->style & WS_CLIPCHILDREN));
+    Rect area = rect ? rect_clamp(*rect) : Rect{};
+    validate_tree(*record, rect ? &area : nullptr, !(record->style & WS_CLIPCHILDREN));
     return true;
 }
 
@@ -248,7 +249,7 @@ bool redraw_window(WindowHandle window, const Rect* rect, uint32_t flags)
     }
     bool children = (flags & RDW_ALLCHILDREN)
         || (!(flags & RDW_NOCHILDREN) && !(record->style & WS_CLIPCHILDREN));
-    redraw_one(*record, rect ? *rect : client_area(*record), flags, children);
+    redraw_one(*record, rect ? rect_clamp(*rect) : client_area(*record), flags, children);
     if (flags & (RDW_ERASENOW | RDW_UPDATENOW))
         paint_frames_and_erase_now(window);
     if (flags & RDW_UPDATENOW)

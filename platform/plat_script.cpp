@@ -10,6 +10,7 @@
 #include "platform/plat_headless.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_styles.h"
+#include "platform/plat_window.h"
 #include "platform/plat_wintree.h"
 
 namespace plat {
@@ -396,9 +397,21 @@ static bool closable(const WindowRecord* window)
     return window && (window->style & WS_VISIBLE) && !window->destroying;
 }
 
+// The program's main window: the owner at the root of the active window's owners, as long as
+// a person could click its close box (a modal dialog disables it: then the dialog closes).
+static WindowHandle main_window_of_active()
+{
+    WindowHandle active = get_active_window();
+    WindowHandle root = active ? get_ancestor(active, GA_ROOTOWNER) : WindowHandle{};
+    WindowRecord* record = wintree_find(root);
+    if (closable(record) && !(record->style & WS_DISABLED))
+        return root;
+    return active;
+}
+
 void script_close_program()
 {
-    WindowHandle target = get_active_window();
+    WindowHandle target = main_window_of_active();
     if (!closable(wintree_find(target))) {
         target = {};
         for (WindowHandle top : wintree_top_levels()) {

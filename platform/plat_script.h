@@ -65,9 +65,10 @@ bool script_run_next(std::string& error);
 // Whether a quit command ran.
 bool script_quit_ran();
 
-// What "quit" and the end of a script do: WM_SYSCOMMAND SC_CLOSE to the active window (else the
-// front visible top-level window), as a click on its close box would; WM_QUIT when there is
-// no window.
+// What "quit" and the end of a script do: WM_SYSCOMMAND SC_CLOSE, as a click on its close box
+// would send, to the program's main window (the root owner of the active window; the active
+// window itself while a modal dialog disables its owner; else the front visible top-level
+// window); WM_QUIT when there is no window.
 void script_close_program();
 
 // Services of later layers. Answers and chosen files queue until a message box, dialog or file

@@ -820,13 +820,19 @@ static bool client_origin(WindowHandle window, Point& origin)
     return record != nullptr;
 }
 
+// Points wrap around at the ends of the 32-bit range, as in Win32, rather than overflow.
+static void move_point(Point& point, int32_t dx, int32_t dy)
+{
+    point.x = int32_t(uint32_t(point.x) + uint32_t(dx));
+    point.y = int32_t(uint32_t(point.y) + uint32_t(dy));
+}
+
 bool client_to_screen(WindowHandle window, Point& point)
 {
     Point origin;
     if (!client_origin(window, origin))
         return false;
-    point.x += origin.x;
-    point.y += origin.y;
+    move_point(point, origin.x, origin.y);
     return true;
 }
 
@@ -835,8 +841,7 @@ bool screen_to_client(WindowHandle window, Point& point)
     Point origin;
     if (!client_origin(window, origin))
         return false;
-    point.x -= origin.x;
-    point.y -= origin.y;
+    move_point(point, -origin.x, -origin.y);
     return true;
 }
 
@@ -848,10 +853,8 @@ int map_window_points(WindowHandle from, WindowHandle to, Point* points, uint32_
         return 0;
     int32_t dx = from_origin.x - to_origin.x;
     int32_t dy = from_origin.y - to_origin.y;
-    for (uint32_t i = 0; points && i < count; i++) {
-        points[i].x += dx;
-        points[i].y += dy;
-    }
+    for (uint32_t i = 0; points && i < count; i++)
+        move_point(points[i], dx, dy);
     return int(make_lparam(uint32_t(dx), uint32_t(dy)));
 }
 

@@ -32,6 +32,14 @@ MinMaxInfo winpos_min_max_info(WindowHandle window)
     info.max_track_size = Point{get_system_metrics(SM_CXMAXTRACK), get_system_metrics(SM_CYMAXTRACK)};
     if (record)
         send_message(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
+    // The program's answer is kept within the bounds of positions and sizes, so that sums of
+    // them stay in range.
+    auto size = [](Point& p) { p = Point{std::clamp(p.x, 0, kSizeLimit), std::clamp(p.y, 0, kSizeLimit)}; };
+    size(info.max_size);
+    size(info.min_track_size);
+    size(info.max_track_size);
+    info.max_position.x = std::clamp(info.max_position.x, -kCoordinateLimit, kCoordinateLimit);
+    info.max_position.y = std::clamp(info.max_position.y, -kCoordinateLimit, kCoordinateLimit);
     return info;
 }
 

@@ -72,6 +72,29 @@ TEST_F(DcTest, DrawingStaysInsideTheWindowAndItsParents)
     EXPECT_EQ(client_pixel(top, 349, 199), kGreen);
 }
 
+TEST_F(DcTest, ExtremeRectanglesFillWhatShowsWithoutOverflow)
+{
+    WindowHandle child = make_child("C", top, Rect{10, 10, 60, 60}, 1);
+    pump();
+    DcHandle dc = get_dc(child);
+    EXPECT_EQ(fill_rect(dc, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, get_stock_object(BLACK_BRUSH)), 1);
+    release_dc(child, dc);
+    EXPECT_EQ(client_pixel(child, 0, 0), 0u);
+    EXPECT_EQ(client_pixel(child, 49, 49), 0u);
+    EXPECT_EQ(client_pixel(top, 5, 5), 0xFFFFFFu); // the parent around it is untouched
+    Rect everything{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    invalidate_rect(child, &everything, true);
+    Rect bounds;
+    get_update_rect(child, &bounds, false);
+    EXPECT_EQ(bounds, (Rect{0, 0, 50, 50}));
+    validate_rect(child, &everything);
+    EXPECT_FALSE(get_update_rect(child, nullptr, false));
+    Point far{INT32_MAX, INT32_MIN};
+    EXPECT_TRUE(client_to_screen(child, far)); // wraps like Win32 rather than overflowing
+    EXPECT_TRUE(screen_to_client(child, far));
+    EXPECT_EQ(far, (Point{INT32_MAX, INT32_MIN}));
+}
+
 TEST_F(DcTest, AHiddenWindowDrawsNothing)
 {
     WindowHandle child = make_child("C", top, Rect{10, 10, 60, 60}, 1, WS_CHILD);

@@ -234,6 +234,24 @@ TEST_F(ScriptRunTest, AnswersAndFilesWaitForTheDialogsThatTakeThem)
     EXPECT_FALSE(script_take_chosen_file(value));
 }
 
+TEST_F(ScriptRunTest, QuitClosesTheMainWindowNotAnActiveToolWindow)
+{
+    WindowHandle tool = make("Tool", WS_POPUP | WS_CAPTION | WS_VISIBLE, Rect{0, 0, 50, 50}, window, 0, WS_EX_TOOLWINDOW);
+    ASSERT_EQ(get_active_window(), tool);
+    run("quit\n");
+    EXPECT_FALSE(is_window(window));
+    EXPECT_FALSE(is_window(tool)); // owned windows go with their owner
+}
+
+TEST_F(ScriptRunTest, QuitClosesAModalDialogWhileItsOwnerIsDisabled)
+{
+    WindowHandle dialog = make("Dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE, Rect{0, 0, 50, 50}, window);
+    enable_window(window, false);
+    run("quit\n");
+    EXPECT_FALSE(is_window(dialog));
+    EXPECT_TRUE(is_window(window));
+}
+
 TEST_F(ScriptRunTest, QuitClosesTheActiveWindowAsItsCloseBoxWould)
 {
     quiet.insert({WM_NCACTIVATE, WM_ACTIVATE, WM_ACTIVATEAPP, WM_KILLFOCUS, WM_SHOWWINDOW, WM_WINDOWPOSCHANGING,

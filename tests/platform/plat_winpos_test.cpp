@@ -147,6 +147,27 @@ TEST_F(WinposTest, AProgramMayChangeThePositionWhileItChanges)
     EXPECT_EQ(rect.left, 77);
 }
 
+TEST_F(WinposTest, AbsurdSizeLimitsFromTheProgramStayInBounds)
+{
+    answer = [](WindowHandle, uint32_t message, WParam, LParam lparam) -> std::optional<LResult> {
+        if (message == WM_GETMINMAXINFO) {
+            auto* info = reinterpret_cast<MinMaxInfo*>(lparam);
+            info->max_size = Point{INT32_MAX, INT32_MAX};
+            info->max_position = Point{INT32_MAX, INT32_MIN};
+            info->min_track_size = Point{INT32_MAX, -5};
+            info->max_track_size = Point{INT32_MIN, INT32_MAX};
+        }
+        return std::nullopt;
+    };
+    WindowHandle window = make_top("W", Rect{0, 0, 300, 200});
+    ASSERT_TRUE(window);
+    show_window(window, SW_MAXIMIZE);
+    Rect rect;
+    get_window_rect(window, rect);
+    EXPECT_LE(rect.width(), 1 << 15);
+    EXPECT_LE(rect.height(), 1 << 15);
+}
+
 TEST_F(WinposTest, HugeSizesAreKeptWithinBounds)
 {
     WindowHandle popup = make("P", WS_POPUP | WS_VISIBLE, Rect{0, 0, 10, 10});
