@@ -259,10 +259,12 @@ CursorHandle get_cursor() { return s_input.shape; }
 
 int show_cursor(bool show) { return show ? ++s_input.cursor_count : --s_input.cursor_count; }
 
-static bool contains_screen_point(const WindowRecord& window, Point screen, bool client)
+enum class Area { window, client };
+
+static bool contains_screen_point(const WindowRecord& window, Point screen, Area area)
 {
     Rect rect = wintree_screen_rect(window);
-    if (client) {
+    if (area == Area::client) {
         Point origin = wintree_client_origin(window);
         rect = Rect{origin.x, origin.y, origin.x + window.client_rect.width(),
             origin.y + window.client_rect.height()};
@@ -278,11 +280,11 @@ static bool can_receive_mouse(const WindowRecord& window)
 // The deepest enabled, visible window under the point, starting at a window that holds it.
 static WindowHandle deepest_at(WindowRecord& window, Point screen)
 {
-    if (!contains_screen_point(window, screen, true))
+    if (!contains_screen_point(window, screen, Area::client))
         return window.handle;
     for (WindowHandle handle : window.children) {
         WindowRecord* child = wintree_find(handle);
-        if (child && can_receive_mouse(*child) && contains_screen_point(*child, screen, false))
+        if (child && can_receive_mouse(*child) && contains_screen_point(*child, screen, Area::window))
             return deepest_at(*child, screen);
     }
     return window.handle;
@@ -291,7 +293,7 @@ static WindowHandle deepest_at(WindowRecord& window, Point screen)
 static bool top_level_at(const WindowRecord& window, Point screen)
 {
     return (window.style & WS_VISIBLE) && !(window.style & WS_MINIMIZE)
-        && contains_screen_point(window, screen, false);
+        && contains_screen_point(window, screen, Area::window);
 }
 
 WindowHandle window_from_point(Point screen)
@@ -352,7 +354,7 @@ static WindowHandle window_beneath(WindowHandle window, Point screen)
         if (!past || !sibling)
             continue;
         bool holds = top_level ? top_level_at(*sibling, screen)
-                               : can_receive_mouse(*sibling) && contains_screen_point(*sibling, screen, false);
+                               : can_receive_mouse(*sibling) && contains_screen_point(*sibling, screen, Area::window);
         if (holds)
             return deepest_at(*sibling, screen);
     }

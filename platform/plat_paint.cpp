@@ -20,7 +20,10 @@ static Rect client_area(const WindowRecord& window)
     return Rect{0, 0, window.client_rect.width(), window.client_rect.height()};
 }
 
-static void invalidate_tree(WindowRecord& window, const Rect& rect, bool erase, bool children);
+// Whether a change reaches the children too (it does unless a window has WS_CLIPCHILDREN).
+enum class Children { included, excluded };
+
+static void invalidate_tree(WindowRecord& window, const Rect& rect, bool erase, Children children);
 
 // The part of a parent's client rectangle that falls on a child, in the child's coordinates.
 static void invalidate_children(WindowRecord& window, const Rect& rect, bool erase)
@@ -33,11 +36,11 @@ static void invalidate_children(WindowRecord& window, const Rect& rect, bool era
         if (!(child->window_rect == child->client_rect))
             child->frame_pending = true;
         offset_rect(part, -child->client_rect.left, -child->client_rect.top);
-        invalidate_tree(*child, part, erase, true);
+        invalidate_tree(*child, part, erase, Children::included);
     }
 }
 
-static void invalidate_tree(WindowRecord& window, const Rect& rect, bool erase, bool children)
+static void invalidate_tree(WindowRecord& window, const Rect& rect, bool erase, Children children)
 {
     Rect part;
     if (intersect_rect(part, rect, client_area(window))) {
@@ -46,11 +49,11 @@ static void invalidate_tree(WindowRecord& window, const Rect& rect, bool erase, 
             window.erase_pending = true;
         s_paint.maybe_pending = true;
     }
-    if (children && !(window.style & WS_CLIPCHILDREN))
+    if (children == Children::included && !(window.style & WS_CLIPCHILDREN))
         invalidate_children(window, rect, erase);
 }
 
-static void validate_tree(WindowRecord& window, const Rect* rect, bool children)
+static void validate_tree(WindowRecord& window, const Rect* rect, Children children)
 {
     if (rect)
         rects_subtract(window.update, *rect);
@@ -61,19 +64,19 @@ static void validate_tree(WindowRecord& window, const Rect* rect, bool children)
         window.internal_paint = false;
     }
     window.paint_started = true;
-    if (!children)
+    if (children == Children::excluded)
         return;
     for (WindowHandle handle : window.children) {
         WindowRecord* child = wintree_find(handle);
         if (!child)
             continue;
         if (!rect) {
-            validate_tree(*child, nullptr, true);
+            validate_tree(*child, nullptr, Children::included);
             continue;
         }
         Rect part = *rect;
         offset_rect(part, -child->client_rect.left, -child->client_rect.top);
-        validate_tree(*child, &part, true);
+        validate_tree(*child, &part, Children::included);
     }
 }
 
@@ -89,7 +92,7 @@ bool invalidate_rect(WindowHandle window, const Rect* rect, bool erase)
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
-    invalidate_tree(*record, rect ? rect_clamp(*rect) : client_area(*record), erase, true);
+    invalidate_tree(*record, rect ? rect_clamp(*rect) : client_area(*record), erase, Children::included);
     return true;
 }
 
@@ -101,7 +104,7 @@ bool validate_rect(WindowHandle window, const Rect* rect)
         return false;
     }
     Rect area = rect ? rect_clamp(*rect) : Rect{};
-    validate_tree(*record, rect ? &area : nullptr, !(record->style & WS_CLIPCHILDREN));
+    validate_tree(*record, rect ? &area : nullptr, (record->style & WS_CLIPCHILDREN) ? Children::excluded : Children::included);
     return true;
 }
 
@@ -222,7 +225,7 @@ bool update_window(WindowHandle window)
     return true;
 }
 
-static void redraw_one(WindowRecord& window, const Rect& rect, uint32_t flags, bool children)
+static void redraw_one(WindowRecord& window, const Rect& rect, uint32_t flags, Children children)
 {
     if (flags & RDW_INVALIDATE)
         invalidate_tree(window, rect, (flags & RDW_ERASE) != 0, children);
@@ -247,8 +250,8 @@ bool redraw_window(WindowHandle window, const Rect* rect, uint32_t flags)
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
-    bool children = (flags & RDW_ALLCHILDREN)
-        || (!(flags & RDW_NOCHILDREN) && !(record->style & WS_CLIPCHILDREN));
+    bool all = (flags & RDW_ALLCHILDREN) || (!(flags & RDW_NOCHILDREN) && !(record->style & WS_CLIPCHILDREN));
+    Children children = all ? Children::included : Children::excluded;
     redraw_one(*record, rect ? rect_clamp(*rect) : client_area(*record), flags, children);
     if (flags & (RDW_ERASENOW | RDW_UPDATENOW))
         paint_frames_and_erase_now(window);
@@ -315,7 +318,7 @@ void paint_invalidate_window(WindowHandle window)
     if (!record)
         return;
     record->frame_pending = true;
-    invalidate_tree(*record, client_area(*record), true, true);
+    invalidate_tree(*record, client_area(*record), true, Children::included);
     for (WindowHandle handle : wintree_subtree(window, TreeOrder::parents_first)) {
         if (WindowRecord* inner = wintree_find(handle))
             inner->frame_pending = true;

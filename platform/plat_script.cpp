@@ -141,7 +141,9 @@ static bool parse_button(std::string_view word, MouseButton& button)
 }
 
 // "X Y [button]"
-static std::string parse_mouse(std::string_view rest, ScriptCommand& command, bool takes_button)
+enum class ButtonWord { allowed, refused };
+
+static std::string parse_mouse(std::string_view rest, ScriptCommand& command, ButtonWord button_word)
 {
     int64_t x = 0;
     int64_t y = 0;
@@ -150,7 +152,7 @@ static std::string parse_mouse(std::string_view rest, ScriptCommand& command, bo
         return "expected two coordinates";
     command.point = Point{int32_t(x), int32_t(y)};
     std::string_view button = next_word(rest);
-    if (!button.empty() && !takes_button)
+    if (!button.empty() && button_word == ButtonWord::refused)
         return "unexpected " + std::string(button);
     if (!parse_button(button, command.button))
         return "unknown button " + std::string(button);
@@ -203,11 +205,11 @@ static std::string parse_arguments(ScriptOp op, std::string_view rest, ScriptCom
 {
     switch (op) {
     case ScriptOp::wait: return parse_wait(rest, command);
-    case ScriptOp::move: return parse_mouse(rest, command, false);
+    case ScriptOp::move: return parse_mouse(rest, command, ButtonWord::refused);
     case ScriptOp::click:
     case ScriptOp::double_click:
     case ScriptOp::down:
-    case ScriptOp::up: return parse_mouse(rest, command, true);
+    case ScriptOp::up: return parse_mouse(rest, command, ButtonWord::allowed);
     case ScriptOp::key:
     case ScriptOp::key_down:
     case ScriptOp::key_up: return parse_keys(rest, command);
@@ -288,13 +290,15 @@ uint32_t script_next_due() { return s_script.due; }
 
 bool script_quit_ran() { return s_script.quit_ran; }
 
-static void press_keys(const std::vector<uint32_t>& keys, bool press, bool release)
+enum class KeyStroke { press, release, press_and_release };
+
+static void press_keys(const std::vector<uint32_t>& keys, KeyStroke stroke)
 {
-    if (press) {
+    if (stroke != KeyStroke::release) {
         for (uint32_t vk : keys)
             input_key(vk, true);
     }
-    if (release) {
+    if (stroke != KeyStroke::press) {
         for (auto it = keys.rbegin(); it != keys.rend(); ++it)
             input_key(*it, false);
     }
@@ -311,7 +315,7 @@ static void type_text(const std::string& utf8)
         if (uint8_t(c) < 0x80 && keyboard_key_for_char(uint8_t(c), vk, shift)) {
             if (shift)
                 input_key(VK_SHIFT, true);
-            press_keys({vk}, true, true);
+            press_keys({vk}, KeyStroke::press_and_release);
             if (shift)
                 input_key(VK_SHIFT, false);
         } else
@@ -364,9 +368,9 @@ static bool execute(const ScriptCommand& command, std::string& error)
     case ScriptOp::double_click:
     case ScriptOp::down:
     case ScriptOp::up: run_mouse(command); return true;
-    case ScriptOp::key: press_keys(command.keys, true, true); return true;
-    case ScriptOp::key_down: press_keys(command.keys, true, false); return true;
-    case ScriptOp::key_up: press_keys(command.keys, false, true); return true;
+    case ScriptOp::key: press_keys(command.keys, KeyStroke::press_and_release); return true;
+    case ScriptOp::key_down: press_keys(command.keys, KeyStroke::press); return true;
+    case ScriptOp::key_up: press_keys(command.keys, KeyStroke::release); return true;
     case ScriptOp::type: type_text(command.text); return true;
     case ScriptOp::compose: compose_text(command.text); return true;
     case ScriptOp::answer: queue_answer(command.text); return true;

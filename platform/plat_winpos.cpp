@@ -237,7 +237,9 @@ static void keep_normal_rect(WindowRecord& window)
         window.normal_rect = window.window_rect;
 }
 
-static bool minimize(WindowHandle handle, bool activate)
+enum class Activation { keep, give_away };
+
+static bool minimize(WindowHandle handle, Activation activation)
 {
     WindowRecord* window = wintree_find(handle);
     keep_normal_rect(*window);
@@ -246,7 +248,7 @@ static bool minimize(WindowHandle handle, bool activate)
         kMinimizedPosition + get_system_metrics(SM_CYMINIMIZED)};
     if (!place(handle, parked, SWP_SHOWWINDOW | SWP_NOACTIVATE))
         return false;
-    if (!activate)
+    if (activation == Activation::give_away)
         focus_window_hiding(handle);
     return true;
 }
@@ -290,8 +292,8 @@ static void run_show_command(WindowHandle window, int command)
     uint32_t activate_flag = quiet ? uint32_t(SWP_NOACTIVATE) : 0u;
     switch (command) {
     case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE: minimize(window, false); break;
-    case SW_SHOWMINIMIZED: minimize(window, true); break;
+    case SW_SHOWMINNOACTIVE: minimize(window, Activation::give_away); break;
+    case SW_SHOWMINIMIZED: minimize(window, Activation::keep); break;
     case SW_SHOWMAXIMIZED: maximize(window); break;
     case SW_SHOWNORMAL:
     case SW_RESTORE:
