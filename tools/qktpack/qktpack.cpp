@@ -1,0 +1,69 @@
+// qktpack OUTPUT PICTURE.bmp...: writes the tutor's bitmap archive holding the pictures under
+// their file names, in the order given. The old output stays until the new one is complete.
+#include "typing/bitmap_archive_pack.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+static bool read_whole(const fs::path& path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return !in.bad();
+}
+
+static bool write_replacing(const fs::path& path, const std::vector<uint8_t>& bytes)
+{
+    fs::path temporary = path;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        out.flush();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(temporary, path, error);
+    return !error;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: qktpack OUTPUT PICTURE.bmp...\n");
+        return 2;
+    }
+    std::vector<ArchivePicture> pictures;
+    for (int i = 2; i < argc; ++i) {
+        ArchivePicture picture;
+        picture.name = fs::path(argv[i]).filename().string();
+        if (!read_whole(argv[i], picture.bmp)) {
+            std::fprintf(stderr, "qktpack: cannot read %s\n", argv[i]);
+            return 1;
+        }
+        pictures.push_back(std::move(picture));
+    }
+    std::vector<uint8_t> archive;
+    std::string error;
+    if (!bitmap_archive_pack(pictures, archive, error)) {
+        std::fprintf(stderr, "qktpack: %s\n", error.c_str());
+        return 1;
+    }
+    if (!write_replacing(argv[1], archive)) {
+        std::fprintf(stderr, "qktpack: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
