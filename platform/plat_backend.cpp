@@ -5,6 +5,7 @@
 
 #include "platform/plat_clock.h"
 #include "platform/plat_headless.h"
+#include "platform/plat_sdl.h"
 #include "platform/plat_wintree.h"
 
 namespace plat {
@@ -30,17 +31,37 @@ Size backend_screen_size()
     return s_backend.backend ? s_backend.backend->screen_size() : kNoBackendScreen;
 }
 
+// A script is for headless runs: with one, an unset PLAT_BACKEND does not look for a display.
+static bool want_display(const char* name)
+{
+    if (name && *name)
+        return std::strcmp(name, "sdl") == 0;
+    const char* script = std::getenv("PLAT_SCRIPT");
+    return !(script && *script) && sdl_display_available();
+}
+
 bool backend_start_from_environment(std::string& error)
 {
     const char* name = std::getenv("PLAT_BACKEND");
-    // Only the headless backend is built so far; it is also what a host without a display gets.
-    if (name && *name && std::strcmp(name, "headless") != 0) {
-        error = std::string("PLAT_BACKEND: no backend named \"") + name + "\" in this build";
+    bool named = name && *name;
+    if (named && std::strcmp(name, "headless") != 0 && std::strcmp(name, "sdl") != 0) {
+        error = std::string("PLAT_BACKEND: no backend named \"") + name + "\" (sdl or headless)";
         return false;
     }
     HeadlessOptions options;
     if (!headless_options_from_environment(options, error))
         return false;
+    if (want_display(name)) {
+        if (!options.script_path.empty()) {
+            error = "PLAT_SCRIPT: scripts run with PLAT_BACKEND=headless only";
+            return false;
+        }
+        if (!sdl_start(options.log_path, error)) {
+            error = "PLAT_BACKEND=sdl: " + error;
+            return false;
+        }
+        return true;
+    }
     return headless_start(options, error);
 }
 

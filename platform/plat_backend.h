@@ -1,7 +1,7 @@
 // The backend under the window layer: the screen the windows live on and the wait for input.
 // The window layer tells it what a person would see change; the backend feeds input back
-// through plat_input.h. The headless backend is built in; a display backend plugs in the same
-// way, as one more implementation of this interface.
+// through plat_input.h. Two implement it: the headless backend (plat_headless.h) and the
+// display backend (plat_sdl.h).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -43,10 +43,10 @@ Backend* backend_get();
 // The screen's size: the backend's, else 1024 x 768.
 Size backend_screen_size();
 
-// Starts the backend that PLAT_BACKEND names. Only "headless" is built so far, and it is also
-// what an unset PLAT_BACKEND gives; a display backend joins here. False with a message for the
-// user when it cannot start (an unknown name, a bad PLAT_SCRIPT, a PLAT_LOG that cannot be
-// written).
+// Starts the backend that PLAT_BACKEND names: "sdl" (a real display) or "headless". Unset, it
+// is "sdl" when a display is there (sdl_display_available) and no PLAT_SCRIPT is given, else
+// "headless". False with a message for the user when it cannot start (an unknown name, no
+// display for "sdl", a script for "sdl", a bad PLAT_SCRIPT, a PLAT_LOG that cannot be written).
 bool backend_start_from_environment(std::string& error);
 
 // The surface of a top-level window, which a backend shows; null for other windows.

@@ -7,6 +7,7 @@
 #include "platform/plat_codepage.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_focus.h"
+#include "platform/plat_ime.h"
 #include "platform/plat_input.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_metrics.h"
@@ -278,6 +279,8 @@ LResult def_window_proc(WindowHandle window, uint32_t message, WParam wparam, LP
     case WM_SYSKEYDOWN: return on_sys_key_down(window, wparam, lparam);
     case WM_MOUSEWHEEL: return ask_parent(window, message, wparam, lparam);
     case WM_CANCELMODE: return on_cancel_mode(window);
+    case WM_IME_COMPOSITION:
+    case WM_IME_CHAR: return ime_default_proc(window, message, wparam, lparam);
     case WM_QUERYENDSESSION:
     case WM_QUERYOPEN: return 1;
     case WM_CTLCOLORMSGBOX:

@@ -7,6 +7,7 @@
 #include "platform/plat_backend.h"
 #include "platform/plat_clock.h"
 #include "platform/plat_focus.h"
+#include "platform/plat_ime.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_metrics.h"
 #include "platform/plat_window.h"
@@ -14,7 +15,7 @@
 
 namespace plat {
 
-enum class RawKind : uint8_t { move, button, key, character };
+enum class RawKind : uint8_t { move, button, wheel, key, character };
 
 struct RawEvent {
     RawKind kind = RawKind::move;
@@ -27,6 +28,7 @@ struct RawEvent {
     bool ctrl = false;
     uint32_t key_flags = 0; // MK_ flags as the event left them
     uint8_t ch = 0;
+    int32_t wheel_delta = 0;
     uint32_t time = 0;
     // Filled the first time the queue looks at the event.
     bool cooked = false;
@@ -164,6 +166,16 @@ void input_mouse_button(MouseButton button, bool down, Point screen)
     event.kind = RawKind::button;
     event.button = button;
     event.down = down;
+    event.pt = s_input.cursor;
+    push_event(event);
+}
+
+void input_mouse_wheel(int32_t delta, Point screen)
+{
+    s_input.cursor = clamp_to_screen(screen);
+    RawEvent event;
+    event.kind = RawKind::wheel;
+    event.wheel_delta = delta;
     event.pt = s_input.cursor;
     push_event(event);
 }
@@ -463,6 +475,26 @@ static void cook_key(RawEvent& event)
     event.msg.message = sys ? message + (WM_SYSKEYDOWN - WM_KEYDOWN) : message;
     event.msg.wparam = event.vk;
     event.msg.lparam = key_lparam(event);
+    // A key the input method composes with reaches the window as VK_PROCESSKEY; the scan
+    // code in lparam still tells which key it was.
+    if (event.down && !sys && ime_takes_key(target, event.vk, event.alt || event.ctrl))
+        event.msg.wparam = VK_PROCESSKEY;
+}
+
+// The wheel turns for the window with the focus, as the keys do; the point stays on the screen.
+static void cook_wheel(RawEvent& event)
+{
+    WindowHandle target = get_focus();
+    if (!wintree_find(target))
+        target = get_active_window();
+    if (!wintree_find(target)) {
+        event.dropped = true;
+        return;
+    }
+    event.msg.hwnd = target;
+    event.msg.message = WM_MOUSEWHEEL;
+    event.msg.wparam = make_wparam(event.key_flags, uint32_t(int16_t(event.wheel_delta)));
+    event.msg.lparam = make_lparam(uint32_t(event.pt.x), uint32_t(event.pt.y));
 }
 
 static void cook(RawEvent& event)
@@ -472,6 +504,8 @@ static void cook(RawEvent& event)
     event.cooked = true;
     if (event.kind == RawKind::move || event.kind == RawKind::button)
         cook_mouse(event);
+    else if (event.kind == RawKind::wheel)
+        cook_wheel(event);
     else
         cook_key(event);
     event.msg.time = event.time;

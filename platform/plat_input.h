@@ -25,6 +25,9 @@ enum : uint32_t {
     MK_MBUTTON = 0x0010,
 };
 
+// One notch of the mouse wheel (WM_MOUSEWHEEL's delta).
+constexpr int32_t WHEEL_DELTA = 120;
+
 // WM_MOUSEACTIVATE answers.
 enum : uint32_t {
     MA_ACTIVATE = 1,
@@ -44,8 +47,11 @@ enum : uint32_t {
 // Input from the backend, in screen coordinates. A key is a virtual key; Shift, Ctrl and Alt
 // may be given generic or left/right, and both kinds of state follow. input_char delivers a
 // character of the active code page that no key types (committed input-method text).
+// input_mouse_wheel: delta in WHEEL_DELTA steps, positive away from the user; WM_MOUSEWHEEL
+// goes to the focus with the point in screen coordinates.
 void input_mouse_move(Point screen);
 void input_mouse_button(MouseButton button, bool down, Point screen);
+void input_mouse_wheel(int32_t delta, Point screen);
 void input_key(uint32_t vk, bool down);
 void input_char(uint8_t ch);
 bool input_pending();

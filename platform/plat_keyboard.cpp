@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/plat_codepage.h"
+#include "platform/plat_ime.h"
 #include "platform/plat_input.h"
 
 namespace plat {
@@ -200,6 +201,8 @@ bool translate_message(const Msg& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
         return false;
+    if (ime_translate_key(msg))
+        return true;
     bool sys = msg.message == WM_SYSKEYDOWN;
     uint8_t state[256];
     get_keyboard_state(state);

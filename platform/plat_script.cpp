@@ -8,6 +8,7 @@
 #include "platform/plat_codepage.h"
 #include "platform/plat_focus.h"
 #include "platform/plat_headless.h"
+#include "platform/plat_ime.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_styles.h"
 #include "platform/plat_window.h"
@@ -337,12 +338,10 @@ static void run_mouse(const ScriptCommand& command)
 
 static void compose_text(const std::string& utf8)
 {
-    if (s_script.services.compose) {
+    if (s_script.services.compose)
         s_script.services.compose(utf8);
-        return;
-    }
-    for (char c : utf8_to_code_page(CP_ACP, utf8))
-        input_char(uint8_t(c));
+    else
+        ime_compose_text(utf8);
 }
 
 static void queue_answer(const std::string& text)

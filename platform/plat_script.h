@@ -73,8 +73,8 @@ void script_close_program();
 
 // Services of later layers. Answers and chosen files queue until a message box, dialog or file
 // dialog takes them; the layer that shows those is told when one arrives, so that a box
-// already open can take it at once. Composition is the input method's; without it the text is
-// delivered as committed characters.
+// already open can take it at once. Composition is the input method's (ime_compose_text)
+// unless a service takes it.
 struct ScriptServices {
     void (*answer_queued)() = nullptr;
     void (*file_queued)() = nullptr;
