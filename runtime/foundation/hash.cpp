@@ -49,6 +49,19 @@ uint32_t hash_string_nocase(const char* text)
     return h;
 }
 
+// Remainders by multiplication with a reciprocal taken once per table (exact for every 32-bit
+// dividend and divisor): a division per look-up costs as much as the rest of it.
+static uint64_t reciprocal_of(uint32_t divisor) { return divisor > 1 ? UINT64_MAX / divisor + 1 : 0; }
+
+static uint32_t remainder_of(uint32_t value, uint64_t reciprocal, uint32_t divisor)
+{
+    if (reciprocal == 0)
+        return divisor > 1 ? value % divisor : 0;
+    return uint32_t((static_cast<unsigned __int128>(reciprocal * value) * divisor) >> 64);
+}
+
+static uint8_t tag_of(uint32_t h) { return uint8_t(h >> 24) | (uint8_t(h >> 24) == 0); }
+
 static bool is_odd_prime(uint32_t n)
 {
     for (uint32_t d = 3; d * d <= n; d += 2)
@@ -86,8 +99,13 @@ int hash_create(HashTable& table, uint32_t wanted)
     if (slots == 0)
         return 0;
     table.slots = mem_alloc(hash_slot_bytes(slots), kMemMovableZero);
-    table.slot_count = table.slots ? slots : 0;
-    return table.slots ? 1 : 0;
+    if (!table.slots)
+        return 0;
+    table.slot_count = slots;
+    table.slot_divisor = reciprocal_of(slots);
+    table.step_divisor = reciprocal_of(slots - 2);
+    table.tags.assign(slots, 0);
+    return 1;
 }
 
 void hash_free(HashTable& table)
@@ -99,30 +117,38 @@ void hash_free(HashTable& table)
 int hash_clone(HashTable& table, MemHandle stored, size_t size)
 {
     table = HashTable{};
-    const void* bytes = mem_address(stored);
     // Fewer than 3 slots would divide by zero in the probe step.
-    if (!bytes || size > mem_size(stored) || size / 2 < 3 || size / 2 > UINT32_MAX)
+    if (!mem_address(stored) || size > mem_size(stored) || size / 2 < 3 || size / 2 > UINT32_MAX)
         return 0;
-    table.slots = mem_alloc_copy(bytes, size / 2 * 2);
-    table.slot_count = table.slots ? uint32_t(size / 2) : 0;
-    return table.slots ? 1 : 0;
+    // Locked while copied: the new block's allocation could purge or move it.
+    table.slots = mem_alloc_copy(mem_lock(stored), size / 2 * 2);
+    mem_unlock(stored);
+    if (!table.slots)
+        return 0;
+    table.slot_count = uint32_t(size / 2);
+    table.slot_divisor = reciprocal_of(table.slot_count);
+    table.step_divisor = reciprocal_of(table.slot_count - 2);
+    return 1;
 }
 
-// Visits key's probe sequence, at most one round of the table, until visit returns true.
+// Visits key's probe sequence, at most one round of the table, until visit returns true. The
+// step is worked out only when a second slot is needed, and stepping subtracts instead of
+// dividing: most searches end at their first slot.
 template <typename Visit>
-static bool probe(const HashTable& table, const char* key, Visit&& visit)
+static bool probe(const HashTable& table, uint32_t h, Visit&& visit)
 {
     uint32_t n = table.slot_count;
     auto* slots = static_cast<uint8_t*>(mem_address(table.slots));
     if (!slots || n < 3)
         return false;
-    uint32_t h = hash_string(key);
-    uint32_t slot = h % n;
-    uint32_t step = n - 2 - h % (n - 2);
-    for (uint32_t tries = 0; tries < n; tries++) {
-        if (visit(slots + 2 * size_t(slot)))
+    uint32_t slot = remainder_of(h, table.slot_divisor, n);
+    if (visit(slots + 2 * size_t(slot), slot))
+        return true;
+    uint32_t step = n - 2 - remainder_of(h, table.step_divisor, n - 2);
+    for (uint32_t tries = 1; tries < n; tries++) {
+        slot = slot >= n - step ? slot - (n - step) : slot + step;
+        if (visit(slots + 2 * size_t(slot), slot))
             return true;
-        slot = uint32_t((uint64_t(slot) + step) % n);
     }
     return false;
 }
@@ -131,25 +157,31 @@ int hash_insert(HashTable& table, const char* key, uint16_t value)
 {
     if (value == 0)
         return 0;
-    return probe(table, key, [value](uint8_t* slot) {
+    uint32_t h = hash_string(key);
+    return probe(table, h, [&](uint8_t* slot, uint32_t index) {
         uint16_t stored;
         std::memcpy(&stored, slot, 2);
         if (stored != 0)
             return false;
         std::memcpy(slot, &value, 2);
+        if (index < table.tags.size())
+            table.tags[index] = tag_of(h);
         return true;
     }) ? 1 : 0;
 }
 
 uint16_t hash_find(const HashTable& table, const char* key, HashMatch match, void* user)
 {
+    uint32_t h = hash_string(key);
+    uint8_t tag = tag_of(h);
+    const uint8_t* tags = table.tags.size() == table.slot_count ? table.tags.data() : nullptr;
     uint16_t found = 0;
-    probe(table, key, [&](uint8_t* slot) {
+    probe(table, h, [&](uint8_t* slot, uint32_t index) {
         uint16_t stored;
         std::memcpy(&stored, slot, 2);
         if (stored == 0)
             return true; // the end of the key's sequence
-        if (!match(key, stored, user))
+        if ((tags && tags[index] != 0 && tags[index] != tag) || !match(key, stored, user))
             return false;
         found = stored;
         return true;
@@ -195,12 +227,38 @@ void hash_symtab_init(SymbolTable& table, int32_t value_size, int32_t wanted_cap
     table.match = match;
 }
 
+void hash_symtab_set_rebucketing(SymbolTable& table, SymbolKeyOf key_of, int case_sensitive)
+{
+    table.key_of = key_of;
+    table.key_case_sensitive = case_sensitive;
+}
+
+static void set_buckets(SymbolTable& table, uint32_t buckets)
+{
+    table.bucket_count = int32_t(buckets);
+    table.bucket_divisor = reciprocal_of(buckets);
+}
+
+static uint32_t key_hash(const char* key, int case_sensitive)
+{
+    return case_sensitive ? hash_string(key) : hash_string_nocase(key);
+}
+
+static uint32_t bucket_of(const SymbolTable& table, uint32_t h)
+{
+    return table.bucket_count > 0 ? remainder_of(h, table.bucket_divisor, uint32_t(table.bucket_count)) : 0;
+}
+
 uint32_t hash_symtab_bucket(const SymbolTable& table, const char* key, int case_sensitive)
 {
-    if (table.bucket_count <= 0)
-        return 0;
-    uint32_t h = case_sensitive ? hash_string(key) : hash_string_nocase(key);
-    return h % uint32_t(table.bucket_count);
+    return bucket_of(table, key_hash(key, case_sensitive));
+}
+
+static void set_tag(SymbolTable& table, uint32_t index, uint8_t tag)
+{
+    if (index >= table.tags.size())
+        table.tags.resize(size_t(index) + 1, 0);
+    table.tags[index] = tag;
 }
 
 static int create_block(SymbolTable& table)
@@ -213,7 +271,8 @@ static int create_block(SymbolTable& table)
     if (!block)
         return 8;
     table.block = block;
-    table.bucket_count = int32_t(buckets);
+    set_buckets(table, buckets);
+    table.tags.clear();
     TableView view = view_of(table);
     view.set_header(kMagicAt, kSymbolTableMagic);
     view.set_header(kNextFreeAt, buckets);
@@ -252,23 +311,14 @@ static uint32_t chain_end(const TableView& view, uint32_t index)
     return index;
 }
 
-int hash_symtab_add(SymbolTable& table, const char* key, const void* value, int case_sensitive, uint32_t* number)
+// Stores a new symbol with value at the end of bucket's chain (steps 3 to 5 of an add).
+static bool place_symbol(SymbolTable& table, uint32_t h, const void* value, uint32_t* number)
 {
-    if (number)
-        *number = 0;
-    if (!table.block && create_block(table) != 0)
-        return 8;
-    uint32_t found = 0;
-    if (hash_symtab_find(table, key, case_sensitive, &found)) {
-        if (number)
-            *number = found;
-        return 0;
-    }
-    uint32_t index = chain_end(view_of(table), hash_symtab_bucket(table, key, case_sensitive));
+    uint32_t index = chain_end(view_of(table), bucket_of(table, h));
     if (view_of(table).flags(index) & kEntryUsed) {
         uint32_t overflow = take_overflow(table);
         if (overflow == UINT32_MAX)
-            return 8;
+            return false;
         TableView view = view_of(table);
         view.set_field(index, kNextAt, overflow);
         plat::store_u16le(view.entry(index) + kFlagsAt, view.flags(index) | kEntryChained);
@@ -283,8 +333,62 @@ int hash_symtab_add(SymbolTable& table, const char* key, const void* value, int 
     view.set_field(index, kSymbolAt, symbol);
     view.set_header(kSymbolsAt, symbol + 1);
     view.set_field(symbol, kMapAt, index); // a symbol never outnumbers the entries
+    set_tag(table, index, tag_of(h));
     if (number)
         *number = symbol + 1;
+    return true;
+}
+
+// A new block with about two buckets per symbol, filled in symbol order so that every symbol
+// keeps its number. Nothing changes when memory is short or no larger prime is left.
+static void rebucket(SymbolTable& table)
+{
+    TableView old = view_of(table);
+    uint32_t symbols = old.header(kSymbolsAt);
+    uint32_t buckets = hash_prime_below(std::min<uint32_t>(2 * symbols, kPrimeLimit - 1));
+    uint64_t capacity = uint64_t(buckets) + symbols + symbols / 4;
+    uint64_t bytes = table_bytes(capacity, uint32_t(table.value_size));
+    if (buckets <= uint32_t(table.bucket_count) || bytes > plat::kGlobalMaxBlockSize)
+        return;
+    SymbolTable fresh = table;
+    fresh.block = mem_alloc(bytes, kMemMovableZero);
+    if (!fresh.block)
+        return;
+    set_buckets(fresh, buckets);
+    fresh.tags.clear();
+    TableView view = view_of(fresh);
+    view.set_header(kMagicAt, kSymbolTableMagic);
+    view.set_header(kNextFreeAt, buckets);
+    view.set_header(kCapacityAt, uint32_t(capacity));
+    view.set_header(kBucketsAt, buckets);
+    view.set_header(kValueSizeAt, uint32_t(table.value_size));
+    old = TableView{static_cast<uint8_t*>(mem_lock(table.block)), old.entry_size};
+    for (uint32_t symbol = 0; symbol < symbols; symbol++) {
+        const uint8_t* value = old.entry(old.field(symbol, kMapAt)) + kSymbolEntryHeader;
+        const char* key = table.key_of(value, table.value_size, table.user);
+        place_symbol(fresh, key_hash(key, table.key_case_sensitive), value, nullptr);
+    }
+    mem_unlock(table.block);
+    mem_free(table.block);
+    table = fresh;
+}
+
+int hash_symtab_add(SymbolTable& table, const char* key, const void* value, int case_sensitive, uint32_t* number)
+{
+    if (number)
+        *number = 0;
+    if (!table.block && create_block(table) != 0)
+        return 8;
+    uint32_t found = 0;
+    if (hash_symtab_find(table, key, case_sensitive, &found)) {
+        if (number)
+            *number = found;
+        return 0;
+    }
+    if (!place_symbol(table, key_hash(key, case_sensitive), value, number))
+        return 8;
+    if (table.key_of && view_of(table).header(kSymbolsAt) > uint32_t(table.bucket_count))
+        rebucket(table);
     return 0;
 }
 
@@ -296,13 +400,18 @@ int hash_symtab_find(const SymbolTable& table, const char* key, int case_sensiti
         return 0;
     TableView view = view_of(table);
     uint32_t capacity = view.header(kCapacityAt);
-    uint32_t index = hash_symtab_bucket(table, key, case_sensitive);
+    uint32_t h = key_hash(key, case_sensitive);
+    uint8_t tag = tag_of(h);
+    uint32_t index = bucket_of(table, h);
     for (uint32_t steps = 0; steps < capacity; steps++) {
         uint16_t flags = view.flags(index);
         if (!(flags & kEntryUsed))
             return 0;
         const uint8_t* value = view.entry(index) + kSymbolEntryHeader;
-        if (!table.match || table.match(key, value, table.value_size, table.user)) {
+        // An entry whose key hashes otherwise cannot be the key's (keys differing only in
+        // case hash alike without the case flag).
+        bool other_key = table.match && index < table.tags.size() && table.tags[index] != 0 && table.tags[index] != tag;
+        if (!other_key && (!table.match || table.match(key, value, table.value_size, table.user))) {
             if (number)
                 *number = view.field(index, kSymbolAt) + 1;
             return 1;
@@ -357,7 +466,8 @@ int hash_symtab_detach(SymbolTable& table, MemHandle* block, size_t* size)
     if (size)
         *size = size_t(table_bytes(view_of(table).header(kCapacityAt), uint32_t(table.value_size)));
     table.block = MemHandle{};
-    table.bucket_count = 0;
+    set_buckets(table, 0);
+    table.tags.clear();
     return 1;
 }
 
@@ -417,6 +527,21 @@ static bool table_is_sound(const uint8_t* bytes, size_t size, int32_t* value_siz
     return chains_are_sound(view, capacity, buckets, next_free, symbols);
 }
 
+// The tags of an adopted table: from the keys when the table can name them, else unknown.
+static void retag(SymbolTable& table)
+{
+    table.tags.clear();
+    if (!table.key_of)
+        return;
+    TableView view = view_of(table);
+    uint32_t symbols = view.header(kSymbolsAt);
+    for (uint32_t symbol = 0; symbol < symbols; symbol++) {
+        uint32_t index = view.field(symbol, kMapAt);
+        const char* key = table.key_of(view.entry(index) + kSymbolEntryHeader, table.value_size, table.user);
+        set_tag(table, index, tag_of(key_hash(key, table.key_case_sensitive)));
+    }
+}
+
 int hash_symtab_check(MemHandle block, size_t size, int32_t value_size_wanted)
 {
     const auto* bytes = static_cast<const uint8_t*>(mem_address(block));
@@ -435,7 +560,8 @@ int hash_symtab_adopt(SymbolTable& table, MemHandle block, int32_t value_size_wa
         mem_free(table.block);
     table.block = block;
     table.value_size = int32_t(plat::load_u32le(bytes + kValueSizeAt));
-    table.bucket_count = int32_t(plat::load_u32le(bytes + kBucketsAt));
+    set_buckets(table, plat::load_u32le(bytes + kBucketsAt));
+    retag(table);
     return 1;
 }
 
@@ -443,5 +569,6 @@ void hash_symtab_free(SymbolTable& table)
 {
     mem_free(table.block);
     table.block = MemHandle{};
-    table.bucket_count = 0;
+    set_buckets(table, 0);
+    table.tags.clear();
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "runtime/foundation/mem.h"
 
@@ -25,6 +26,11 @@ size_t hash_slot_bytes(uint32_t n);
 struct HashTable {
     MemHandle slots;         // u16 per slot, 0 = empty
     uint32_t slot_count = 0;
+    // A byte of each slot's key hash (0: not known, as after hash_clone), so that a search asks
+    // the callback only about slots whose key hashes alike. Not part of the stored slot block.
+    std::vector<uint8_t> tags;
+    uint64_t slot_divisor = 0; // reciprocals of slot_count and slot_count - 2 for the probes
+    uint64_t step_divisor = 0;
 };
 
 // Nonzero when value (a stored one) belongs to key.
@@ -40,7 +46,8 @@ int hash_clone(HashTable& table, MemHandle stored, size_t size);
 // key already there. 0 when the table is full or purged.
 int hash_insert(HashTable& table, const char* key, uint16_t value);
 // The first value on key's probe sequence that match accepts; 0 at an empty slot, after
-// every slot was tried, or when the table is purged.
+// every slot was tried, or when the table is purged. Keys are hashed as the caller normalised
+// them (upper- or lower-cased names), so match is asked only where the hashes agree.
 uint16_t hash_find(const HashTable& table, const char* key, HashMatch match, void* user);
 // Marks the slot block purgeable or not; the previous state.
 int hash_set_purgeable(HashTable& table, int purgeable);
@@ -58,6 +65,10 @@ constexpr int32_t kSymbolMaxValueSize = 1024;
 // Nonzero when the entry with value (value_size bytes) belongs to key.
 using SymbolMatch = int (*)(const char* key, const uint8_t* value, int32_t value_size, void* user);
 
+// The key of a stored value (text good until the next call), for spreading the symbols over
+// more buckets.
+using SymbolKeyOf = const char* (*)(const uint8_t* value, int32_t value_size, void* user);
+
 struct SymbolTable {
     MemHandle block;             // null until the first add
     int32_t value_size = 0;
@@ -65,10 +76,19 @@ struct SymbolTable {
     int32_t bucket_count = 0;    // after
     void* user = nullptr;
     SymbolMatch match = nullptr; // null: the first used entry of a chain matches
+    SymbolKeyOf key_of = nullptr;
+    int key_case_sensitive = 0;
+    uint64_t bucket_divisor = 0;  // reciprocal of bucket_count
+    std::vector<uint8_t> tags;    // a byte of each entry's key hash, 0 when not known
 };
 
 // Sets the table up without a block.
 void hash_symtab_init(SymbolTable& table, int32_t value_size, int32_t wanted_capacity, void* user, SymbolMatch match);
+// Lets the table rebuild its buckets when it holds more symbols than buckets (chains would
+// otherwise grow without end): each symbol goes to the bucket of key_of(value) under the case
+// rule its keys are added with. Numbers and values stay; saved tables carry their bucket count.
+// Without it the bucket count never changes.
+void hash_symtab_set_rebucketing(SymbolTable& table, SymbolKeyOf key_of, int case_sensitive);
 // The bucket of key: hash_string (case_sensitive set) or hash_string_nocase, modulo buckets.
 uint32_t hash_symtab_bucket(const SymbolTable& table, const char* key, int case_sensitive);
 // 0 or 8: *number is key's existing or new symbol number; value is value_size bytes.

@@ -271,6 +271,9 @@ static int compare_three_words(const uint8_t* a, const uint8_t* b)
 
 // Calls body with the compare that searches and sorts use for the descriptor, as a separate
 // type per kind so that the search loop inlines it.
+// Calls body with the compare that searches and sorts use for the descriptor, as a separate
+// type per kind so that the search loop inlines it. Its result only has the compare's sign
+// (and the words' difference for kind 2), as a 64-bit value that cannot overflow.
 template <typename Body>
 static auto with_search_compare(const RecordArray& array, KeyDescriptor descriptor, Body&& body)
 {
@@ -278,24 +281,27 @@ static auto with_search_compare(const RecordArray& array, KeyDescriptor descript
     size_t offset = descriptor & 0xFFFF;
     if (kind == kKeyWord)
         return body([offset](const uint8_t* a, const uint8_t* b) {
-            return int(load_u16(a + offset)) - int(load_u16(b + offset));
+            return int64_t(load_u16(a + offset)) - int64_t(load_u16(b + offset));
         });
     if (array.compare) {
         RecordCompare compare = array.compare;
-        return body([compare, descriptor](const uint8_t* a, const uint8_t* b) { return compare(a, b, descriptor); });
+        return body([compare, descriptor](const uint8_t* a, const uint8_t* b) { return int64_t(compare(a, b, descriptor)); });
     }
     switch (kind) {
     case kKeyByte:
-        return body([offset](const uint8_t* a, const uint8_t* b) { return int(a[offset]) - int(b[offset]); });
+        return body([offset](const uint8_t* a, const uint8_t* b) { return int64_t(a[offset]) - int64_t(b[offset]); });
     case kKeyLong:
         return body([offset](const uint8_t* a, const uint8_t* b) {
-            uint32_t x = load_u32(a + offset), y = load_u32(b + offset);
-            return (x > y) - (x < y);
+            return int64_t(load_u32(a + offset)) - int64_t(load_u32(b + offset));
         });
     case kKeyThreeWords:
-        return body([offset](const uint8_t* a, const uint8_t* b) { return compare_three_words(a + offset, b + offset); });
+        return body([offset](const uint8_t* a, const uint8_t* b) {
+            return int64_t(compare_three_words(a + offset, b + offset));
+        });
     default:
-        return body([offset, kind](const uint8_t* a, const uint8_t* b) { return compare_bytes(a + offset, b + offset, kind); });
+        return body([offset, kind](const uint8_t* a, const uint8_t* b) {
+            return int64_t(compare_bytes(a + offset, b + offset, kind));
+        });
     }
 }
 
@@ -315,62 +321,115 @@ int recarr_compare(const RecordArray& array, const void* a, const void* b, KeyDe
     if (!key_fits(array, descriptor))
         return 0;
     return with_search_compare(array, descriptor, [a, b](auto compare) {
-        return sign_of(compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b)));
+        int64_t order = compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b));
+        return (order > 0) - (order < 0);
     });
 }
 
 // --- searches ------------------------------------------------------------------------------
 
-// Linear search from item 1; compares (item, key).
-static uint32_t linear_search(RecordArray& array, const void* key, KeyDescriptor descriptor)
+// Searches with a compare callback lock the block, since the callback may allocate and so move
+// it. With a built-in compare nothing allocates while the search runs, so the address is read
+// without a lock, as a master pointer may be.
+static bool uses_callback(const RecordArray& array, KeyDescriptor descriptor)
 {
-    const auto* key_bytes = static_cast<const uint8_t*>(key);
-    return with_search_compare(array, descriptor, [&](auto compare) -> uint32_t {
+    return array.compare && (descriptor >> 16) != kKeyWord;
+}
+
+static const uint8_t* begin_search(RecordArray& array, KeyDescriptor descriptor)
+{
+    if (!key_fits(array, descriptor))
+        return nullptr;
+    if (uses_callback(array, descriptor))
+        return recarr_lock(array) ? array.items : nullptr;
+    return array.lock_count > 0 ? array.items : static_cast<const uint8_t*>(mem_address(array.block));
+}
+
+static void end_search(RecordArray& array, KeyDescriptor descriptor)
+{
+    if (uses_callback(array, descriptor))
+        recarr_unlock(array);
+}
+
+static const uint8_t* item_in(const RecordArray& array, const uint8_t* items, uint32_t n)
+{
+    return items + (size_t(n - 1) << array.shift);
+}
+
+// Linear search from item 1; compares (item, key).
+static uint32_t linear_search(const RecordArray& array, const uint8_t* items, const void* key, KeyDescriptor descriptor)
+{
+    return with_search_compare(array, descriptor, [&array, items, key](auto compare) -> uint32_t {
+        const auto* key_bytes = static_cast<const uint8_t*>(key);
         for (uint32_t n = 1; n <= array.count; n++)
-            if (compare(item_at(array, n), key_bytes) == 0)
+            if (compare(item_in(array, items, n), key_bytes) == 0)
                 return n;
         return 0;
     });
 }
 
-// Binary search comparing (key, item); signed bounds, so an empty array or a key below the
-// first item ends the loop instead of wrapping. On a miss, insert_at is where the key belongs.
-static uint32_t binary_search(RecordArray& array, const void* key, KeyDescriptor descriptor, uint32_t* insert_at)
+// The first item not below key (compare(key, item) <= 0) among count items, as an offset in
+// strides. The step is a conditional move, not a branch: on random keys half the branches
+// would be mispredicted. The two places the next step may look at are fetched meanwhile, so
+// the loads of successive steps overlap. Shift is the stride's log2 when known here, so that
+// the step is an addressing mode rather than a multiplication.
+template <int Shift, typename Compare>
+static size_t lower_bound_of(const uint8_t* items, size_t count, size_t stride, const uint8_t* key, Compare compare)
 {
-    const auto* key_bytes = static_cast<const uint8_t*>(key);
-    return with_search_compare(array, descriptor, [&](auto compare) -> uint32_t {
-        const uint8_t* items = array.items;
-        int shift = array.shift;
-        int64_t lo = 0;
-        int64_t hi = int64_t(array.count) - 1;
-        while (lo <= hi) {
-            int64_t mid = (lo + hi) / 2;
-            int order = compare(key_bytes, items + (size_t(mid) << shift));
-            if (order < 0)
-                hi = mid - 1;
-            else if (order > 0)
-                lo = mid + 1;
-            else
-                return uint32_t(mid + 1);
+    if (count == 0)
+        return 0;
+    auto offset = [stride](size_t n) { return Shift >= 0 ? n << Shift : n * stride; };
+    const uint8_t* base = items;
+    for (size_t length = count; length > 1;) {
+        size_t half = length / 2;
+        __builtin_prefetch(base + offset(half / 2));
+        __builtin_prefetch(base + offset(half + half / 2));
+        base = compare(key, base + offset(half)) > 0 ? base + offset(half) : base;
+        length -= half;
+    }
+    size_t index = Shift >= 0 ? size_t(base - items) >> Shift : size_t(base - items) / stride;
+    return index + (compare(key, base) > 0 ? 1 : 0);
+}
+
+// Binary search comparing (key, item). Any of several equal items may be the hit, so the search
+// narrows to the first item not below the key with one compare per step and then tests that
+// one for equality; on a miss, insert_at is where the key belongs. Sizes are unsigned and
+// only shrink, so an empty array or a key below the first item cannot wrap.
+static uint32_t binary_search(const RecordArray& array, const uint8_t* items, const void* key, KeyDescriptor descriptor,
+                              uint32_t* insert_at)
+{
+    return with_search_compare(array, descriptor, [&array, items, key, insert_at](auto compare) -> uint32_t {
+        const auto* key_bytes = static_cast<const uint8_t*>(key);
+        size_t count = array.count;
+        size_t stride = array.stride;
+        size_t index;
+        switch (array.shift) { // the usual strides: 4, 8 and 16 bytes
+        case 2: index = lower_bound_of<2>(items, count, stride, key_bytes, compare); break;
+        case 3: index = lower_bound_of<3>(items, count, stride, key_bytes, compare); break;
+        case 4: index = lower_bound_of<4>(items, count, stride, key_bytes, compare); break;
+        default: index = lower_bound_of<-1>(items, count, stride, key_bytes, compare); break;
         }
-        *insert_at = uint32_t(lo + 1);
+        if (index < count && compare(key_bytes, items + (index << array.shift)) == 0)
+            return uint32_t(index + 1);
+        *insert_at = uint32_t(index + 1);
         return 0;
     });
 }
 
-static void copy_out(const RecordArray& array, uint32_t n, void* out)
+static void copy_out(const RecordArray& array, const uint8_t* items, uint32_t n, void* out)
 {
     if (n != 0 && out)
-        std::memcpy(out, item_at(array, n), array.item_size);
+        std::memcpy(out, item_in(array, items, n), array.item_size);
 }
 
 uint32_t recarr_find(RecordArray& array, const void* key, void* found, KeyDescriptor descriptor)
 {
-    if (!key_fits(array, descriptor) || !recarr_lock(array))
+    const uint8_t* items = begin_search(array, descriptor);
+    if (!items)
         return 0;
-    uint32_t n = linear_search(array, key, descriptor);
-    copy_out(array, n, found);
-    recarr_unlock(array);
+    uint32_t n = linear_search(array, items, key, descriptor);
+    copy_out(array, items, n, found);
+    end_search(array, descriptor);
     return n;
 }
 
@@ -384,12 +443,13 @@ uint32_t recarr_take(RecordArray& array, void* key, KeyDescriptor descriptor)
 
 uint32_t recarr_bsearch(RecordArray& array, const void* key, void* found, KeyDescriptor descriptor)
 {
-    if (!key_fits(array, descriptor) || !recarr_lock(array))
+    const uint8_t* items = begin_search(array, descriptor);
+    if (!items)
         return 0;
     uint32_t insert_at = 0;
-    uint32_t n = binary_search(array, key, descriptor, &insert_at);
-    copy_out(array, n, found);
-    recarr_unlock(array);
+    uint32_t n = binary_search(array, items, key, descriptor, &insert_at);
+    copy_out(array, items, n, found);
+    end_search(array, descriptor);
     return n;
 }
 
@@ -409,20 +469,22 @@ static void exchange_bytes(uint8_t* a, uint8_t* b, size_t count)
 
 uint32_t recarr_binsert(RecordArray& array, void* item, RecordMerge merge, KeyDescriptor descriptor)
 {
-    if (!key_fits(array, descriptor) || !recarr_lock(array))
+    const uint8_t* items = begin_search(array, descriptor);
+    if (!items)
         return 0;
     uint32_t insert_at = 0;
-    uint32_t n = binary_search(array, item, descriptor, &insert_at);
-    if (n != 0) {
-        if (merge)
-            merge(item, item_at(array, n), descriptor);
-        else
-            exchange_bytes(static_cast<uint8_t*>(item), item_at(array, n), array.item_size);
-    }
+    uint32_t n = binary_search(array, items, item, descriptor, &insert_at);
+    end_search(array, descriptor);
+    if (n == 0)
+        return recarr_insert_at(array, insert_at, item) ? insert_at : 0;
+    // Locked for the merge, which may allocate.
+    recarr_lock(array);
+    if (merge)
+        merge(item, item_at(array, n), descriptor);
+    else
+        exchange_bytes(static_cast<uint8_t*>(item), item_at(array, n), array.item_size);
     recarr_unlock(array);
-    if (n != 0)
-        return n;
-    return recarr_insert_at(array, insert_at, item) ? insert_at : 0;
+    return n;
 }
 
 struct SortContext {
@@ -434,7 +496,8 @@ static int compare_for_sort(const void* a, const void* b, void* context)
 {
     const auto* sort = static_cast<const SortContext*>(context);
     return with_search_compare(*sort->array, sort->descriptor, [a, b](auto compare) {
-        return compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b));
+        int64_t order = compare(static_cast<const uint8_t*>(a), static_cast<const uint8_t*>(b));
+        return (order > 0) - (order < 0);
     });
 }
 

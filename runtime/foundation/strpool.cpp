@@ -31,11 +31,15 @@ int strpool_init(StringPool& pool, MemHandle source)
     size_t source_size = mem_size(source);
     if (source_size > plat::kGlobalMaxBlockSize - kStrPoolHeader - kPoolSpare)
         return 0;
+    // The source stays locked while the pool is made: the allocation could purge or move it.
+    const void* source_bytes = source_size > 0 ? mem_lock(source) : nullptr;
     pool.block = mem_alloc(source_size + kStrPoolHeader + kPoolSpare, kMemMovableZero);
+    if (pool.block && source_bytes)
+        std::memcpy(pool_bytes(pool) + kStrPoolHeader, source_bytes, source_size);
+    if (source_bytes)
+        mem_unlock(source);
     if (!pool.block)
         return 0;
-    if (source_size > 0)
-        std::memcpy(pool_bytes(pool) + kStrPoolHeader, mem_address(source), source_size);
     set_used(pool, uint32_t(source_size + kStrPoolHeader));
     return 1;
 }

@@ -17,10 +17,55 @@ constexpr int kCaseInsensitive = 0;
 struct SymdictState {
     bool created = false;
     SymbolTable table;
-    StringPool names;
+    StringPool names; // locked for as long as the dictionary holds it, so its address stays
+    // The pool's address and used length, refreshed whenever the pool changes: the match runs
+    // for every entry of a chain and should not look the block up each time.
+    const char* pool_bytes = nullptr;
+    uint32_t pool_used = 0;
+    // The key being looked up and its length, measured once for all the entries it meets.
+    const char* key = nullptr;
+    size_t key_length = 0;
+    std::string key_buffer;
 };
 
 static SymdictState s_dict;
+
+static void refresh_pool()
+{
+    s_dict.pool_bytes = reinterpret_cast<const char*>(s_dict.names.address);
+    s_dict.pool_used = s_dict.pool_bytes ? strpool_used(s_dict.names) : 0;
+}
+
+// Makes pool the dictionary's names, locked; false when it cannot be locked.
+static bool take_pool(MemHandle pool)
+{
+    if (strpool_attach(s_dict.names, pool) != kErrOk || !strpool_lock(s_dict.names))
+        return false;
+    refresh_pool();
+    return true;
+}
+
+static bool new_pool()
+{
+    if (!strpool_init(s_dict.names, MemHandle{}) || !strpool_lock(s_dict.names)) {
+        strpool_free(s_dict.names);
+        return false;
+    }
+    refresh_pool();
+    return true;
+}
+
+// The name stored at offset, ending at its NUL or at the end of the used area.
+static bool stored_name(const SymdictState& dict, const uint8_t* value, const char** name, size_t* length)
+{
+    uint32_t offset = plat::load_u32le(value);
+    if (offset < kStrPoolHeader || offset >= dict.pool_used)
+        return false;
+    *name = dict.pool_bytes + offset;
+    const void* nul = std::memchr(*name, 0, dict.pool_used - offset);
+    *length = nul ? size_t(static_cast<const char*>(nul) - *name) : dict.pool_used - offset;
+    return true;
+}
 
 static bool is_ascii(const char* text, size_t length)
 {
@@ -32,12 +77,47 @@ static bool is_ascii(const char* text, size_t length)
 
 static char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
 
+// memcmp(a, b, count) == 0 for the short texts of names, without a call: eight bytes at a time,
+// the last eight (or four) overlapping what was compared already.
+static bool same_bytes(const char* a, const char* b, size_t count)
+{
+    if (count >= 8) {
+        uint64_t x, y;
+        for (size_t at = 0; at + 8 < count; at += 8) {
+            std::memcpy(&x, a + at, 8);
+            std::memcpy(&y, b + at, 8);
+            if (x != y)
+                return false;
+        }
+        std::memcpy(&x, a + count - 8, 8);
+        std::memcpy(&y, b + count - 8, 8);
+        return x == y;
+    }
+    if (count >= 4) {
+        uint32_t x, y, z, w;
+        std::memcpy(&x, a, 4);
+        std::memcpy(&y, b, 4);
+        std::memcpy(&z, a + count - 4, 4);
+        std::memcpy(&w, b + count - 4, 4);
+        return x == y && z == w;
+    }
+    for (size_t i = 0; i < count; i++)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+static void set_key(const char* key)
+{
+    s_dict.key = key;
+    s_dict.key_length = std::strlen(key);
+}
+
 // lstrcmpiA's equality: ASCII text compares by folding letters, which is what lstrcmpi does
 // there; text with other bytes goes to the code page's comparison (a trail byte of a
 // double-byte character must not be folded).
-static bool same_name(const char* key, const char* name, size_t name_length)
+static bool same_name(const char* key, size_t key_length, const char* name, size_t name_length)
 {
-    size_t key_length = std::strlen(key);
     if (key_length == name_length && std::memcmp(key, name, name_length) == 0)
         return true;
     if (is_ascii(key, key_length) && is_ascii(name, name_length)) {
@@ -54,15 +134,30 @@ static bool same_name(const char* key, const char* name, size_t name_length)
 // The whole stored name is compared, however long: a cut copy would never match itself.
 static int match_name(const char* key, const uint8_t* value, int32_t, void* user)
 {
-    auto* dict = static_cast<SymdictState*>(user);
+    const auto& dict = *static_cast<const SymdictState*>(user);
     uint32_t offset = plat::load_u32le(value);
-    uint32_t used = strpool_used(dict->names);
-    if (offset < kStrPoolHeader || offset >= used)
+    if (offset < kStrPoolHeader || offset >= dict.pool_used)
         return 0;
-    const auto* name = static_cast<const char*>(mem_address(dict->names.block)) + offset;
-    const void* nul = std::memchr(name, 0, used - offset);
-    size_t length = nul ? size_t(static_cast<const char*>(nul) - name) : used - offset;
-    return same_name(key, name, length) ? 1 : 0;
+    const char* name = dict.pool_bytes + offset;
+    size_t room = dict.pool_used - offset;
+    size_t key_length = key == dict.key ? dict.key_length : std::strlen(key);
+    // The common case first: the very same bytes, ended inside the used area.
+    if (key_length < room && name[key_length] == '\0' && same_bytes(name, key, key_length))
+        return 1;
+    const void* nul = std::memchr(name, 0, room);
+    size_t length = nul ? size_t(static_cast<const char*>(nul) - name) : room;
+    return same_name(key, key_length, name, length) ? 1 : 0;
+}
+
+static const char* name_of_value(const uint8_t* value, int32_t, void* user)
+{
+    auto* dict = static_cast<SymdictState*>(user);
+    const char* name = nullptr;
+    size_t length = 0;
+    dict->key_buffer.clear();
+    if (stored_name(*dict, value, &name, &length))
+        dict->key_buffer.assign(name, length);
+    return dict->key_buffer.c_str();
 }
 
 int symdict_create()
@@ -70,7 +165,8 @@ int symdict_create()
     if (s_dict.created)
         return 0;
     hash_symtab_init(s_dict.table, kNameOffsetSize, kStartCapacity, &s_dict, match_name);
-    if (!strpool_init(s_dict.names, MemHandle{})) {
+    hash_symtab_set_rebucketing(s_dict.table, name_of_value, kCaseInsensitive);
+    if (!new_pool()) {
         s_dict = SymdictState{};
         return kErrOutOfMemory;
     }
@@ -100,8 +196,11 @@ static size_t symbol_length(const char* text)
 uint32_t symdict_find(const char* name)
 {
     uint32_t id = 0;
-    if (s_dict.created && name && *name)
-        hash_symtab_find(s_dict.table, name, kCaseInsensitive, &id);
+    if (!s_dict.created || !name || !*name)
+        return 0;
+    set_key(name);
+    hash_symtab_find(s_dict.table, name, kCaseInsensitive, &id);
+    s_dict.key = nullptr;
     return id;
 }
 
@@ -111,15 +210,20 @@ static uint32_t add_name(const char* name)
     if (id != 0)
         return id;
     // A detached dictionary starts a new pool at its next name.
-    if (!strpool_is_valid(s_dict.names) && !strpool_init(s_dict.names, MemHandle{}))
+    if (!strpool_is_valid(s_dict.names) && !new_pool())
         return 0;
     uint32_t offset = strpool_add(s_dict.names, name);
+    refresh_pool();
     if (offset == 0)
         return 0;
     uint8_t value[kNameOffsetSize];
     plat::store_u32le(value, offset);
-    if (hash_symtab_add(s_dict.table, name, value, kCaseInsensitive, &id) != 0) {
+    set_key(name);
+    int added = hash_symtab_add(s_dict.table, name, value, kCaseInsensitive, &id);
+    s_dict.key = nullptr;
+    if (added != 0) {
         strpool_replace(s_dict.names, offset, uint32_t(std::strlen(name) + 1), 0);
+        refresh_pool();
         return 0;
     }
     return id;
@@ -155,12 +259,17 @@ void symdict_detach(MemHandle* table, size_t* table_size, MemHandle* pool, uint3
     bool had_table = hash_symtab_detach(s_dict.table, &table_block, &size) != 0;
     if (table)
         *table = table_block;
+    else
+        mem_free(table_block);
     if (table_size)
         *table_size = size;
     if (pool_used)
         *pool_used = had_table ? strpool_used(s_dict.names) : 0;
     if (pool)
         *pool = had_table ? strpool_detach(s_dict.names) : MemHandle{};
+    if (had_table && !pool)
+        strpool_free(s_dict.names);
+    refresh_pool();
 }
 
 // Every symbol's name must start inside the pool's strings.
@@ -189,8 +298,9 @@ int symdict_attach(MemHandle table, size_t table_size, MemHandle pool)
         return kErrOutOfMemory;
     if (!hash_symtab_check(table, table_size, kNameOffsetSize) || !names_fit(table, pool))
         return kErrFileDamaged;
-    hash_symtab_adopt(s_dict.table, table, kNameOffsetSize);
+    // The pool first: adopting reads the names to tag the entries.
     strpool_free(s_dict.names);
-    strpool_attach(s_dict.names, pool);
+    take_pool(pool); // names_fit attached it already: it locks
+    hash_symtab_adopt(s_dict.table, table, kNameOffsetSize);
     return kErrOk;
 }

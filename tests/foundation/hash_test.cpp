@@ -111,6 +111,34 @@ TEST_F(HashTest, CollidingKeysTakeDifferentSlots)
     hash_free(table);
 }
 
+// Asked about every candidate, it accepts the first one it sees.
+int accept_any(const char*, uint16_t, void*) { return 1; }
+
+TEST_F(HashTest, OnlySlotsWhoseKeyHashesAlikeAreOffered)
+{
+    HashTable table;
+    ASSERT_EQ(hash_create(table, 9), 1);
+    // Two keys that start at the same slot with hashes that differ in their top byte.
+    std::string first = "k0", second;
+    for (int i = 1; second.empty(); i++) {
+        std::string candidate = "k" + std::to_string(i);
+        uint32_t a = hash_string(first.c_str()), b = hash_string(candidate.c_str());
+        if (a % 11 == b % 11 && (a >> 24) != (b >> 24))
+            second = candidate;
+    }
+    hash_insert(table, first.c_str(), 1);
+    EXPECT_EQ(hash_find(table, second.c_str(), accept_any, nullptr), 0);
+    EXPECT_EQ(hash_find(table, first.c_str(), accept_any, nullptr), 1);
+    // A table cloned from its stored slots knows no hashes: every slot is offered.
+    MemHandle stored = mem_duplicate(table.slots);
+    HashTable clone;
+    ASSERT_EQ(hash_clone(clone, stored, mem_size(stored)), 1);
+    EXPECT_EQ(hash_find(clone, second.c_str(), accept_any, nullptr), 1);
+    hash_free(clone);
+    hash_free(table);
+    mem_free(stored);
+}
+
 TEST_F(HashTest, AFullTableEndsEverySearch)
 {
     HashTable table;
@@ -267,6 +295,40 @@ TEST_F(SymbolTableTest, TheFourthCollisionGrowsTheBlockByHalf)
         EXPECT_EQ(hash_symtab_find(table, names.names[i].c_str(), 1, &number), 1);
         EXPECT_EQ(number, i);
     }
+}
+
+const char* key_of_index(const uint8_t* value, int32_t, void* user)
+{
+    uint32_t index;
+    std::memcpy(&index, value, 4);
+    return static_cast<const Names*>(user)->names[index].c_str();
+}
+
+TEST_F(SymbolTableTest, BucketsFollowTheSymbolCountWhenTheTableCanNameItsKeys)
+{
+    hash_symtab_set_rebucketing(table, key_of_index, 1);
+    for (int i = 0; i < 3000; i++)
+        ASSERT_EQ(add("key" + std::to_string(i)), uint32_t(i + 1));
+    EXPECT_GE(table.bucket_count, 3000);
+    for (size_t i = 1; i < names.names.size(); i++) {
+        uint32_t number = 0;
+        ASSERT_EQ(hash_symtab_find(table, names.names[i].c_str(), 1, &number), 1) << i;
+        EXPECT_EQ(number, i);
+        uint32_t value = 0;
+        hash_symtab_value(table, uint32_t(i), &value, nullptr);
+        EXPECT_EQ(value, i);
+    }
+    // Without a way to name the keys the buckets stay as they were made.
+    SymbolTable fixed;
+    Names other;
+    hash_symtab_init(fixed, 4, 512, &other, match_index);
+    for (uint32_t i = 1; i <= 3000; i++) {
+        other.names.push_back("key" + std::to_string(i));
+        uint32_t number = 0;
+        hash_symtab_add(fixed, other.names.back().c_str(), &i, 1, &number);
+    }
+    EXPECT_EQ(fixed.bucket_count, 509);
+    hash_symtab_free(fixed);
 }
 
 TEST_F(SymbolTableTest, DetachAndAdoptRoundTrip)

@@ -208,6 +208,46 @@ void add_numbers(void* item, void* stored, KeyDescriptor)
     static_cast<Item*>(stored)->word += static_cast<Item*>(item)->word;
 }
 
+TEST_F(RecordArrayTest, SortedOperationsAgreeWithLowerBound)
+{
+    recarr_init(array, sizeof(Item), nullptr);
+    std::vector<uint32_t> reference;
+    uint32_t seed = 12345;
+    for (int step = 0; step < 3000; step++) {
+        seed = seed * 1103515245 + 12345;
+        uint32_t key = (seed >> 16) % 500;
+        auto at = std::lower_bound(reference.begin(), reference.end(), key);
+        bool present = at != reference.end() && *at == key;
+        Item it = item(0, key);
+        if (seed & 0x100) {
+            uint32_t index = recarr_binsert(array, &it, nullptr, kByNumber);
+            if (!present)
+                reference.insert(at, key);
+            ASSERT_EQ(index, uint32_t(std::lower_bound(reference.begin(), reference.end(), key) - reference.begin()) + 1);
+        } else {
+            ASSERT_EQ(recarr_bremove(array, &it, kByNumber) != 0, present);
+            if (present)
+                reference.erase(at);
+        }
+    }
+    EXPECT_EQ(numbers(array), reference);
+}
+
+TEST_F(RecordArrayTest, AnyOfSeveralEqualItemsMayBeHit)
+{
+    recarr_init(array, sizeof(Item), nullptr);
+    for (uint32_t v : {1u, 5u, 5u, 5u, 9u}) {
+        Item it = item(uint16_t(v), v);
+        recarr_append(array, &it);
+    }
+    Item key = item(0, 5), found{};
+    uint32_t n = recarr_bsearch(array, &key, &found, kByNumber);
+    EXPECT_TRUE(n >= 2 && n <= 4) << n;
+    EXPECT_EQ(found.number, 5u);
+    Item six = item(0, 6);
+    EXPECT_EQ(recarr_binsert(array, &six, nullptr, kByNumber), 5u);
+}
+
 TEST_F(RecordArrayTest, SortedInsertMergesOnAHit)
 {
     recarr_init(array, sizeof(Item), nullptr);
