@@ -441,11 +441,22 @@ bool ime_translate_key(const Msg& msg)
         toggle_hangul(msg.hwnd);
         return false;
     }
-    // Any other key finishes the syllable first; its own character follows.
     InputContext* ctx = find_context(imm_get_context(msg.hwnd));
-    if (ctx && ctx->composing)
+    if (!ctx || !ctx->composing)
+        return false;
+    // Any other key finishes the syllable. A key that types a character ends the result
+    // string (a Korean input method's three-byte result), so that its character cannot
+    // overtake the syllable's: the result's characters are posted only when it is handled.
+    uint8_t state[256];
+    get_keyboard_state(state);
+    KeyChar key = msg.message == WM_KEYDOWN ? keyboard_key_char(vk, state) : KeyChar{};
+    if (key.kind != KeyChar::character || ctx->composition.empty()) {
         complete(*ctx);
-    return false;
+        return false;
+    }
+    ctx->hangul = HangulComposer{};
+    post_result(*ctx, ctx->window, ctx->composition + char(key.ch));
+    return true;
 }
 
 // Each character of a result reaches the window as WM_IME_CHAR.
