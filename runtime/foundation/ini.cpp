@@ -1,5 +1,7 @@
 #include "runtime/foundation/ini.h"
 
+#include "runtime/foundation/fspec.h"
+
 #include "platform/plat_file.h"
 #include "platform/plat_path.h"
 #include "platform/plat_profile.h"
@@ -292,3 +294,18 @@ void app_set_exe_folder(const char* windows_folder)
 }
 
 void ini_reset() { s_ini = IniState {}; }
+
+int fspec_set_exe_folder(FileSpec& spec)
+{
+    char folder[plat::MAX_PATH + 1];
+    app_exe_folder_path(folder, int(sizeof folder), IniBackslash::keep);
+    return spec.set_folder(folder);
+}
+
+int fspec_set_windows_folder(FileSpec& spec)
+{
+    return spec.set_folder(with_backslash(plat::get_windows_directory()).c_str());
+}
+
+// Linux has no separate system folder; searches that would look there find the Windows folder.
+int fspec_set_system_folder(FileSpec& spec) { return fspec_set_windows_folder(spec); }

@@ -68,5 +68,12 @@ int app_exe_folder_path(char* buffer, int size, IniBackslash keep);
 // program that is not there; null goes back to the real folder.
 void app_set_exe_folder(const char* windows_folder);
 
+class FileSpec;
+// Set the folder of a specification to the program's folder, the Windows folder or the
+// Windows system folder (the Windows folder stands in for it here): the spec's error code.
+int fspec_set_exe_folder(FileSpec& spec);
+int fspec_set_windows_folder(FileSpec& spec);
+int fspec_set_system_folder(FileSpec& spec);
+
 // Back to the state before ini_init, the program's real folder included (tests).
 void ini_reset();

@@ -1,4 +1,6 @@
 #include "platform/plat_path.h"
+#include "runtime/foundation/fspec_disk.h"
+#include "runtime/foundation/fspec_mgr.h"
 #include "runtime/foundation/ini.h"
 #include "runtime/foundation/mem.h"
 #include "text_scope.h"
@@ -273,3 +275,36 @@ TEST_F(IniTest, ProgramFolderKeepsADoubleByteNameWhoseTrailByteIsABackslash)
 }
 
 } // namespace
+
+// A spec placed in the program's or the Windows folder keeps its name and ends up naming a file
+// in that folder, with exactly one backslash between them.
+TEST_F(IniTest, SpecsMoveIntoTheStandardFolders)
+{
+    ASSERT_EQ(fspec_manager_create(), 1);
+    DiskFileSpec* spec = fspec_manager_new_spec();
+    ASSERT_NE(spec, nullptr);
+    ASSERT_EQ(fspec_disk_set_path(*spec, "D:\\Elsewhere\\NOTE.TXT"), 0);
+    put(program + "/note.txt", "p");
+    put(windows + "/note.txt", "w");
+
+    struct Case {
+        const char* what;
+        int (*place)(FileSpec&);
+        std::string host_file;
+    };
+    const Case cases[] = {
+        {"program folder", fspec_set_exe_folder, program + "/note.txt"},
+        {"Windows folder", fspec_set_windows_folder, windows + "/note.txt"},
+        {"system folder", fspec_set_system_folder, windows + "/note.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(c.place(*spec), 0);
+        char path[300];
+        ASSERT_EQ(spec->get_full_path(path, int(sizeof path)), 0);
+        EXPECT_EQ(std::string(path).find("\\\\"), std::string::npos) << path;
+        EXPECT_EQ(plat::path_to_host(path), c.host_file) << path;
+    }
+    fspec_manager_release(spec);
+    fspec_manager_destroy();
+}
