@@ -134,7 +134,8 @@ std::u16string hangul_decompose(char16_t ch)
 std::u16string hangul_composition(const HangulComposer& c)
 {
     if (c.initial && c.medial) {
-        int syllable = (initial_index(c.initial) * kVowelCount + (c.medial - kFirstVowel)) * kFinalCount + final_index(c.final);
+        int pair = initial_index(c.initial) * kVowelCount + (c.medial - kFirstVowel);
+        int syllable = pair * kFinalCount + final_index(c.final);
         return std::u16string(1, char16_t(kSyllableBase + syllable));
     }
     if (c.initial)
@@ -171,7 +172,9 @@ static void feed_consonant(HangulComposer& c, char16_t jamo, std::u16string& com
         c.keys += jamo;
         return;
     }
-    char16_t both = c.initial && c.medial && c.final ? combine(kCompoundFinals, std::size(kCompoundFinals), c.final, jamo) : 0;
+    char16_t both = 0;
+    if (c.initial && c.medial && c.final)
+        both = combine(kCompoundFinals, std::size(kCompoundFinals), c.final, jamo);
     if (both) {
         c.final = both;
         c.keys += jamo;

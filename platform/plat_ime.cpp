@@ -268,9 +268,9 @@ int32_t imm_get_composition_string(ImcHandle context, uint32_t index, void* buff
     InputContext* ctx = find_context(context);
     if (!ctx)
         return IMM_ERROR_GENERAL;
-    const std::string* text = index == GCS_COMPSTR ? &ctx->composition : index == GCS_RESULTSTR ? &ctx->result : nullptr;
-    if (!text)
+    if (index != GCS_COMPSTR && index != GCS_RESULTSTR)
         return IMM_ERROR_NODATA;
+    const std::string* text = index == GCS_COMPSTR ? &ctx->composition : &ctx->result;
     if (size == 0 || !buffer)
         return int32_t(text->size());
     uint32_t copied = std::min<uint32_t>(size, uint32_t(text->size()));

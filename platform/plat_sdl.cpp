@@ -30,9 +30,17 @@ public:
     const char* name() const override { return "sdl"; }
     Size screen_size() const override { return m_screen; }
     int screen_bits_per_pixel() const override { return m_bits; }
-    void window_changed(WindowHandle window, WindowChange change) override { sdlwin_note_change(window, change); }
+    void window_changed(WindowHandle window, WindowChange change) override
+    {
+        sdlwin_note_change(window, change);
+    }
     void surface_changed(WindowHandle window, const Rect& rect) override { sdlwin_note_pixels(window, rect); }
-    void cursor_changed(CursorHandle) override {}
+    // Shapes belong to the cursor resources; what the display can follow is SetCursor(NULL),
+    // which hides the pointer until a shape is set again.
+    void cursor_changed(CursorHandle cursor) override
+    {
+        SDL_ShowCursor(cursor ? SDL_ENABLE : SDL_DISABLE);
+    }
     void cursor_moved(Point screen) override { SDL_WarpMouseGlobal(screen.x, screen.y); }
     bool wait(uint32_t max_ms) override;
     void poll() override;
@@ -143,7 +151,8 @@ bool SdlBackend::wait(uint32_t max_ms)
         sdlwin_sync();
     uint32_t limit = std::min(max_ms, sdlwin_ms_until_focus_check());
     SDL_Event event;
-    int got = limit == INFINITE ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, int(std::min<uint32_t>(limit, INT_MAX)));
+    int got = limit == INFINITE ? SDL_WaitEvent(&event)
+                                : SDL_WaitEventTimeout(&event, int(std::min<uint32_t>(limit, INT_MAX)));
     if (got) {
         handle(event);
         drain();

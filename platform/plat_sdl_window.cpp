@@ -293,8 +293,8 @@ static void present(DisplayWindow& window)
     Rect limit{0, 0, std::min(pixels.width, target->w), std::min(pixels.height, target->h)};
     if (!intersect_rect(dirty, dirty, limit))
         return;
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(pixels.pixels.data(), pixels.width, pixels.height,
-        32, pixels.stride * 4, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(pixels.pixels.data(), pixels.width,
+        pixels.height, 32, pixels.stride * 4, SDL_PIXELFORMAT_RGB888);
     if (!source)
         return;
     SDL_Rect area{dirty.left, dirty.top, dirty.width(), dirty.height()};
@@ -332,12 +332,6 @@ void sdlwin_sync()
     for (DisplayWindow& window : s_windows.windows)
         present(window);
     check_focus_lost();
-}
-
-WindowHandle sdlwin_window_of(uint32_t sdl_window_id)
-{
-    DisplayWindow* window = find_sdl(sdl_window_id);
-    return window ? window->handle : WindowHandle{};
 }
 
 Point sdlwin_screen_point(uint32_t sdl_window_id, int32_t x, int32_t y)
@@ -415,13 +409,14 @@ void sdlwin_window_event(const SDL_Event& event)
         return;
     int32_t a = event.window.data1;
     int32_t b = event.window.data2;
+    const Rect& placed = window->placed;
     switch (event.window.event) {
     case SDL_WINDOWEVENT_EXPOSED: dirty_all(*window); break;
     case SDL_WINDOWEVENT_MOVED:
-        desktop_placed(*window, Rect{a, b, a + window->placed.width(), b + window->placed.height()}, false);
+        desktop_placed(*window, Rect{a, b, a + placed.width(), b + placed.height()}, false);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        desktop_placed(*window, Rect{window->placed.left, window->placed.top, window->placed.left + a, window->placed.top + b}, true);
+        desktop_placed(*window, Rect{placed.left, placed.top, placed.left + a, placed.top + b}, true);
         break;
     case SDL_WINDOWEVENT_CLOSE: desktop_command(*window, SC_CLOSE); break;
     case SDL_WINDOWEVENT_MINIMIZED:

@@ -24,8 +24,6 @@ bool sdlwin_sync_pending();
 // Makes the SDL windows follow the window layer and shows changed pixels.
 void sdlwin_sync();
 
-// The layer's window behind an SDL window id (null when it is not one of ours).
-WindowHandle sdlwin_window_of(uint32_t sdl_window_id);
 // A point in an SDL window's coordinates as a point of the layer's screen.
 Point sdlwin_screen_point(uint32_t sdl_window_id, int32_t x, int32_t y);
 

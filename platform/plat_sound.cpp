@@ -98,7 +98,8 @@ static bool start_wave(const WaveSound& wave, const std::string& label, uint32_t
     s_sound.looping = loop;
     s_sound.started_at = get_tick_count();
     s_sound.duration_ms = wave_duration_ms(wave);
-    if (s_sound.output == SoundOutput::audio && !sdlaudio_play(wave, loop ? SoundRepeat::loop : SoundRepeat::once)) {
+    SoundRepeat repeat = loop ? SoundRepeat::loop : SoundRepeat::once;
+    if (s_sound.output == SoundOutput::audio && !sdlaudio_play(wave, repeat)) {
         if (!s_sound.device_failed)
             std::fprintf(stderr, "sound: no audio device plays it; sounds are only logged\n");
         s_sound.device_failed = true;

@@ -10,7 +10,11 @@ constexpr uint32_t kFormatChunkMin = 16;
 
 static bool same_tag(const uint8_t* at, const char* tag)
 {
-    return at[0] == uint8_t(tag[0]) && at[1] == uint8_t(tag[1]) && at[2] == uint8_t(tag[2]) && at[3] == uint8_t(tag[3]);
+    for (int i = 0; i < 4; i++) {
+        if (at[i] != uint8_t(tag[i]))
+            return false;
+    }
+    return true;
 }
 
 // fmt -> tag channels rate bytes-per-second block-align bits
@@ -49,7 +53,9 @@ bool wave_parse(const uint8_t* data, size_t size, WaveSound& out)
         uint32_t length = r.u32le();
         size_t start = r.position();
         if (same_tag(tag, "fmt ")) {
-            if (length < kFormatChunkMin || length > r.remaining() || !read_format(ByteReader(r.current(), length), out))
+            if (length < kFormatChunkMin || length > r.remaining())
+                return false;
+            if (!read_format(ByteReader(r.current(), length), out))
                 return false;
             have_format = true;
         } else if (same_tag(tag, "data")) {

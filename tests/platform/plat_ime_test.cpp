@@ -45,7 +45,10 @@ protected:
         case WM_IME_STARTCOMPOSITION: events.push_back("START"); break;
         case WM_IME_ENDCOMPOSITION: events.push_back("END"); break;
         case WM_IME_COMPOSITION:
-            events.push_back((lparam & GCS_RESULTSTR) ? "RESULT " + read(GCS_RESULTSTR) : "COMP " + read(GCS_COMPSTR));
+            if (lparam & GCS_RESULTSTR)
+                events.push_back("RESULT " + read(GCS_RESULTSTR));
+            else
+                events.push_back("COMP " + read(GCS_COMPSTR));
             if (cancel_each && !(lparam & GCS_RESULTSTR) && !read(GCS_COMPSTR).empty())
                 imm_set_composition_string(imm_get_context(window), SCS_SETSTR, "", 0, "", 0);
             break;
@@ -55,8 +58,10 @@ protected:
             break;
         case WM_IME_NOTIFY: events.push_back("NOTIFY " + std::to_string(wparam)); break;
         case WM_KEYDOWN:
-            if (keys_too)
-                events.push_back("KEY " + std::to_string(wparam) + (wparam == VK_PROCESSKEY ? " for " + std::to_string(imm_get_virtual_key(window)) : ""));
+            if (keys_too && wparam == VK_PROCESSKEY)
+                events.push_back("KEY 229 for " + std::to_string(imm_get_virtual_key(window)));
+            else if (keys_too)
+                events.push_back("KEY " + std::to_string(wparam));
             break;
         default: break;
         }

@@ -92,7 +92,8 @@ std::vector<std::string> environment_with(const std::vector<std::string>& settin
 
 // Starts a program found on PATH; -1 when it cannot start. Its output goes to output_path.
 // Pipes without close-on-exec stay open in it (Xvfb's -displayfd).
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& output_path)
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+    const std::string& output_path)
 {
     std::vector<char*> args;
     for (const std::string& arg : argv)
@@ -238,7 +239,10 @@ protected:
         return pid > 0 && wait_for_exit(pid) == 0;
     }
 
-    bool log_has(const std::string& text) const { return read_text(folder + "/run.log").find(text) != std::string::npos; }
+    bool log_has(const std::string& text) const
+    {
+        return read_text(folder + "/run.log").find(text) != std::string::npos;
+    }
 
     bool wait_for_log(const std::string& text) const
     {
