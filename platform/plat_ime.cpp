@@ -486,8 +486,12 @@ LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, L
     return 0;
 }
 
+// Steps and their keys pair up in order, so a step is queued only when a window is there to
+// take its key (a key with no window to go to is dropped by the input layer).
 static void queue_step(PendingStep step)
 {
+    if (!get_focus() && !get_active_window())
+        return;
     s_ime.pending.push_back(std::move(step));
     input_key(VK_PROCESSKEY, true);
     input_key(VK_PROCESSKEY, false);
