@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/plat_backend.h"
 #include "platform/plat_clock.h"
@@ -190,12 +191,30 @@ static bool has_display_variable()
     return (x11 && *x11) || (wayland && *wayland);
 }
 
+// SDL's video on a desktop. SDL would fall back to drivers that show nothing to anyone (an
+// off-screen one, the console's), so only the desktop ones are asked for and accepted.
+static bool start_video(std::string& error)
+{
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = std::string("cannot open the display: ") + SDL_GetError();
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0))
+        return true;
+    error = std::string("cannot open the display: SDL offers only ") + (driver ? driver : "none");
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+}
+
 bool sdl_display_available()
 {
     if (!has_display_variable())
         return false;
     set_hints();
-    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    std::string ignored;
+    bool started = start_video(ignored);
     if (started)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return started;
@@ -220,10 +239,8 @@ static LaunchDecision log_launch(const std::vector<std::string>& argv, const std
 bool sdl_start(const std::string& log_path, std::string& error)
 {
     set_hints();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = std::string("cannot open the display: ") + SDL_GetError();
+    if (!start_video(error))
         return false;
-    }
     SDL_DisplayMode mode{};
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w < 1 || mode.h < 1) {
         error = std::string("cannot read the display's size: ") + SDL_GetError();
