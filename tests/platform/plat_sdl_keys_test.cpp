@@ -132,4 +132,26 @@ TEST_F(SdlKeysTyping, HeldKeysRepeatWithTheRepeatBitAndTheirScanCode)
         EXPECT_EQ(uint32_t(lparam) >> 16 & 0xFF, 0x10u) << "Q's scan code";
 }
 
+// SDL reports the wheel in notches; the layer sends WM_MOUSEWHEEL to the focus, and a child
+// that does not take it passes it to its parent.
+TEST_F(SdlKeysTyping, TheWheelTurnsForTheFocusAndRisesToItsParent)
+{
+    WindowHandle top = make_top("Top", Rect{100, 100, 400, 300});
+    WindowHandle child = make_child("Child", top, Rect{10, 10, 100, 100});
+    pump();
+    set_focus(child);
+    pump();
+    take_seen();
+    std::vector<std::string> got;
+    answer = [&](WindowHandle window, uint32_t message, WParam wparam, LParam lparam) -> std::optional<LResult> {
+        if (message == WM_MOUSEWHEEL)
+            got.push_back(label(window) + " " + std::to_string(int16_t(hiword(wparam))) + " at "
+                + std::to_string(get_x_lparam(lparam)) + "," + std::to_string(get_y_lparam(lparam)));
+        return std::nullopt;
+    };
+    input_mouse_wheel(-2 * WHEEL_DELTA, Point{150, 160});
+    pump();
+    EXPECT_EQ(got, (std::vector<std::string>{"Child -240 at 150,160", "Top -240 at 150,160"}));
+}
+
 } // namespace
