@@ -1,57 +1,134 @@
-// Device contexts of windows and solid brushes: the part of GDI that the window layer needs to
-// erase backgrounds and draw frames. A window's DC draws into its top-level window's surface,
-// moved to the window's origin and clipped to the window's visible area (in begin_paint also
-// to the update region). The GDI layer builds the rest of drawing on dc_target.
+// Device contexts. A window DC draws into its top-level window's surface, moved to the
+// window's origin and clipped to the window's visible area (in begin_paint also to the update
+// region), and tells the backend what changed; a memory DC draws into the bitmap selected
+// into it (a 1 x 1 monochrome bitmap at first); the screen DC (get_dc of no window,
+// create_dc "DISPLAY") and information contexts answer questions and make compatible objects
+// but show nothing. Each DC keeps Win32's attributes, saved and restored by save_dc and
+// restore_dc. Clip regions and coordinate mapping are plat_clip.h and plat_mapping.h.
 #pragma once
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
+#include "platform/plat_clip.h"
+#include "platform/plat_gdi_object.h"
 #include "platform/plat_geometry.h"
+#include "platform/plat_mapping.h"
 #include "platform/plat_message.h"
+#include "platform/plat_pixels.h"
+#include "platform/plat_region.h"
+#include "platform/plat_rop.h"
 #include "platform/plat_surface.h"
 #include "platform/plat_window_types.h"
 
 namespace plat {
 
-// GetStockObject indices of the brushes.
+// Background modes.
 enum : int {
-    WHITE_BRUSH = 0,
-    LTGRAY_BRUSH = 1,
-    GRAY_BRUSH = 2,
-    DKGRAY_BRUSH = 3,
-    BLACK_BRUSH = 4,
-    NULL_BRUSH = 5,
-    HOLLOW_BRUSH = 5,
+    TRANSPARENT = 1,
+    OPAQUE = 2,
 };
 
-// GetClipBox answers.
+// Stretch modes.
 enum : int {
-    REGION_ERROR = 0,
-    NULLREGION = 1,
-    SIMPLEREGION = 2,
-    COMPLEXREGION = 3,
+    BLACKONWHITE = 1,
+    WHITEONBLACK = 2,
+    COLORONCOLOR = 3,
+    HALFTONE = 4,
 };
 
-GdiObject create_solid_brush(uint32_t color);
-// GetStockObject: null for an index that names no brush yet.
-GdiObject get_stock_object(int index);
-GdiObject get_sys_color_brush(int index);
-// DeleteObject: stock and system-colour brushes stay (and the answer is true, as in Win32).
-bool delete_object(GdiObject object);
+// GetDeviceCaps indices and answers.
+enum : int {
+    DRIVERVERSION = 0,
+    TECHNOLOGY = 2,
+    HORZSIZE = 4,
+    VERTSIZE = 6,
+    HORZRES = 8,
+    VERTRES = 10,
+    BITSPIXEL = 12,
+    PLANES = 14,
+    NUMBRUSHES = 16,
+    NUMPENS = 18,
+    NUMFONTS = 22,
+    NUMCOLORS = 24,
+    CURVECAPS = 28,
+    LINECAPS = 30,
+    POLYGONALCAPS = 32,
+    TEXTCAPS = 34,
+    CLIPCAPS = 36,
+    RASTERCAPS = 38,
+    ASPECTX = 40,
+    ASPECTY = 42,
+    ASPECTXY = 44,
+    LOGPIXELSX = 88,
+    LOGPIXELSY = 90,
+    SIZEPALETTE = 104,
+    NUMRESERVED = 106,
+    COLORRES = 108,
+    DT_RASDISPLAY = 1,
+    RC_BITBLT = 0x0001,
+    RC_BITMAP64 = 0x0008,
+    RC_DI_BITMAP = 0x0080,
+    RC_PALETTE = 0x0100,
+    RC_DIBTODEV = 0x0200,
+    RC_STRETCHBLT = 0x0800,
+    RC_FLOODFILL = 0x1000,
+    RC_STRETCHDIB = 0x2000,
+};
 
-// GetDC (client area) and GetWindowDC (whole window); ReleaseDC answers 1 when released.
+// GetDC (client area; no window: the screen DC) and GetWindowDC (whole window); ReleaseDC
+// answers 1 when released.
 DcHandle get_dc(WindowHandle window);
 DcHandle get_window_dc(WindowHandle window);
 int release_dc(WindowHandle window, DcHandle dc);
 WindowHandle window_from_dc(DcHandle dc);
+// CreateCompatibleDC: a memory DC (null dc: compatible with the screen).
+DcHandle create_compatible_dc(DcHandle dc);
+// CreateDC and CreateIC of the display ("DISPLAY"); other devices are not there (null).
+DcHandle create_dc(std::string_view driver);
+DcHandle create_ic(std::string_view driver);
+// DeleteDC: memory, screen and information DCs; their selected objects are let go.
+bool delete_dc(DcHandle dc);
+
+// SelectObject: the previous object of the kind, or null when the DC or object is bad, the
+// object was deleted, or a bitmap is held by another DC or cannot be selected. A region
+// becomes the clip region (a copy) and the answer is its kind (NULLREGION ...) as a handle
+// value, as in Win32.
+GdiObject select_object(DcHandle dc, GdiObject object);
+// GetCurrentObject with OBJ_PEN, OBJ_BRUSH, OBJ_PAL, OBJ_FONT, OBJ_BITMAP.
+GdiObject get_current_object(DcHandle dc, int type);
+
+// SaveDC: the new depth (0 on failure); RestoreDC: a depth, or -n for the n-th latest.
+int save_dc(DcHandle dc);
+bool restore_dc(DcHandle dc, int saved);
+
+// Attributes: each setter answers the previous value (CLR_INVALID or 0 for a bad DC).
+uint32_t set_text_color(DcHandle dc, uint32_t color);
+uint32_t get_text_color(DcHandle dc);
+uint32_t set_bk_color(DcHandle dc, uint32_t color);
+uint32_t get_bk_color(DcHandle dc);
+int set_bk_mode(DcHandle dc, int mode);
+int get_bk_mode(DcHandle dc);
+int set_rop2(DcHandle dc, int mode);
+int get_rop2(DcHandle dc);
+int set_stretch_blt_mode(DcHandle dc, int mode);
+int get_stretch_blt_mode(DcHandle dc);
+int set_poly_fill_mode(DcHandle dc, int mode);
+int get_poly_fill_mode(DcHandle dc);
+// The brush origin is in device pixels.
+bool set_brush_org_ex(DcHandle dc, int32_t x, int32_t y, Point* previous);
+bool get_brush_org_ex(DcHandle dc, Point& out);
+
+// GetDeviceCaps of the true-colour raster display (memory DCs answer the same).
+int get_device_caps(DcHandle dc, int index);
 
 // FillRect: brush is a brush or a system colour index + 1 (COLOR_WINDOW + 1), as class
 // backgrounds store them. Answers 0 for a bad DC or brush.
 int fill_rect(DcHandle dc, const Rect& rect, GdiObject brush);
-// GetClipBox: the bounds of the drawable area in the DC's coordinates.
-int get_clip_box(DcHandle dc, Rect& rect);
 
-// Where a DC's drawing lands: surface pixel = logical point + origin, inside clip (surface
-// coordinates). False for a DC that does not exist or whose window is gone.
+// Where a window DC's drawing lands: surface pixel = logical point + origin (MM_TEXT, no
+// window origin), inside clip (surface coordinates). False for a DC that is not a window's or
+// whose window is gone.
 struct DcTarget {
     WindowHandle window;
     Surface* surface = nullptr;
@@ -59,7 +136,7 @@ struct DcTarget {
     RectList clip;
 };
 bool dc_target(DcHandle dc, DcTarget& out);
-// Tells the backend that pixels of the DC's surface changed (logical coordinates).
+// Tells the backend that pixels of a window DC's surface changed (device coordinates).
 void dc_mark_changed(DcHandle dc, const Rect& rect);
 
 // For the window layer: a DC over the client area or the whole window, its drawing limited to
@@ -67,12 +144,53 @@ void dc_mark_changed(DcHandle dc, const Rect& rect);
 enum class DcArea { client, window };
 DcHandle dc_open(WindowHandle window, DcArea area, const RectList* limit);
 void dc_close(DcHandle dc);
-// The pixel of a solid brush or system colour index + 1; false for the null brush or an
-// unknown one.
+// The pixel of a solid brush or system colour index + 1; false for the null brush, a
+// pattern brush or an unknown one.
 bool dc_brush_pixel(GdiObject brush, uint32_t& pixel);
 // The visible part of a window in its top-level window's surface coordinates.
 RectList dc_visible_rects(WindowHandle window, DcArea area);
 
+// For the GDI modules.
+enum class DcKind : uint8_t { window, memory, screen, info };
+
+// What save_dc keeps.
+struct DcAttributes {
+    GdiObject pen;
+    GdiObject brush;
+    GdiObject bitmap; // memory DCs
+    GdiObject palette;
+    GdiObject font;
+    uint32_t text_color = 0x000000;
+    uint32_t bk_color = 0xFFFFFF;
+    int bk_mode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    int stretch_mode = BLACKONWHITE;
+    int poly_fill_mode = ALTERNATE;
+    bool background_palette = false;
+    DcMapping mapping;
+    Point brush_org;
+    Point position; // the current position of move_to_ex and line_to
+    bool clipped = false;
+    Region clip; // device coordinates, when clipped
+};
+
+struct DcRecord {
+    DcKind kind = DcKind::memory;
+    WindowHandle window;
+    DcArea area = DcArea::client;
+    Point origin;     // window DCs: the surface position of device (0, 0)
+    RectList visible; // window DCs: surface coordinates
+    DcAttributes attr;
+    std::vector<DcAttributes> saved;
+};
+
+// The record of a DC; good until the next DC is made or deleted.
+DcRecord* dc_find(DcHandle dc);
+// The device's whole area in device coordinates: the window's client area or window
+// rectangle, the selected bitmap, or the screen.
+Rect dc_device_rect(const DcRecord& record);
+
+// Frees every DC and every GDI object (the window layer's reset).
 void dc_reset();
 
 } // namespace plat
