@@ -1,10 +1,13 @@
 #include "platform/plat_blit.h"
 
+#include <memory>
+
 #include "gdi_test_support.h"
 #include "platform/plat_clip.h"
 #include "platform/plat_region.h"
 #include "platform/plat_rop.h"
 #include "platform/plat_shape.h"
+#include "platform/plat_backend.h"
 #include "window_test_support.h"
 
 namespace {
@@ -252,6 +255,43 @@ TEST_F(WindowBlitTest, WindowDcsDrawAtTheClientAreaInsideTheVisibleArea)
     select_object(memory, old);
     delete_dc(memory);
     delete_object(bitmap);
+}
+
+// Stands in for a display: keeps what the window layer says changed.
+class ChangeRecorder : public Backend {
+public:
+    const char* name() const override { return "recorder"; }
+    Size screen_size() const override { return Size{1024, 768}; }
+    int screen_bits_per_pixel() const override { return 32; }
+    void window_changed(WindowHandle, WindowChange) override {}
+    void surface_changed(WindowHandle window, const Rect& rect) override { changes.push_back({window, rect}); }
+    void cursor_changed(CursorHandle) override {}
+    void cursor_moved(Point) override {}
+    bool wait(uint32_t) override { return false; }
+    void poll() override {}
+    std::vector<std::pair<WindowHandle, Rect>> changes;
+};
+
+TEST_F(WindowBlitTest, DrawingOnAWindowTellsTheDisplayWhatChanged)
+{
+    WindowHandle top = make_top("T", Rect{0, 0, 200, 150});
+    WindowHandle child = make_child("C", top, Rect{20, 30, 60, 60}, 1);
+    pump();
+    auto owned = std::make_unique<ChangeRecorder>();
+    ChangeRecorder* recorder = owned.get();
+    backend_set(std::move(owned));
+    DcHandle dc = get_dc(child);
+    DcTarget target;
+    ASSERT_TRUE(dc_target(dc, target));
+    pat_blt(dc, 2, 3, 5, 4, BLACKNESS);
+    move_to_ex(dc, 0, 0, nullptr);
+    line_to(dc, 0, 0); // draws nothing, so reports nothing
+    release_dc(child, dc);
+    ASSERT_EQ(recorder->changes.size(), 1u);
+    EXPECT_EQ(recorder->changes[0].first, top);
+    Rect expected{target.origin.x + 2, target.origin.y + 3, target.origin.x + 7, target.origin.y + 7};
+    EXPECT_EQ(recorder->changes[0].second, expected);
+    EXPECT_EQ(client_pixel(child, 6, 6), 0u);
 }
 
 } // namespace

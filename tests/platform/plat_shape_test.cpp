@@ -214,6 +214,14 @@ TEST_F(ShapeTest, PiesArcsAndChordsSweepCounterClockwise)
     EXPECT_EQ(segment.at(15, 3), kBlack);
     EXPECT_EQ(segment.at(11, 7), kWhite);
 
+    // The arc between the same rays: the outline's top-right quarter, ends included.
+    Canvas quarter(20, 20);
+    quarter.use(1, 0xFFFFFFFF);
+    arc(quarter.dc, 0, 0, 20, 20, 20, 9, 9, 0);
+    EXPECT_EQ(quarter.row(0, 6, 14), "...####."); // x 9..12; the ray to (9, 0) ends at x = 9
+    EXPECT_EQ(quarter.column(19, 8, 12), "##.."); // down to y = 9 on the ray to (20, 9)
+    EXPECT_EQ(quarter.at(0, 9), kWhite);
+
     // Equal rays: the arc is the whole ellipse's outline.
     Canvas whole(12, 12), outline(12, 12);
     whole.use(1, 0xFFFFFFFF);
