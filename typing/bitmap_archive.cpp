@@ -5,7 +5,10 @@
 #include "platform/byte_io.h"
 #include "platform/plat_codepage.h"
 #include "platform/plat_file.h"
+#include "platform/plat_gdi_object.h"
+#include "platform/plat_input.h"
 #include "platform/plat_path.h"
+#include "typing/dib.h"
 #include "typing/lzss.h"
 
 #include <algorithm>
@@ -15,6 +18,7 @@ static struct {
     plat::FileHandle file;
     uint64_t file_size = 0;
     std::vector<ArchiveEntry> entries;
+    plat::CursorHandle wait_cursor; // kept when the archive closes: it is the program's
 } s_archive;
 
 std::vector<ArchiveEntry> bitmap_archive_parse_index(std::span<const uint8_t> index)
@@ -131,13 +135,37 @@ static std::vector<uint8_t> read_packed(const ArchiveEntry& entry)
     return packed;
 }
 
+static std::vector<uint8_t> read_entry(const ArchiveEntry& entry)
+{
+    std::vector<uint8_t> packed = read_packed(entry);
+    if (packed.size() != entry.packed_size)
+        return {};
+    return bmp_file_to_dib(bitmap_archive_unpack(entry, packed));
+}
+
 std::vector<uint8_t> bitmap_archive_read(std::string_view name)
 {
     const ArchiveEntry* entry = bitmap_archive_find(name);
     if (!entry)
         return {};
-    std::vector<uint8_t> packed = read_packed(*entry);
-    if (packed.size() != entry->packed_size)
+    if (entry->unpacked_size <= kArchiveWaitCursorSize || !s_archive.wait_cursor)
+        return read_entry(*entry);
+    plat::CursorHandle previous = plat::set_cursor(s_archive.wait_cursor);
+    std::vector<uint8_t> dib = read_entry(*entry);
+    plat::set_cursor(previous);
+    return dib;
+}
+
+void bitmap_archive_set_wait_cursor(plat::CursorHandle cursor) { s_archive.wait_cursor = cursor; }
+
+plat::GdiObject bitmap_archive_load(std::string_view name)
+{
+    std::vector<uint8_t> dib = bitmap_archive_read(name);
+    if (dib.empty())
         return {};
-    return bmp_file_to_dib(bitmap_archive_unpack(*entry, packed));
+    plat::GdiObject palette = dib_palette_create(dib);
+    plat::GdiObject bitmap = dib_to_bitmap(dib, palette);
+    if (palette)
+        plat::delete_object(palette);
+    return bitmap;
 }

@@ -9,11 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/plat_window_types.h"
+
 constexpr size_t kArchiveEntryCount = 150;
 constexpr size_t kArchiveEntrySize = 28; // name[16], offset, packed size, unpacked size
 constexpr size_t kArchiveNameSize = 16; // NUL-terminated unless all 16 bytes are the name
 constexpr size_t kArchiveIndexSize = kArchiveEntryCount * kArchiveEntrySize;
 constexpr size_t kBmpFileHeaderSize = 14;
+constexpr uint32_t kArchiveWaitCursorSize = 100000; // larger pictures show the wait cursor
 inline constexpr char kArchiveFileName[] = "qktbmp.map";
 
 struct ArchiveEntry {
@@ -47,5 +50,14 @@ void bitmap_archive_close();
 // The entry named so, ignoring case, in index order; null when there is none.
 const ArchiveEntry* bitmap_archive_find(std::string_view name);
 
-// The packed DIB of the named picture; empty when it is missing or damaged.
+// The packed DIB of the named picture; empty when it is missing or damaged. While a picture
+// of more than kArchiveWaitCursorSize bytes is unpacked, the wait cursor is shown.
 std::vector<uint8_t> bitmap_archive_read(std::string_view name);
+
+// The cursor shown while a large picture is unpacked (null: none, the default). The cursor
+// services give it once they are there; the archive itself has no cursors to load.
+void bitmap_archive_set_wait_cursor(plat::CursorHandle cursor);
+
+// The named picture as a device bitmap in the colours of its own table; null when it is
+// missing or damaged. The caller deletes it.
+plat::GdiObject bitmap_archive_load(std::string_view name);

@@ -295,9 +295,11 @@ static std::string beside_program(const char* name)
     return folder + name;
 }
 
+std::string bitmap_font_file_path() { return beside_program(kFontFileName); }
+
 bool bitmap_font_load()
 {
-    return bitmap_font_load_file(beside_program(kFontFileName));
+    return bitmap_font_load_file(bitmap_font_file_path());
 }
 
 bool bitmap_font_load_file(std::string_view path)
@@ -361,10 +363,4 @@ bool bitmap_font_glyph_strip(std::string_view text, GlyphStrip& strip)
         return false;
     }
     return bitmap_font_render(*size, s_font.block, text, strip);
-}
-
-uint32_t text_extent(std::string_view text)
-{
-    uint32_t width = uint32_t(text.size() * (kFontCellSize / 2));
-    return (width & 0xFFFF) | uint32_t(kFontCellSize) << 16;
 }

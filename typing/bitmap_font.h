@@ -1,7 +1,7 @@
 // The tutor's own bitmap font, "PNXBMP.FNT" in the program folder: all its text is drawn from
 // it in Johab. Hangul is composed from jamo glyphs whose variants the other jamo of the
 // syllable choose; Hanja and symbols are whole glyphs in KS X 1001 order; single bytes have
-// half-width glyphs. Text becomes a 1-bit strip here; drawing the strip is the caller's.
+// half-width glyphs. Text becomes a 1-bit strip here; text_draw.h draws strips on DCs.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -58,17 +58,15 @@ bool bitmap_font_render(const FontSize& size, std::span<const uint8_t> block, st
     GlyphStrip& strip);
 
 // Reads the header and the size entries of the font beside the program, or at a given path;
-// false when the file is missing or damaged (the caller tells the user). The glyph block is
-// read on the first draw.
-bool bitmap_font_load();
-bool bitmap_font_load_file(std::string_view path);
+// false when the file is missing or damaged, and the program cannot go on: the caller tells
+// the user which file (bitmap_font_file_path) and ends. The glyph block is read on the first
+// draw.
+[[nodiscard]] bool bitmap_font_load();
+[[nodiscard]] bool bitmap_font_load_file(std::string_view path);
+std::string bitmap_font_file_path(); // the font beside the program, that bitmap_font_load reads
 void bitmap_font_free();
 
 // The tutor's text through the loaded font, with its 20 x 20 size: the glyph strip that text
 // drawing blits. False, with an empty strip, when there is no such size or its block cannot
 // be read.
 bool bitmap_font_glyph_strip(std::string_view text, GlyphStrip& strip);
-
-// Width and height of text drawn with the font: every byte, single or half of a pair, is half
-// a cell wide. Low word the width, high word the height.
-uint32_t text_extent(std::string_view text);

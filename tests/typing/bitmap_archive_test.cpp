@@ -1,10 +1,15 @@
 #include "typing/bitmap_archive.h"
 
 #include "platform/byte_io.h"
+#include "platform/plat_backend.h"
+#include "platform/plat_blit.h"
+#include "platform/plat_input.h"
+#include "platform/plat_rop.h"
 #include "typing/bitmap_archive_pack.h"
 
 #include "test_util.h"
 
+#include <memory>
 #include <random>
 
 namespace {
@@ -43,6 +48,10 @@ protected:
     void TearDown() override
     {
         bitmap_archive_close();
+        bitmap_archive_set_wait_cursor(plat::CursorHandle {});
+        plat::set_cursor(plat::CursorHandle {});
+        plat::backend_set(nullptr);
+        plat::dc_reset();
         TempFolder::TearDown();
     }
     bool open(const std::vector<uint8_t>& file)
@@ -187,6 +196,98 @@ TEST_F(BitmapArchive, BuiltArchiveHoldsTheProjectsPictures)
         ASSERT_GE(dib.size(), 40u);
         EXPECT_EQ(plat::load_u32le(dib.data()), 40u); // a BITMAPINFOHEADER
     }
+}
+
+// Pictures of several depths, and the built archive's, become device bitmaps that blit the
+// source files' pixels.
+TEST_F(BitmapArchive, LoadedPicturesBlitTheirSourcePixels)
+{
+    plat::dc_reset();
+    auto stripes = [](int x, int y) { return uint32_t((x / 3 + y) % 5); };
+    std::vector<ArchivePicture> made = {
+        {"mono.bmp", bmp_file({40, 21, 5, 1, 0, {0x102030, 0xF0E0D0}, dib_rows(21, 5, 1, stripes)})},
+        {"five.bmp", bmp_file({40, 13, 6, 4, 5, {0xFF0000, 0x00FF00, 0x0000FF, 0x808000, 0x101010},
+            dib_rows(13, 6, 4, stripes)})},
+    };
+    std::vector<uint8_t> file;
+    std::string error;
+    ASSERT_TRUE(bitmap_archive_pack(made, file, error)) << error;
+    write_host_file(path("made.map"), file);
+
+    struct LoadCase {
+        std::string archive;
+        std::string name;
+        std::vector<uint8_t> bmp;
+    };
+    std::vector<LoadCase> cases;
+    for (const ArchivePicture& picture : made)
+        cases.push_back({path("made.map"), picture.name, picture.bmp});
+    for (const char* name : {"face1.bmp", "vd-menu.bmp", "banner1.bmp"}) {
+        cases.push_back({STORVEL_BINARY_DIR "/bin/qktbmp.map", name,
+            read_host_file(STORVEL_SOURCE_DIR "/assets/typing/bitmaps/" + std::string(name))});
+    }
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(bitmap_archive_open_file(c.archive));
+        int width = int32_t(plat::load_u32le(&c.bmp[18]));
+        int height = int32_t(plat::load_u32le(&c.bmp[22]));
+        plat::GdiObject bitmap = bitmap_archive_load(c.name);
+        ASSERT_TRUE(bitmap);
+        plat::DcHandle memory = plat::create_compatible_dc(plat::DcHandle {});
+        plat::GdiObject previous = plat::select_object(memory, bitmap);
+        Canvas canvas(width + 2, height + 2, 0x123456);
+        plat::bit_blt(canvas.dc, 1, 1, width + 1, height + 1, memory, 0, 0, plat::SRCCOPY);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x)
+                wrong += canvas.at(x + 1, y + 1) != bmp_pixel(c.bmp, x, y);
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(canvas.at(width + 1, height + 1), 0x123456u); // nothing past the picture
+        plat::select_object(memory, previous);
+        plat::delete_dc(memory);
+        plat::delete_object(bitmap);
+    }
+    EXPECT_FALSE(bitmap_archive_load("absent.bmp"));
+}
+
+// Stands in for the display: keeps the cursor shapes it was told to show.
+class CursorRecorder : public plat::Backend {
+public:
+    const char* name() const override { return "cursors"; }
+    plat::Size screen_size() const override { return plat::Size {640, 480}; }
+    int screen_bits_per_pixel() const override { return 32; }
+    void window_changed(plat::WindowHandle, plat::WindowChange) override { }
+    void surface_changed(plat::WindowHandle, const plat::Rect&) override { }
+    void cursor_changed(plat::CursorHandle cursor) override { shown.push_back(cursor.id); }
+    void cursor_moved(plat::Point) override { }
+    bool wait(uint32_t) override { return false; }
+    void poll() override { }
+    std::vector<uint32_t> shown;
+};
+
+TEST_F(BitmapArchive, LargePicturesShowTheWaitCursorWhileTheyUnpack)
+{
+    std::vector<ArchivePicture> pictures = {
+        {"small.bmp", test_bmp(kArchiveWaitCursorSize - 54, 5)}, // exactly the limit
+        {"large.bmp", test_bmp(kArchiveWaitCursorSize - 53, 6)},
+    };
+    std::vector<uint8_t> file;
+    std::string error;
+    ASSERT_TRUE(bitmap_archive_pack(pictures, file, error)) << error;
+    ASSERT_TRUE(open(file));
+    auto owned = std::make_unique<CursorRecorder>();
+    CursorRecorder* recorder = owned.get();
+    plat::backend_set(std::move(owned));
+    plat::set_cursor(plat::CursorHandle(3));
+    recorder->shown.clear();
+
+    EXPECT_FALSE(bitmap_archive_read("large.bmp").empty()); // no wait cursor given yet
+    bitmap_archive_set_wait_cursor(plat::CursorHandle(7));
+    EXPECT_FALSE(bitmap_archive_read("small.bmp").empty());
+    EXPECT_TRUE(recorder->shown.empty());
+    EXPECT_FALSE(bitmap_archive_read("large.bmp").empty());
+    EXPECT_EQ(recorder->shown, (std::vector<uint32_t> {7, 3}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/byte_io.h"
 #include "typing/bitmap_font_build.h"
 #include "typing/johab.h"
+#include "typing/text_draw.h"
 
 #include "test_util.h"
 
@@ -152,8 +153,8 @@ TEST(BitmapFont, StripsAreHalfACellPerByte)
     EXPECT_EQ(ink_of(strip, 0, 10), Pixels {});
     EXPECT_EQ(ink_of(strip, 10, 10), (Pixels {{5, 6}}));
 
-    EXPECT_EQ(text_extent("A\x88\x61"), 30u | 20u << 16);
-    EXPECT_EQ(text_extent(" "), 10u | 20u << 16);
+    EXPECT_EQ(text_extent(plat::DcHandle {}, "A\x88\x61"), 30u | 20u << 16);
+    EXPECT_EQ(text_extent(plat::DcHandle {}, " "), 10u | 20u << 16);
 }
 
 TEST(BitmapFont, MissingTablesEndOrBlankTheText)
@@ -326,7 +327,7 @@ TEST_F(BuiltFont, TextIsLaidOutInHalfAndFullCellsWithInkInEach)
     GlyphStrip strip = strip_of(text);
     EXPECT_EQ(strip.width, 100);
     EXPECT_EQ(strip.height, 20);
-    EXPECT_EQ(uint32_t(strip.width) | 20u << 16, text_extent(text));
+    EXPECT_EQ(uint32_t(strip.width) | 20u << 16, text_extent(plat::DcHandle {}, text));
     struct CellSpan {
         const char* name;
         int left;
