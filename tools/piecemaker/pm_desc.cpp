@@ -1,0 +1,439 @@
+#include "tools/piecemaker/pm_desc.h"
+
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "runtime/foundation/fhdr.h"
+
+namespace {
+
+struct Token {
+    enum Kind { kWord, kNumber, kText } kind = kWord;
+    std::string text; // a word or a text's bytes
+    int64_t number = 0;
+};
+
+struct Parser {
+    std::string folder;
+    PieceDescription& piece;
+    PieceRecord* record = nullptr; // the record block being read, if any
+    int line = 0;
+    std::string error;
+};
+
+bool fail(Parser& p, const std::string& message)
+{
+    p.error = "line " + std::to_string(p.line) + ": " + message;
+    return false;
+}
+
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = char(std::tolower(uint8_t(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// A quoted text from at (just after the quote); escapes \n \r \t \0 \\ \" \xHH.
+bool read_text(const std::string& line, size_t& at, std::string& out)
+{
+    while (at < line.size() && line[at] != '"') {
+        char c = line[at++];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (at >= line.size())
+            return false;
+        char e = line[at++];
+        static const char kFrom[] = "nrt0\\\"";
+        static const char kTo[] = "\n\r\t\0\\\"";
+        if (const char* found = e ? std::strchr(kFrom, e) : nullptr) {
+            out += kTo[found - kFrom];
+        } else if (e == 'x' && at + 1 < line.size() && hex_value(line[at]) >= 0
+            && hex_value(line[at + 1]) >= 0) {
+            out += char(hex_value(line[at]) << 4 | hex_value(line[at + 1]));
+            at += 2;
+        } else {
+            return false;
+        }
+    }
+    if (at >= line.size())
+        return false;
+    at++;
+    return true;
+}
+
+bool read_number(const std::string& word, int64_t& out)
+{
+    size_t at = 0;
+    bool negative = !word.empty() && word[0] == '-';
+    if (negative)
+        at = 1;
+    int base = word.compare(at, 2, "0x") == 0 ? 16 : 10;
+    if (base == 16)
+        at += 2;
+    if (at >= word.size())
+        return false;
+    uint64_t value = 0;
+    for (; at < word.size(); at++) {
+        int digit = hex_value(word[at]);
+        if (digit < 0 || digit >= base || value > (uint64_t(1) << 40))
+            return false;
+        value = value * uint64_t(base) + uint64_t(digit);
+    }
+    out = negative ? -int64_t(value) : int64_t(value);
+    return true;
+}
+
+bool tokenize(Parser& p, const std::string& line, std::vector<Token>& out)
+{
+    for (size_t at = 0; at < line.size();) {
+        char c = line[at];
+        if (std::isspace(uint8_t(c))) {
+            at++;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token token { Token::kText, {}, 0 };
+            at++;
+            if (!read_text(line, at, token.text))
+                return fail(p, "unfinished text or bad escape");
+            out.push_back(token);
+        } else {
+            size_t end = at;
+            while (end < line.size() && !std::isspace(uint8_t(line[end])) && line[end] != '"'
+                && line[end] != '#')
+                end++;
+            Token token { Token::kWord, line.substr(at, end - at), 0 };
+            if (read_number(token.text, token.number))
+                token.kind = Token::kNumber;
+            out.push_back(token);
+            at = end;
+        }
+    }
+    return true;
+}
+
+using Tokens = std::vector<Token>;
+
+bool want_count(Parser& p, const Tokens& t, size_t count)
+{
+    return t.size() == count
+        ? true
+        : fail(p, "'" + t[0].text + "' takes " + std::to_string(count - 1) + " argument(s)");
+}
+
+bool want_number(Parser& p, const Token& t, int64_t low, int64_t high, int64_t& out)
+{
+    if (t.kind != Token::kNumber || t.number < low || t.number > high)
+        return fail(p,
+            "expected a number from " + std::to_string(low) + " to " + std::to_string(high)
+                + ", got '" + t.text + "'");
+    out = t.number;
+    return true;
+}
+
+bool read_file(const std::string& path, std::vector<uint8_t>& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+std::string resolve(const Parser& p, const std::string& name)
+{
+    return name.empty() || name[0] == '/' || p.folder.empty() ? name : p.folder + "/" + name;
+}
+
+// --- contents of a record ----------------------------------------------------------------
+
+bool content_hex(Parser& p, const Tokens& t, size_t at)
+{
+    for (; at < t.size(); at++) {
+        std::string digits;
+        for (char c : t[at].text)
+            if (!std::isspace(uint8_t(c)))
+                digits += c;
+        if (digits.size() % 2 != 0)
+            return fail(p, "hex needs pairs of digits");
+        for (size_t n = 0; n < digits.size(); n += 2) {
+            int high = hex_value(digits[n]), low = hex_value(digits[n + 1]);
+            if (high < 0 || low < 0)
+                return fail(p, "bad hex digit in '" + t[at].text + "'");
+            p.record->bytes.push_back(uint8_t(high << 4 | low));
+        }
+    }
+    return true;
+}
+
+bool content_text(Parser& p, const Tokens& t, size_t at, bool with_nul)
+{
+    for (; at < t.size(); at++) {
+        if (t[at].kind != Token::kText)
+            return fail(p, "expected a quoted text");
+        p.record->bytes.insert(p.record->bytes.end(), t[at].text.begin(), t[at].text.end());
+        if (with_nul)
+            p.record->bytes.push_back(0);
+    }
+    return true;
+}
+
+bool content_text_plain(Parser& p, const Tokens& t, size_t at)
+{
+    return content_text(p, t, at, false);
+}
+bool content_text_nul(Parser& p, const Tokens& t, size_t at)
+{
+    return content_text(p, t, at, true);
+}
+
+// Little-endian numbers of width bytes; negative numbers in two's complement.
+bool content_numbers(Parser& p, const Tokens& t, size_t at, int width)
+{
+    int64_t high = width == 4 ? 0xFFFFFFFFll : (int64_t(1) << (8 * width)) - 1;
+    int64_t low = -(high / 2) - 1;
+    for (; at < t.size(); at++) {
+        int64_t value = 0;
+        if (!want_number(p, t[at], low, high, value))
+            return false;
+        for (int n = 0; n < width; n++)
+            p.record->bytes.push_back(uint8_t(uint64_t(value) >> (8 * n)));
+    }
+    return true;
+}
+
+bool content_u8(Parser& p, const Tokens& t, size_t at) { return content_numbers(p, t, at, 1); }
+bool content_u16(Parser& p, const Tokens& t, size_t at) { return content_numbers(p, t, at, 2); }
+bool content_u32(Parser& p, const Tokens& t, size_t at) { return content_numbers(p, t, at, 4); }
+
+bool content_zeros(Parser& p, const Tokens& t, size_t at)
+{
+    int64_t count = 0;
+    if (at + 1 != t.size() || !want_number(p, t[at], 0, 1 << 26, count))
+        return fail(p, "zeros takes one count");
+    p.record->bytes.resize(p.record->bytes.size() + size_t(count), 0);
+    return true;
+}
+
+bool content_file(Parser& p, const Tokens& t, size_t at)
+{
+    if (at + 1 != t.size() || t[at].kind != Token::kText)
+        return fail(p, "file takes one quoted name");
+    std::vector<uint8_t> bytes;
+    if (!read_file(resolve(p, t[at].text), bytes))
+        return fail(p, "cannot read '" + t[at].text + "'");
+    p.record->bytes.insert(p.record->bytes.end(), bytes.begin(), bytes.end());
+    return true;
+}
+
+using ContentFn = bool (*)(Parser&, const Tokens&, size_t first_argument);
+
+struct Content {
+    const char* name;
+    ContentFn handler;
+};
+
+const Content kContents[] = {
+    { "hex", content_hex }, // hex digit pairs, blanks allowed
+    { "text", content_text_plain }, // a text's bytes
+    { "textz", content_text_nul }, // a text's bytes and a NUL
+    { "u8", content_u8 },
+    { "u16", content_u16 }, // little-endian: records are described in native order
+    { "u32", content_u32 }, { "zeros", content_zeros },
+    { "file", content_file }, // a file's bytes, named relative to the description
+};
+
+const Content* find_content(const std::string& name)
+{
+    for (const Content& c : kContents)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+// --- statements --------------------------------------------------------------------------
+
+bool word_choice(Parser& p, const Tokens& t, const char* first, const char* second, bool& is_second)
+{
+    if (t.size() != 2 || (t[1].text != first && t[1].text != second))
+        return fail(p, "'" + t[0].text + "' takes " + first + " or " + second);
+    is_second = t[1].text == second;
+    return true;
+}
+
+bool statement_kind(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 2) || t[1].text.size() != 4)
+        return p.error.empty() ? fail(p, "a kind is four characters") : false;
+    const std::string& k = t[1].text;
+    p.piece.magic = uint32_t(uint8_t(k[0])) | uint32_t(uint8_t(k[1])) << 8
+        | uint32_t(uint8_t(k[2])) << 16 | uint32_t(uint8_t(k[3])) << 24;
+    return true;
+}
+
+bool statement_format(Parser& p, const Tokens& t)
+{
+    int64_t value = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], 0, 0xFFFFFFFFll, value))
+        return false;
+    p.piece.format = uint32_t(value);
+    return true;
+}
+
+bool statement_kind_version(Parser& p, const Tokens& t)
+{
+    int64_t value = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], INT32_MIN, INT32_MAX, value))
+        return false;
+    p.piece.kind_version = int32_t(value);
+    p.piece.kind_version_given = true;
+    return true;
+}
+
+bool statement_order(Parser& p, const Tokens& t)
+{
+    return word_choice(p, t, "little", "big", p.piece.foreign);
+}
+
+bool statement_directory(Parser& p, const Tokens& t)
+{
+    bool editable = false;
+    if (!word_choice(p, t, "packaged", "editable", editable))
+        return false;
+    p.piece.packaged = editable ? 0 : 1;
+    return true;
+}
+
+bool statement_padding(Parser& p, const Tokens& t)
+{
+    int64_t value = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], 0, 4096, value))
+        return false;
+    p.piece.padding = uint32_t(value);
+    return true;
+}
+
+bool statement_program(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 2) || t[1].kind != Token::kText)
+        return p.error.empty() ? fail(p, "program takes one quoted name") : false;
+    p.piece.program = resolve(p, t[1].text);
+    return true;
+}
+
+// record NUMBER TYPE raw|zlib [order little|big] [CONTENT ...]: with content on the line the
+// record is complete; otherwise content lines follow until 'end'.
+bool statement_record(Parser& p, const Tokens& t)
+{
+    int64_t number = 0, type = 0;
+    if (t.size() < 4 || !want_number(p, t[1], 1, 65535, number)
+        || !want_number(p, t[2], -32768, 32767, type))
+        return p.error.empty() ? fail(p, "record takes a number, a type and raw or zlib") : false;
+    if (t[3].text != "raw" && t[3].text != "zlib")
+        return fail(p, "storage is raw or zlib");
+    for (const PieceRecord& r : p.piece.records)
+        if (r.number == uint32_t(number))
+            return fail(p, "record " + std::to_string(number) + " is given twice");
+    PieceRecord record;
+    record.number = uint32_t(number);
+    record.type = int(type);
+    record.scheme = t[3].text == "zlib" ? 2 : 1;
+    record.foreign = p.piece.foreign;
+    record.line = p.line;
+    size_t at = 4;
+    if (at < t.size() && t[at].text == "order") {
+        if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
+            return fail(p, "order takes little or big");
+        record.foreign = t[at + 1].text == "big";
+        at += 2;
+    }
+    p.piece.records.push_back(record);
+    p.record = &p.piece.records.back();
+    if (at == t.size())
+        return true;
+    const Content* content = find_content(t[at].text);
+    if (!content)
+        return fail(p, "unknown content '" + t[at].text + "'");
+    bool ok = content->handler(p, t, at + 1);
+    p.record = nullptr;
+    return ok;
+}
+
+using StatementFn = bool (*)(Parser&, const Tokens&);
+
+struct Statement {
+    const char* name;
+    StatementFn handler;
+};
+
+const Statement kStatements[] = {
+    { "kind", statement_kind }, // PCRS, PLIB, WSTU, VCRS, VLIB, VMOD, VCLP, or any four characters
+    { "format", statement_format }, // the format number (22)
+    { "kind-version",
+        statement_kind_version }, // the kind header's layout version (-8; -6 for WSTU)
+    { "order", statement_order }, // little (native) or big (the other byte order)
+    { "directory", statement_directory }, // packaged or editable
+    { "padding", statement_padding }, // zero directory entries after the last one
+    { "program", statement_program }, // append the piece to this program file
+    { "record", statement_record },
+};
+
+bool parse_line(Parser& p, const Tokens& t)
+{
+    if (p.record) {
+        if (t[0].text == "end")
+            return t.size() == 1 ? (p.record = nullptr, true) : fail(p, "'end' stands alone");
+        const Content* content = find_content(t[0].text);
+        return content ? content->handler(p, t, 1) : fail(p, "unknown content '" + t[0].text + "'");
+    }
+    for (const Statement& s : kStatements)
+        if (t[0].text == s.name)
+            return s.handler(p, t);
+    return fail(p, "unknown statement '" + t[0].text + "'");
+}
+
+} // namespace
+
+bool pm_parse(
+    const std::string& text, const std::string& folder, PieceDescription& out, std::string& error)
+{
+    out = PieceDescription {};
+    out.magic = kKindPiece;
+    Parser p { folder, out, nullptr, 0, {} };
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        p.line++;
+        Tokens tokens;
+        if (!tokenize(p, line, tokens) || (!tokens.empty() && !parse_line(p, tokens))) {
+            error = p.error;
+            return false;
+        }
+    }
+    if (p.record) {
+        error = "record " + std::to_string(p.record->number) + " has no 'end'";
+        return false;
+    }
+    return true;
+}
+
+int32_t pm_kind_version(const PieceDescription& piece)
+{
+    if (piece.kind_version_given)
+        return piece.kind_version;
+    return piece.magic == kKindRecords ? kKindVersionRecords : kKindVersion;
+}
+
+bool pm_is_packaged(const PieceDescription& piece)
+{
+    if (piece.packaged >= 0)
+        return piece.packaged == 1;
+    return piece.magic == kKindPiece || piece.magic == kKindLibrary;
+}

@@ -1,0 +1,11 @@
+// Shows a record file as the runtime reads it, through the runtime's own file layer, kind
+// header check, header and directory reader, decompression and byte-order conversion.
+#pragma once
+#include <string>
+
+// Appends to out the kind header, the record-file header, the directory and one line per
+// record ("record N type T raw|zlib stored S unpacked U order little|big offset O"), loading
+// each record. With hex_record > 0, only the bytes of that record after unpacking and
+// conversion, 16 to a line. Returns 0, or 1 after a line "error CODE" when the runtime refuses
+// the file or a record.
+int pm_dump(const std::string& path, int hex_record, std::string& out);
