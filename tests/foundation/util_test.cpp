@@ -256,6 +256,7 @@ int g_sound_stops = 0;
 
 TEST_F(UtilInputTest, BeepStopsTheSoundFirst)
 {
+    g_sound_stops = 0;
     util_beep(); // no sound player yet: only the beep
     util_set_sound_stop([] { g_sound_stops++; });
     util_beep();
