@@ -18,7 +18,8 @@ TEST_F(GdiObjectTest, StockObjectsStayWhenDeleted)
         int type;
     };
     static const StockCase cases[] = {
-        {WHITE_BRUSH, OBJ_BRUSH}, {NULL_BRUSH, OBJ_BRUSH}, {BLACK_PEN, OBJ_PEN}, {NULL_PEN, OBJ_PEN}, {DEFAULT_PALETTE, OBJ_PAL}};
+        {WHITE_BRUSH, OBJ_BRUSH}, {NULL_BRUSH, OBJ_BRUSH}, {BLACK_PEN, OBJ_PEN}, {NULL_PEN, OBJ_PEN}, {DEFAULT_PALETTE, OBJ_PAL},
+        {SYSTEM_FONT, OBJ_FONT}, {DEFAULT_GUI_FONT, OBJ_FONT}};
     for (const StockCase& c : cases) {
         SCOPED_TRACE(c.index);
         GdiObject stock = get_stock_object(c.index);
@@ -27,7 +28,6 @@ TEST_F(GdiObjectTest, StockObjectsStayWhenDeleted)
         EXPECT_EQ(get_stock_object(c.index), stock);
     }
     EXPECT_EQ(get_stock_object(9), GdiObject{});
-    EXPECT_EQ(get_stock_object(SYSTEM_FONT), GdiObject{}); // until a font module provides one
     uint16_t entries = 0;
     ASSERT_TRUE(get_object(get_stock_object(DEFAULT_PALETTE), entries));
     EXPECT_EQ(entries, 20);

@@ -133,10 +133,12 @@ constexpr uint32_t kYellow = 0xFFFF00;
 constexpr uint32_t kActiveCaption = 0x000080;
 constexpr uint32_t kInactiveCaption = 0x808080;
 constexpr uint32_t kFrameLight = 0xDFDFDF;
+constexpr uint32_t kInactiveCaptionText = 0xC0C0C0;
 
 // The main window is at (100, 80), 400 x 300, with a sizing frame (4) and a caption (19): its
 // client area starts at (104, 103). The panel is at client (20, 20), 120 x 80; the close box
-// is at the caption's right end, around (486, 93). The tool window is at (560, 80).
+// is at the caption's right end, around (486, 93). The tool window is at (560, 80). The titles
+// are drawn in the caption: "Win Test" from x 123 in the system font, "Tools" from x 565.
 constexpr const char* kClickAndTypeScript = R"(# click the panel, type, and close
 wait 100
 shot start.png
@@ -168,8 +170,13 @@ static const PixelCase kScreenPixels[] = {
     {"third typed square", 104 + 34 + 4, 103 + 200 + 4, kBlue, kBlack},
     {"no fourth square", 104 + 46 + 4, 103 + 200 + 4, kBlue, kBlue},
     {"active caption", 250, 90, kActiveCaption, kActiveCaption},
+    {"caption title: the stem of W", 123, 89, kWhite, kWhite},
+    {"caption title: the bar of T", 159, 88, kWhite, kWhite},
+    {"caption title: the stem of T", 156, 93, kWhite, kWhite},
+    {"caption title: inside the e", 165, 92, kActiveCaption, kActiveCaption},
     {"outer frame", 100, 200, kFrameLight, kFrameLight},
     {"tool window caption, inactive", 600, 86, kInactiveCaption, kInactiveCaption},
+    {"tool window title: the bar of T", 566, 86, kInactiveCaptionText, kInactiveCaptionText},
     {"tool window client", 640, 150, kYellow, kYellow},
 };
 
@@ -223,6 +230,7 @@ TEST_F(WintestRun, AWindowShotHoldsThatWindowOnly)
     EXPECT_EQ(window.height, 300);
     EXPECT_EQ(window.at(0, 100), kFrameLight);
     EXPECT_EQ(window.at(150, 10), kActiveCaption);
+    EXPECT_EQ(window.at(123 - 100, 89 - 80), kWhite); // the title's W
     EXPECT_EQ(window.at(184 - 100, 163 - 80), kGreen);
 }
 
