@@ -170,6 +170,8 @@ struct DcAttributes {
     DcMapping mapping;
     Point brush_org;
     Point position; // the current position of move_to_ex and line_to
+    uint32_t text_align = 0; // TA_LEFT | TA_TOP | TA_NOUPDATECP
+    int32_t text_extra = 0;  // set_text_character_extra
     bool clipped = false;
     Region clip; // device coordinates, when clipped
 };

@@ -1,7 +1,6 @@
 #include "platform/plat_text.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/plat_dc.h"
@@ -12,38 +11,11 @@
 
 namespace plat {
 
-// Past this many DCs with text state, those whose DC is gone are dropped.
-constexpr size_t kPruneAfter = 64;
 constexpr uint8_t kRopPatCopy = 0xF0; // plain ink
 
-struct DcTextState {
-    uint32_t align = TA_LEFT | TA_TOP | TA_NOUPDATECP;
-    int32_t extra = 0;
-};
+// --- Per-DC state: kept in the DC's attributes, so save and restore carry it ---------------
 
-struct TextModuleState {
-    // By DC id: the state at each save level of the DC (index = depth of saved states).
-    std::unordered_map<uint32_t, std::vector<DcTextState>> dcs;
-    uint32_t epoch = 0;
-};
-
-static TextModuleState s_text;
-
-// --- Per-DC state --------------------------------------------------------------------------
-
-static void prune_dcs()
-{
-    for (auto it = s_text.dcs.begin(); it != s_text.dcs.end();) {
-        if (dc_find(DcHandle(it->first)))
-            ++it;
-        else
-            it = s_text.dcs.erase(it);
-    }
-}
-
-// The DC's state at its current save level: levels above it were restored away, levels
-// missing below it were saved since the last question and start as copies.
-static DcTextState* state_of(DcHandle dc)
+static DcAttributes* state_of(DcHandle dc)
 {
     font_install_hooks();
     DcRecord* record = dc_find(dc);
@@ -51,56 +23,40 @@ static DcTextState* state_of(DcHandle dc)
         set_last_error(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (s_text.epoch != font_gdi_epoch()) {
-        s_text.dcs.clear();
-        s_text.epoch = font_gdi_epoch();
-    }
-    if (s_text.dcs.size() > kPruneAfter && !s_text.dcs.count(dc.id))
-        prune_dcs();
-    std::vector<DcTextState>& levels = s_text.dcs[dc.id];
-    size_t depth = record->saved.size();
-    if (levels.empty())
-        levels.push_back(DcTextState{});
-    if (levels.size() > depth + 1)
-        levels.resize(depth + 1);
-    while (levels.size() < depth + 1)
-        levels.push_back(levels.back());
-    return &levels[depth];
+    return &record->attr;
 }
 
 uint32_t set_text_align(DcHandle dc, uint32_t align)
 {
-    DcTextState* state = state_of(dc);
+    DcAttributes* state = state_of(dc);
     if (!state)
         return GDI_ERROR;
-    uint32_t previous = state->align;
-    state->align = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
+    uint32_t previous = state->text_align;
+    state->text_align = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
     return previous;
 }
 
 uint32_t get_text_align(DcHandle dc)
 {
-    DcTextState* state = state_of(dc);
-    return state ? state->align : GDI_ERROR;
+    DcAttributes* state = state_of(dc);
+    return state ? state->text_align : GDI_ERROR;
 }
 
 int32_t set_text_character_extra(DcHandle dc, int32_t extra)
 {
-    DcTextState* state = state_of(dc);
+    DcAttributes* state = state_of(dc);
     if (!state)
         return kTextExtraError;
-    int32_t previous = state->extra;
-    state->extra = extra;
+    int32_t previous = state->text_extra;
+    state->text_extra = extra;
     return previous;
 }
 
 int32_t get_text_character_extra(DcHandle dc)
 {
-    DcTextState* state = state_of(dc);
-    return state ? state->extra : kTextExtraError;
+    DcAttributes* state = state_of(dc);
+    return state ? state->text_extra : kTextExtraError;
 }
-
-void text_reset() { s_text = TextModuleState{}; }
 
 // --- Layout --------------------------------------------------------------------------------
 
@@ -262,14 +218,14 @@ bool ext_text_out(DcHandle dc, int32_t x, int32_t y, uint32_t options, const Rec
 {
     if (bad_text(text, count))
         return false;
-    DcTextState* state = state_of(dc);
+    DcAttributes* state = state_of(dc);
     const RealizedFont* font = state ? font_realized(font_of_dc(dc)) : nullptr;
     DcRecord* record = dc_find(dc);
     if (!font || !record)
         return false;
-    uint32_t align = state->align;
+    uint32_t align = state->text_align;
     TextLayout layout;
-    lay_out(*font, text, size_t(count), state->extra, dx, layout);
+    lay_out(*font, text, size_t(count), state->text_extra, dx, layout);
     Point reference = reference_of(*record, align, x, y);
     RasterTarget target;
     if (!raster_open(dc, target))
@@ -343,12 +299,12 @@ bool get_text_extent_ex_point(DcHandle dc, const char* text, int count, int32_t 
 {
     if (bad_text(text, count))
         return false;
-    DcTextState* state = state_of(dc);
+    DcAttributes* state = state_of(dc);
     const RealizedFont* font = state ? font_realized(font_of_dc(dc)) : nullptr;
     if (!font)
         return false;
     TextLayout layout;
-    lay_out(*font, text, size_t(count), state->extra, nullptr, layout);
+    lay_out(*font, text, size_t(count), state->text_extra, nullptr, layout);
     int32_t extent = 0;
     int32_t fitting = 0;
     for (size_t i = 0; i < layout.chars.size(); i++) {

@@ -81,7 +81,5 @@ bool text_fill(DcHandle dc, const Rect& rect, uint32_t color, const Rect* clip);
 // character at left, in pixel (0x00RRGGBB), inside the clip rectangles.
 void text_paint_surface(Surface& surface, const RectList& clip, int32_t left, int32_t top, uint32_t font,
     const char* text, size_t count, uint32_t pixel);
-// Forgets every DC's alignment and spacing (tests).
-void text_reset();
 
 } // namespace plat

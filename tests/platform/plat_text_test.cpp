@@ -505,3 +505,21 @@ TEST_F(TextTest, BadCallsFailWithoutDrawing)
 }
 
 } // namespace
+
+// Alignment and spacing are part of the DC's saved state: a restore brings back exactly the
+// values of the level it returns to, also when a new save follows at once.
+TEST(TextState, SaveAndRestoreCarryAlignmentAndSpacing)
+{
+    plat::DcHandle dc = plat::create_compatible_dc(plat::DcHandle());
+    ASSERT_TRUE(dc);
+    plat::set_text_align(dc, plat::TA_CENTER);
+    plat::set_text_character_extra(dc, 3);
+    int level = plat::save_dc(dc);
+    plat::set_text_align(dc, plat::TA_RIGHT | plat::TA_BASELINE);
+    plat::set_text_character_extra(dc, 7);
+    ASSERT_TRUE(plat::restore_dc(dc, level));
+    plat::save_dc(dc);
+    EXPECT_EQ(plat::get_text_align(dc), uint32_t(plat::TA_CENTER));
+    EXPECT_EQ(plat::get_text_character_extra(dc), 3);
+    plat::delete_dc(dc);
+}
