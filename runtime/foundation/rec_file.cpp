@@ -183,10 +183,12 @@ static int convert_old_directory(
 
 static uint32_t entry_number(const uint8_t* e) { return plat::load_u32le(e); }
 
-// Rising numbers, sizes and offsets within the data.
+// Rising numbers, sizes and offsets within the data. Stored bytes inside the headers would
+// change under the record whenever a flush writes the headers.
 static int check_editable_entries(const RecordFileState& state)
 {
     const uint8_t* entries = directory_bytes(state);
+    int64_t header_end = state.data_start + int64_t(kRecordHeaderSize);
     uint32_t previous = 0;
     for (int32_t n = 0; n < state.header.entry_count; n++) {
         const uint8_t* e = entries + size_t(n) * kDirEntrySize;
@@ -197,6 +199,8 @@ static int check_editable_entries(const RecordFileState& state)
         if (int32_t(stored) < 0 || int32_t(unpacked) < 0 || int32_t(offset) < 0)
             return kErrFileDamaged;
         if (offset > state.end_at_open || stored > state.end_at_open - offset)
+            return kErrFileDamaged;
+        if (stored > 0 && offset < header_end)
             return kErrFileDamaged;
         previous = number;
     }
@@ -303,7 +307,10 @@ int rec_write_directory(RecordFileState& state, int64_t size)
             if (result != kErrOk)
                 return result;
         }
-        int result = rec_write_at(state, offset, directory_bytes(state), uint32_t(size));
+        // A slot without file keeps its directory in memory only.
+        int result = state.file
+            ? rec_write_at(state, offset, directory_bytes(state), uint32_t(size))
+            : kErrOk;
         if (result != kErrOk) {
             rec_free_space(state, offset, size);
             return result;
@@ -357,6 +364,8 @@ static void encode_entry(const RecordDirEntry& entry, uint8_t* e)
     plat::store_u32le(e + 24, entry.offset);
     plat::store_u16le(e + 28, entry.bits);
 }
+
+void rec_entry_to_bytes(const RecordDirEntry& entry, uint8_t* bytes) { encode_entry(entry, bytes); }
 
 // Record number of a packaged directory, from its entry and the next one.
 static RecordDirEntry decode_packed(const uint8_t* entries, uint32_t number)

@@ -151,6 +151,8 @@ int rec_dir_store(RecordFileState& state, const RecordDirEntry& entry);
 int rec_dir_insert(RecordFileState& state, int32_t insertion_point, int32_t* index);
 // Removes the number's entry when present (editable files only).
 void rec_dir_remove(RecordFileState& state, uint32_t number);
+// An entry in its stored 30-byte form (native order; the reserved bytes are left alone).
+void rec_entry_to_bytes(const RecordDirEntry& entry, uint8_t* bytes);
 
 // --- record bytes ----------------------------------------------------------------------------
 
