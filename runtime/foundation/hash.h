@@ -26,9 +26,12 @@ size_t hash_slot_bytes(uint32_t n);
 struct HashTable {
     MemHandle slots;         // u16 per slot, 0 = empty
     uint32_t slot_count = 0;
-    // A byte of each slot's key hash (0: not known, as after hash_clone), so that a search asks
-    // the callback only about slots whose key hashes alike. Not part of the stored slot block.
-    std::vector<uint8_t> tags;
+    // The slots' address while the table keeps them locked, which it does unless they are
+    // purgeable; null otherwise.
+    uint8_t* locked_slots = nullptr;
+    // Two bytes of each slot's key hashes (0: not known, as after hash_clone), so that a search
+    // asks the callback only about slots whose key hashes alike. Not part of the stored block.
+    std::vector<uint16_t> tags;
     uint64_t slot_divisor = 0; // reciprocals of slot_count and slot_count - 2 for the probes
     uint64_t step_divisor = 0;
 };
@@ -36,7 +39,7 @@ struct HashTable {
 // Nonzero when value (a stored one) belongs to key.
 using HashMatch = int (*)(const char* key, uint16_t value, void* user);
 
-// 1/0: hash_table_size(wanted) zeroed slots.
+// 1/0: hash_table_size(wanted) zeroed slots, locked until hash_set_purgeable lets them go.
 int hash_create(HashTable& table, uint32_t wanted);
 void hash_free(HashTable& table);
 // 1/0: a table over a copy of a saved slot block of size bytes (size / 2 slots). Fewer than 3
@@ -49,7 +52,7 @@ int hash_insert(HashTable& table, const char* key, uint16_t value);
 // every slot was tried, or when the table is purged. Keys are hashed as the caller normalised
 // them (upper- or lower-cased names), so match is asked only where the hashes agree.
 uint16_t hash_find(const HashTable& table, const char* key, HashMatch match, void* user);
-// Marks the slot block purgeable or not; the previous state.
+// Marks the slot block purgeable (and unlocks it) or not (and locks it); the previous state.
 int hash_set_purgeable(HashTable& table, int purgeable);
 // 1 when the slot block was discarded (its user rebuilds the table).
 int hash_is_purged(const HashTable& table);
@@ -70,7 +73,8 @@ using SymbolMatch = int (*)(const char* key, const uint8_t* value, int32_t value
 using SymbolKeyOf = const char* (*)(const uint8_t* value, int32_t value_size, void* user);
 
 struct SymbolTable {
-    MemHandle block;             // null until the first add
+    MemHandle block;             // null until the first add; locked while the table holds it
+    uint8_t* bytes = nullptr;    // the block's address
     int32_t value_size = 0;
     int32_t wanted_capacity = 0; // before the block exists
     int32_t bucket_count = 0;    // after
@@ -79,7 +83,7 @@ struct SymbolTable {
     SymbolKeyOf key_of = nullptr;
     int key_case_sensitive = 0;
     uint64_t bucket_divisor = 0;  // reciprocal of bucket_count
-    std::vector<uint8_t> tags;    // a byte of each entry's key hash, 0 when not known
+    std::vector<uint16_t> tags;   // two bytes of each entry's key hashes, 0 when not known
 };
 
 // Sets the table up without a block.
@@ -95,14 +99,17 @@ uint32_t hash_symtab_bucket(const SymbolTable& table, const char* key, int case_
 int hash_symtab_add(SymbolTable& table, const char* key, const void* value, int case_sensitive, uint32_t* number);
 // 1 when found, with its number.
 int hash_symtab_find(const SymbolTable& table, const char* key, int case_sensitive, uint32_t* number);
+// The same for a key whose length (up to its NUL) the caller knows already.
+int hash_symtab_find_key(const SymbolTable& table, const char* key, size_t length, int case_sensitive, uint32_t* number);
 // 1 when 1 <= number <= the symbol count (value_size may be null).
 int hash_symtab_has(const SymbolTable& table, uint32_t number, int32_t* value_size);
 // 1 when the symbol's value was copied to value.
 int hash_symtab_value(const SymbolTable& table, uint32_t number, void* value, int32_t* value_size);
-// 1 when there was a block, which now belongs to the caller with its size; the table is then
-// empty again (a new block at the next add).
+// 1 when there was a block, which now belongs to the caller, unlocked, with its size; the
+// table is then empty again (a new block at the next add).
 int hash_symtab_detach(SymbolTable& table, MemHandle* block, size_t* size);
-// 1 when block holds a sound saved table, which then replaces (and frees) the current one;
+// 1 when block holds a sound saved table, which then replaces (and frees) the current one and
+// is locked until detached or freed;
 // 0, with the table and the block untouched, for a foreign byte order, a count, index or
 // chain that does not fit the block, or (value_size_wanted >= 0) another value size.
 int hash_symtab_adopt(SymbolTable& table, MemHandle block, int32_t value_size_wanted = -1);

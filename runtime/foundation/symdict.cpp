@@ -55,6 +55,13 @@ static bool new_pool()
     return true;
 }
 
+// The length of a stored name: up to its NUL or to the end of the used area, room bytes on.
+static size_t stored_length(const char* name, size_t room)
+{
+    const void* nul = std::memchr(name, 0, room);
+    return nul ? size_t(static_cast<const char*>(nul) - name) : room;
+}
+
 // The name stored at offset, ending at its NUL or at the end of the used area.
 static bool stored_name(const SymdictState& dict, const uint8_t* value, const char** name, size_t* length)
 {
@@ -62,8 +69,7 @@ static bool stored_name(const SymdictState& dict, const uint8_t* value, const ch
     if (offset < kStrPoolHeader || offset >= dict.pool_used)
         return false;
     *name = dict.pool_bytes + offset;
-    const void* nul = std::memchr(*name, 0, dict.pool_used - offset);
-    *length = nul ? size_t(static_cast<const char*>(nul) - *name) : dict.pool_used - offset;
+    *length = stored_length(*name, dict.pool_used - offset);
     return true;
 }
 
@@ -81,6 +87,14 @@ static char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A'))
 // the last eight (or four) overlapping what was compared already.
 static bool same_bytes(const char* a, const char* b, size_t count)
 {
+    auto differ = [](const char* p, const char* q) {
+        uint64_t x, y;
+        std::memcpy(&x, p, 8);
+        std::memcpy(&y, q, 8);
+        return x ^ y;
+    };
+    if (count >= 8 && count <= 16) // most names: no loop, no branch on where they differ
+        return (differ(a, b) | differ(a + count - 8, b + count - 8)) == 0;
     if (count >= 8) {
         uint64_t x, y;
         for (size_t at = 0; at + 8 < count; at += 8) {
@@ -131,6 +145,15 @@ static bool same_name(const char* key, size_t key_length, const char* name, size
     return plat::lstrcmpi(key, std::string(name, name_length).c_str()) == 0;
 }
 
+// match_name's answer when the stored name is not the very same bytes as the key: another
+// case, or another name. Out of line (and rarely reached: the table asks only about names
+// whose hashes agree), so that the common match needs no stack frame.
+[[gnu::cold, gnu::noinline]] static int match_other_form(const SymdictState& dict, const char* key, const char* name, size_t room)
+{
+    size_t key_length = key == dict.key ? dict.key_length : std::strlen(key);
+    return same_name(key, key_length, name, stored_length(name, room)) ? 1 : 0;
+}
+
 // The whole stored name is compared, however long: a cut copy would never match itself.
 static int match_name(const char* key, const uint8_t* value, int32_t, void* user)
 {
@@ -140,13 +163,12 @@ static int match_name(const char* key, const uint8_t* value, int32_t, void* user
         return 0;
     const char* name = dict.pool_bytes + offset;
     size_t room = dict.pool_used - offset;
-    size_t key_length = key == dict.key ? dict.key_length : std::strlen(key);
-    // The common case first: the very same bytes, ended inside the used area.
-    if (key_length < room && name[key_length] == '\0' && same_bytes(name, key, key_length))
+    // The common case first: the very same bytes as the key being looked up (whose length is
+    // known), ended inside the used area.
+    size_t length = dict.key_length;
+    if (key == dict.key && length < room && name[length] == '\0' && same_bytes(name, key, length))
         return 1;
-    const void* nul = std::memchr(name, 0, room);
-    size_t length = nul ? size_t(static_cast<const char*>(nul) - name) : room;
-    return same_name(key, key_length, name, length) ? 1 : 0;
+    return match_other_form(dict, key, name, room);
 }
 
 static const char* name_of_value(const uint8_t* value, int32_t, void* user)
@@ -199,7 +221,7 @@ uint32_t symdict_find(const char* name)
     if (!s_dict.created || !name || !*name)
         return 0;
     set_key(name);
-    hash_symtab_find(s_dict.table, name, kCaseInsensitive, &id);
+    hash_symtab_find_key(s_dict.table, name, s_dict.key_length, kCaseInsensitive, &id);
     s_dict.key = nullptr;
     return id;
 }
@@ -289,6 +311,7 @@ static bool names_fit(MemHandle table, MemHandle pool)
         uint32_t offset = plat::load_u32le(value);
         fit = offset >= kStrPoolHeader && offset < used;
     }
+    hash_symtab_detach(view, nullptr, nullptr); // the block stays the caller's, unlocked
     return fit;
 }
 

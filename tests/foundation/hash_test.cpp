@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,37 @@ TEST_F(HashTest, StringHashes)
         EXPECT_EQ(hash_string(c.text), c.exact);
         EXPECT_EQ(hash_string_nocase(c.text), c.nocase);
     }
+}
+
+// The hashes by their byte-wise definition, against which the word-wise ones are checked.
+uint32_t hash_by_bytes(const std::string& text, bool fold)
+{
+    uint32_t h = 0;
+    for (char c : text) {
+        if (fold && c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+        h = (h >> 8 | h << 24) ^ uint32_t(int32_t(int8_t(c)));
+    }
+    return h;
+}
+
+TEST_F(HashTest, StringHashesAgreeWithTheByteWiseDefinitionAtEveryLength)
+{
+    // Bytes at the edges of the folded range and of the sign extension, so that every lane,
+    // tail and parity case of the word-wise hashing meets them.
+    static const char kBytes[] = "AZaz@[`{09_\x7F\x80\x81\xC1\xE1\xFF";
+    std::mt19937 random(11);
+    for (size_t length = 0; length <= 40; length++) {
+        for (int sample = 0; sample < 50; sample++) {
+            std::string text;
+            for (size_t i = 0; i < length; i++)
+                text.push_back(kBytes[random() % (sizeof kBytes - 1)]);
+            SCOPED_TRACE(testing::Message() << "length " << length << " sample " << sample);
+            ASSERT_EQ(hash_string(text.c_str()), hash_by_bytes(text, false));
+            ASSERT_EQ(hash_string_nocase(text.c_str()), hash_by_bytes(text, true));
+        }
+    }
+    EXPECT_EQ(hash_string(nullptr), 0u);
 }
 
 TEST_F(HashTest, TableSizesArePrimes)
@@ -184,6 +216,66 @@ TEST_F(HashTest, CloneOfAStoredBlock)
         hash_free(table);
         mem_free(stored);
     }
+}
+
+uint32_t lock_count(MemHandle block) { return plat::global_flags(block) & plat::GMEM_LOCKCOUNT; }
+
+// The table keeps its slots locked and their address at hand while they may not be purged.
+// With every lock of an unlocked block moving it, an address kept across an unlock would be
+// read after it was freed.
+TEST_F(HashTest, SlotsStayLockedUnlessPurgeable)
+{
+    plat::memory_set_move_on_lock(true);
+    HashTable table;
+    ASSERT_EQ(hash_create(table, 20), 1);
+    Names names;
+    for (uint16_t i = 1; i <= 20; i++) {
+        names.names.push_back("name" + std::to_string(i));
+        ASSERT_EQ(hash_insert(table, names.names[i].c_str(), i), 1);
+    }
+    EXPECT_EQ(lock_count(table.slots), 1u);
+    auto all_found = [&] {
+        for (uint16_t i = 1; i <= 20; i++)
+            if (hash_find(table, names.names[i].c_str(), match_name, &names) != i)
+                return false;
+        return hash_find(table, "name21", match_name, &names) == 0;
+    };
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(hash_set_purgeable(table, 1), 0);
+        EXPECT_EQ(lock_count(table.slots), 0u);
+        EXPECT_TRUE(all_found());
+        EXPECT_EQ(hash_set_purgeable(table, 0), 1);
+        EXPECT_EQ(lock_count(table.slots), 1u); // locked again, and moved by it
+        EXPECT_TRUE(all_found());
+    }
+    EXPECT_EQ(hash_set_purgeable(table, 0), 0);
+    EXPECT_EQ(lock_count(table.slots), 1u); // not twice
+    MemHandle stored = mem_duplicate(table.slots);
+    HashTable clone;
+    ASSERT_EQ(hash_clone(clone, stored, mem_size(stored)), 1);
+    EXPECT_EQ(lock_count(clone.slots), 1u);
+    EXPECT_EQ(hash_find(clone, "name7", match_name, &names), 7);
+    hash_free(clone);
+    hash_free(table);
+    mem_free(stored);
+    EXPECT_EQ(plat::memory_block_count(), 0u);
+}
+
+TEST_F(HashTest, KeysWhoseHashesCollideAreBothFound)
+{
+    // Characters four apart share a lane of the hash: trading them keeps the hash.
+    const std::string first = "key1abc2", second = "key2abc1";
+    ASSERT_EQ(hash_string(first.c_str()), hash_string(second.c_str()));
+    HashTable table;
+    ASSERT_EQ(hash_create(table, 9), 1);
+    Names names;
+    names.names = {"", first, second};
+    EXPECT_EQ(hash_insert(table, first.c_str(), 1), 1);
+    EXPECT_EQ(hash_insert(table, second.c_str(), 2), 1);
+    EXPECT_EQ(hash_find(table, second.c_str(), match_name, &names), 2);
+    EXPECT_EQ(hash_find(table, first.c_str(), match_name, &names), 1);
+    hash_free(table);
 }
 
 TEST_F(HashTest, PurgedTableIsRebuiltByItsUser)
@@ -402,6 +494,36 @@ TEST_F(SymbolTableTest, SavedTablesAreChecked)
             mem_free(block);
         }
     }
+}
+
+// The table keeps its block locked, and its address at hand, while it holds the block; the
+// address follows the block when it grows, and a detached block goes back unlocked.
+TEST_F(SymbolTableTest, TheBlockIsLockedWhileTheTableHoldsIt)
+{
+    plat::memory_set_move_on_lock(true);
+    for (int i = 0; i < 700; i++)
+        add("name" + std::to_string(i)); // past the 512 entries: the block grows, locked
+    EXPECT_GT(capacity(), 512u);
+    EXPECT_EQ(lock_count(table.block), 1u);
+    uint32_t number = 0;
+    EXPECT_EQ(hash_symtab_find_key(table, "name42", 6, 1, &number), 1);
+    EXPECT_EQ(number, 43u);
+    MemHandle saved;
+    size_t size = 0;
+    ASSERT_EQ(hash_symtab_detach(table, &saved, &size), 1);
+    EXPECT_EQ(lock_count(saved), 0u);
+    SymbolTable other;
+    hash_symtab_init(other, 4, 512, &names, match_index);
+    ASSERT_EQ(hash_symtab_adopt(other, saved, 4), 1);
+    EXPECT_EQ(lock_count(saved), 1u); // and moved by the lock
+    ASSERT_EQ(hash_symtab_adopt(other, saved, 4), 1); // its own block again: not locked twice
+    EXPECT_EQ(lock_count(saved), 1u);
+    for (uint32_t i = 1; i < names.names.size(); i++) {
+        ASSERT_EQ(hash_symtab_find(other, names.names[i].c_str(), 1, &number), 1) << i;
+        EXPECT_EQ(number, i);
+    }
+    hash_symtab_free(other);
+    EXPECT_EQ(plat::memory_block_count(), 0u);
 }
 
 TEST_F(SymbolTableTest, AdoptKeepsItsOwnBlockOnRefusal)

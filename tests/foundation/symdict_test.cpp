@@ -140,6 +140,32 @@ TEST_F(SymbolDictTest, DetachAndAttachKeepIds)
     EXPECT_EQ(pool_used, 0u);
 }
 
+// The dictionary keeps its table locked while it holds it; handed over, checked or refused,
+// the block is the caller's again without a lock left on it.
+TEST_F(SymbolDictTest, HandedOverTablesAreUnlocked)
+{
+    auto locks = [](MemHandle block) { return plat::global_flags(block) & plat::GMEM_LOCKCOUNT; };
+    symdict_intern("alpha", 0);
+    MemHandle table, pool;
+    size_t table_size = 0;
+    uint32_t pool_used = 0;
+    symdict_detach(&table, &table_size, &pool, &pool_used);
+    EXPECT_EQ(locks(table), 0u);
+    // A sound pool without the names: refused after the table was checked against it.
+    MemHandle empty_pool = mem_alloc(16, kMemMovableZero);
+    plat::store_u32le(static_cast<uint8_t*>(mem_address(empty_pool)) + 4, kStrPoolHeader);
+    EXPECT_EQ(symdict_attach(table, table_size, empty_pool), kErrFileDamaged);
+    EXPECT_EQ(locks(table), 0u);
+    mem_free(empty_pool);
+    ASSERT_EQ(symdict_attach(table, table_size, pool), kErrOk);
+    EXPECT_EQ(locks(table), 1u);
+    EXPECT_EQ(symdict_find("ALPHA"), 1u);
+    symdict_detach(&table, &table_size, &pool, &pool_used);
+    EXPECT_EQ(locks(table), 0u);
+    mem_free(table);
+    mem_free(pool);
+}
+
 TEST_F(SymbolDictTest, DamagedSavesAreRefusedAndChangeNothing)
 {
     symdict_intern("alpha", 0);
