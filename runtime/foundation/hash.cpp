@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/byte_io.h"
@@ -502,6 +503,21 @@ static bool place_symbol(SymbolTable& table, KeyHash h, const void* value, uint3
 
 // A new block with about two buckets per symbol, filled in symbol order so that every symbol
 // keeps its number. Nothing changes when memory is short or no larger prime is left.
+// A table without a block, set up as the given one.
+static SymbolTable same_settings(const SymbolTable& table)
+{
+    SymbolTable fresh;
+    fresh.value_size = table.value_size;
+    fresh.wanted_capacity = table.wanted_capacity;
+    fresh.bucket_count = table.bucket_count;
+    fresh.user = table.user;
+    fresh.match = table.match;
+    fresh.key_of = table.key_of;
+    fresh.key_case_sensitive = table.key_case_sensitive;
+    fresh.bucket_divisor = table.bucket_divisor;
+    return fresh;
+}
+
 static void rebucket(SymbolTable& table)
 {
     TableView old = view_of(table);
@@ -514,7 +530,7 @@ static void rebucket(SymbolTable& table)
     MemHandle block = mem_alloc(bytes, kMemMovableZero);
     if (!block)
         return;
-    SymbolTable fresh = table;
+    SymbolTable fresh = same_settings(table);
     hold_block(fresh, block);
     set_buckets(fresh, buckets);
     fresh.tags.clear();
@@ -530,7 +546,7 @@ static void rebucket(SymbolTable& table)
         place_symbol(fresh, key_hash(key, table.key_case_sensitive), value, nullptr);
     }
     mem_free(release_block(table));
-    table = fresh;
+    table = std::move(fresh);
 }
 
 // hash_symtab_find with the key's hashes worked out; inlined into the finds, so that a look-up

@@ -34,6 +34,13 @@ struct HashTable {
     std::vector<uint16_t> tags;
     uint64_t slot_divisor = 0; // reciprocals of slot_count and slot_count - 2 for the probes
     uint64_t step_divisor = 0;
+
+    // A copy would share the locked address and outlive the original's free.
+    HashTable() = default;
+    HashTable(const HashTable&) = delete;
+    HashTable& operator=(const HashTable&) = delete;
+    HashTable(HashTable&&) = default;
+    HashTable& operator=(HashTable&&) = default;
 };
 
 // Nonzero when value (a stored one) belongs to key.
@@ -84,6 +91,13 @@ struct SymbolTable {
     int key_case_sensitive = 0;
     uint64_t bucket_divisor = 0;  // reciprocal of bucket_count
     std::vector<uint16_t> tags;   // two bytes of each entry's key hashes, 0 when not known
+
+    // A copy would share the locked address and outlive the original's free.
+    SymbolTable() = default;
+    SymbolTable(const SymbolTable&) = delete;
+    SymbolTable& operator=(const SymbolTable&) = delete;
+    SymbolTable(SymbolTable&&) = default;
+    SymbolTable& operator=(SymbolTable&&) = default;
 };
 
 // Sets the table up without a block.
