@@ -5,6 +5,8 @@
 
 #include "platform/plat_backend.h"
 #include "platform/plat_codepage.h"
+#include "platform/plat_ctl_scroll.h"
+#include "platform/plat_cursor.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_focus.h"
 #include "platform/plat_ime.h"
@@ -141,21 +143,25 @@ static LResult on_sys_command(WindowHandle window, WParam wparam)
     return 0;
 }
 
-static LResult on_nc_button_down(WindowHandle window, WParam wparam)
+static LResult on_nc_button_down(WindowHandle window, WParam wparam, LParam lparam)
 {
     int32_t hit = int32_t(wparam);
     if (hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON)
         nonclient_track_button(window, hit);
+    if (hit == HTVSCROLL || hit == HTHSCROLL)
+        scrollbar_track_nonclient(window, hit, Point{get_x_lparam(lparam), get_y_lparam(lparam)});
     return 0;
 }
 
-static LResult on_nc_double_click(WindowHandle window, WParam wparam)
+static LResult on_nc_double_click(WindowHandle window, WParam wparam, LParam lparam)
 {
     WindowRecord* record = wintree_find(window);
     if (!record)
         return 0;
     if (int32_t(wparam) == HTSYSMENU)
         send_message(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else if (int32_t(wparam) == HTVSCROLL || int32_t(wparam) == HTHSCROLL) // a quick second press scrolls again
+        scrollbar_track_nonclient(window, int32_t(wparam), Point{get_x_lparam(lparam), get_y_lparam(lparam)});
     else if (int32_t(wparam) == HTCAPTION && (record->style & WS_MAXIMIZEBOX) && !(record->style & WS_CHILD))
         send_message(window, WM_SYSCOMMAND, (record->style & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, 0);
     return 0;
@@ -176,13 +182,21 @@ static LResult on_mouse_activate(WindowHandle window, WParam wparam, LParam lpar
     return answer ? answer : LResult(MA_ACTIVATE);
 }
 
+// The client area shows the class cursor; the frame shows the size arrows or the arrow.
 static LResult on_set_cursor(WindowHandle window, WParam wparam, LParam lparam)
 {
     if (ask_parent(window, WM_SETCURSOR, wparam, lparam))
         return 1;
     WindowRecord* record = wintree_find(window);
     ClassRecord* window_class = record ? wndclass_record(record->class_id) : nullptr;
-    if (int16_t(loword(uintptr_t(lparam))) != HTCLIENT || !window_class || !window_class->info.cursor)
+    int32_t hit = int16_t(loword(uintptr_t(lparam)));
+    if (hit == HTERROR || hit == HTNOWHERE || !window_class)
+        return 0;
+    if (hit != HTCLIENT) {
+        set_cursor(cursor_for_hit(hit));
+        return 1;
+    }
+    if (!window_class->info.cursor)
         return 0;
     set_cursor(window_class->info.cursor);
     return 1;
@@ -269,8 +283,8 @@ LResult def_window_proc(WindowHandle window, uint32_t message, WParam wparam, LP
     case WM_GETTEXTLENGTH: return on_get_text_length(window);
     case WM_CLOSE: destroy_window(window); return 0;
     case WM_SYSCOMMAND: return on_sys_command(window, wparam);
-    case WM_NCLBUTTONDOWN: return on_nc_button_down(window, wparam);
-    case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam);
+    case WM_NCLBUTTONDOWN: return on_nc_button_down(window, wparam, lparam);
+    case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_MOUSEACTIVATE: return on_mouse_activate(window, wparam, lparam);
     case WM_SETCURSOR: return on_set_cursor(window, wparam, lparam);
     case WM_ACTIVATE: return on_activate(window, wparam);

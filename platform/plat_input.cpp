@@ -6,6 +6,7 @@
 
 #include "platform/plat_backend.h"
 #include "platform/plat_clock.h"
+#include "platform/plat_cursor.h"
 #include "platform/plat_focus.h"
 #include "platform/plat_ime.h"
 #include "platform/plat_keyboard.h"
@@ -137,7 +138,7 @@ static Point clamp_to_screen(Point point)
     Size screen = backend_screen_size();
     point.x = std::max(0, std::min(point.x, screen.cx - 1));
     point.y = std::max(0, std::min(point.y, screen.cy - 1));
-    return point;
+    return cursor_clip_point(point);
 }
 
 void input_mouse_move(Point screen)
@@ -257,19 +258,29 @@ bool set_cursor_pos(int32_t x, int32_t y)
     return true;
 }
 
+// While the display count is negative the pointer shows no shape, whatever was set.
 CursorHandle set_cursor(CursorHandle cursor)
 {
     CursorHandle old = s_input.shape;
     s_input.shape = cursor;
     Backend* backend = backend_get();
-    if (backend && old != cursor)
+    if (backend && old != cursor && s_input.cursor_count >= 0)
         backend->cursor_changed(cursor);
     return old;
 }
 
 CursorHandle get_cursor() { return s_input.shape; }
 
-int show_cursor(bool show) { return show ? ++s_input.cursor_count : --s_input.cursor_count; }
+int show_cursor(bool show)
+{
+    bool was_shown = s_input.cursor_count >= 0;
+    s_input.cursor_count += show ? 1 : -1;
+    bool shown = s_input.cursor_count >= 0;
+    Backend* backend = backend_get();
+    if (backend && shown != was_shown)
+        backend->cursor_changed(shown ? s_input.shape : CursorHandle{});
+    return s_input.cursor_count;
+}
 
 enum class Area { window, client };
 

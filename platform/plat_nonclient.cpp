@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/plat_backend.h"
+#include "platform/plat_ctl_scroll.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_focus.h"
 #include "platform/plat_metrics.h"
@@ -364,6 +365,8 @@ void nonclient_paint(WindowHandle window)
     paint_client_edge(painter, layout, record->ex_style);
     if (Backend* backend = backend_get())
         backend->surface_changed(root->handle, rects_bounds(painter.clip));
+    if (record->style & (WS_VSCROLL | WS_HSCROLL))
+        scrollbar_paint_nonclient(window);
 }
 
 static uint32_t button_command(WindowHandle window, int32_t hit)

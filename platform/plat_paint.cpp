@@ -1,5 +1,6 @@
 #include "platform/plat_paint.h"
 
+#include "platform/plat_caret.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_error.h"
 #include "platform/plat_styles.h"
@@ -167,6 +168,7 @@ DcHandle begin_paint(WindowHandle window, PaintStruct& paint)
         return {};
     }
     frame_now(window);
+    caret_paint_begin(window);
     WindowRecord* record = wintree_find(window);
     if (!record)
         return {};
@@ -185,9 +187,10 @@ DcHandle begin_paint(WindowHandle window, PaintStruct& paint)
     return paint.hdc;
 }
 
-bool end_paint(WindowHandle, const PaintStruct& paint)
+bool end_paint(WindowHandle window, const PaintStruct& paint)
 {
     dc_close(paint.hdc);
+    caret_paint_end(window);
     return true;
 }
 

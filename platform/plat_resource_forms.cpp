@@ -38,6 +38,7 @@ bool read_dialog_template(ResourceBytes bytes, DialogTemplate& out)
     out.font_size = r.u16le();
     out.font_face = r.cstring();
     out.caption = r.cstring();
+    out.class_name.clear();
     uint16_t count = r.u16le();
     if (r.failed() || count > r.remaining() / kMinControlSize)
         return false;

@@ -27,6 +27,9 @@ struct DialogTemplate {
     std::string font_face;
     std::string caption;
     std::vector<DialogControl> controls;
+    // The window class of the dialog: templates store none (the standard dialog class); a
+    // program that gives its dialogs a class of its own names it here before creating one.
+    std::string class_name;
 };
 
 [[nodiscard]] bool read_dialog_template(ResourceBytes bytes, DialogTemplate& out);

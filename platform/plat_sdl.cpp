@@ -14,6 +14,8 @@
 #include "platform/plat_log.h"
 #include "platform/plat_process.h"
 #include "platform/plat_script.h"
+#include "platform/plat_sdl_clipboard.h"
+#include "platform/plat_sdl_cursor.h"
 #include "platform/plat_sdl_keys.h"
 #include "platform/plat_sdl_window.h"
 #include "platform/plat_sound.h"
@@ -27,7 +29,12 @@ public:
         , m_bits(bits)
     {
     }
-    ~SdlBackend() override { SDL_Quit(); }
+    ~SdlBackend() override
+    {
+        clipboard_set_host(nullptr);
+        m_cursors.clear();
+        SDL_Quit();
+    }
     const char* name() const override { return "sdl"; }
     Size screen_size() const override { return m_screen; }
     int screen_bits_per_pixel() const override { return m_bits; }
@@ -36,12 +43,8 @@ public:
         sdlwin_note_change(window, change);
     }
     void surface_changed(WindowHandle window, const Rect& rect) override { sdlwin_note_pixels(window, rect); }
-    // Shapes belong to the cursor resources; what the display can follow is SetCursor(NULL),
-    // which hides the pointer until a shape is set again.
-    void cursor_changed(CursorHandle cursor) override
-    {
-        SDL_ShowCursor(cursor ? SDL_ENABLE : SDL_DISABLE);
-    }
+    // SetCursor(NULL) hides the pointer until a shape is set again.
+    void cursor_changed(CursorHandle cursor) override { m_cursors.show(cursor); }
     void cursor_moved(Point screen) override { SDL_WarpMouseGlobal(screen.x, screen.y); }
     bool wait(uint32_t max_ms) override;
     void poll() override;
@@ -54,6 +57,7 @@ private:
 
     Size m_screen;
     int m_bits;
+    SdlCursors m_cursors;
     // SDL reports a typed key twice, as the key and as its text; the layer makes the text of a
     // key through its own layout, so the text right after such a key is that key's echo.
     bool m_echo_expected = false;
@@ -256,6 +260,7 @@ bool sdl_start(const std::string& log_path, std::string& error)
     backend_set(std::make_unique<SdlBackend>(Size{mode.w, mode.h}, display_bits(mode.format)));
     process_set_launch_observer(log_launch);
     sound_set_output(SoundOutput::audio);
+    clipboard_set_host(sdl_clipboard_host());
     SDL_StartTextInput();
     return true;
 }

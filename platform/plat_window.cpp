@@ -5,6 +5,7 @@
 
 #include "platform/plat_backend.h"
 #include "platform/plat_codepage.h"
+#include "platform/plat_controls.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_error.h"
 #include "platform/plat_focus.h"
@@ -219,6 +220,8 @@ WindowHandle create_window_ex(uint32_t ex_style, std::string_view class_name, co
     uintptr_t menu_or_id, ModuleHandle instance, void* param)
 {
     uint32_t class_id = wndclass_find(class_name, instance);
+    if (!class_id && controls_register_system_class(class_name))
+        class_id = wndclass_find(class_name, instance);
     ClassRecord* window_class = wndclass_record(class_id);
     if (!window_class) {
         set_last_error(ERROR_CANNOT_FIND_WND_CLASS);

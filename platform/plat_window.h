@@ -94,7 +94,8 @@ struct CreateStruct {
 };
 
 // CreateWindowEx. parent is the parent of a WS_CHILD window and the owner of any other;
-// menu_or_id is a child's id. Sends WM_GETMINMAXINFO (resizable and overlapped windows),
+// menu_or_id is a child's id. The standard control classes (plat_controls.h) need no
+// registering. Sends WM_GETMINMAXINFO (resizable and overlapped windows),
 // WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, then WM_SIZE and WM_MOVE, and shows a WS_VISIBLE
 // window. Null when the class is unknown (1407), a child has no valid parent (1406),
 // WM_NCCREATE answers 0 or WM_CREATE answers -1 (the window is destroyed again).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/plat_controls.h"
 #include "platform/plat_error.h"
 #include "platform/plat_slots.h"
 #include "platform/plat_wintree.h"
@@ -122,6 +123,8 @@ bool unregister_class(std::string_view class_name, ModuleHandle instance)
 bool get_class_info(ModuleHandle instance, std::string_view class_name, WindowClass& out)
 {
     ClassRecord* record = wndclass_record(wndclass_find(class_name, instance));
+    if (!record && controls_register_system_class(class_name))
+        record = wndclass_record(wndclass_find(class_name, instance));
     if (!record) {
         set_last_error(ERROR_CLASS_DOES_NOT_EXIST);
         return false;
