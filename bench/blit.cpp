@@ -4,12 +4,10 @@
 // bitmap, an 8 x 8 pattern brush filling 1024 x 768, and a 1000 x 700 filled ellipse. The last
 // line is "ratio: X", the bit_blt's time over memcpy's.
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "bench/bench_ratio.h"
 #include "platform/byte_io.h"
 #include "platform/plat_bitmap.h"
 #include "platform/plat_blit.h"
@@ -115,35 +113,12 @@ void BM_EllipseFill(benchmark::State& state)
 }
 BENCHMARK(BM_EllipseFill);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratio.
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench_start(&argc, argv))
         return 1;
-    TimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    auto ours = reporter.times.find("BM_BitBltSrcCopy");
-    auto floor = reporter.times.find("BM_MemcpyFloor");
-    if (ours == reporter.times.end() || floor == reporter.times.end())
-        return 1;
-    std::fflush(stdout);
-    std::printf("ratio: %.3f\n", ours->second / floor->second);
-    return 0;
+    BenchTimes times = bench_run_timed(BenchKeep::last);
+    return bench_print_ratio(times, "BM_BitBltSrcCopy", "BM_MemcpyFloor");
 }

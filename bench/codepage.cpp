@@ -1,11 +1,11 @@
 // Converting a long CP949 text to UTF-16: the code page tables against glibc's iconv in the same
 // run. The last line is "ratio: X", the tables' time over iconv's.
+#include "bench/bench_ratio.h"
 #include "platform/plat_codepage.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <iconv.h>
-#include <map>
 #include <string>
 
 // About 400 KB: every Hangul syllable, with ASCII words and line ends between them, as lesson
@@ -72,20 +72,6 @@ static void BM_IconvToUtf16(benchmark::State& state)
 }
 BENCHMARK(BM_IconvToUtf16);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratio.
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 // Both sides must produce the same text, or the comparison means nothing.
 static bool outputs_agree()
 {
@@ -100,21 +86,12 @@ static bool outputs_agree()
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench_start(&argc, argv))
         return 1;
     if (!outputs_agree()) {
         std::fprintf(stderr, "the tables and iconv convert the text differently\n");
         return 1;
     }
-    TimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    auto tables = reporter.times.find("BM_TablesToUtf16");
-    auto reference = reporter.times.find("BM_IconvToUtf16");
-    if (tables == reporter.times.end() || reference == reporter.times.end())
-        return 1;
-    std::fflush(stdout);
-    std::printf("ratio: %.3f\n", tables->second / reference->second);
-    return 0;
+    BenchTimes times = bench_run_timed(BenchKeep::last);
+    return bench_print_ratio(times, "BM_TablesToUtf16", "BM_IconvToUtf16");
 }

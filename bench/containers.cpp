@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/bench_ratio.h"
 #include "runtime/foundation/hash.h"
 #include "runtime/foundation/recarr.h"
 #include "runtime/foundation/symdict.h"
@@ -188,6 +189,26 @@ int match_function(const char* key, uint16_t value, void* user)
 // match_function's user: it only reads the names.
 void* names_user(const std::vector<std::string>& names) { return const_cast<std::vector<std::string>*>(&names); }
 
+// The reference for a container numbering count names from 1: the same look-ups in a map
+// holding the same values.
+template <typename Value>
+void unordered_map_find(benchmark::State& state, size_t count)
+{
+    const std::vector<std::string>& list = names(count);
+    TextMap<Value> map;
+    for (size_t i = 0; i < list.size(); i++)
+        map.emplace(list[i], Value(i + 1));
+    uint64_t sum = 0;
+    const std::vector<uint32_t>& order = lookup_order(list.size());
+    for (auto _ : state) {
+        for (uint32_t index : order) {
+            auto found = map.find(std::string_view(list[index].c_str()));
+            sum += found != map.end() ? found->second : 0;
+        }
+    }
+    benchmark::DoNotOptimize(sum);
+}
+
 void BM_HashTableFind(benchmark::State& state)
 {
     const std::vector<std::string>& list = names(kFunctionNames);
@@ -208,19 +229,7 @@ BENCHMARK(BM_HashTableFind)->Repetitions(kRepetitions);
 
 void BM_UnorderedMapFindFunctions(benchmark::State& state)
 {
-    const std::vector<std::string>& list = names(kFunctionNames);
-    TextMap<uint16_t> map;
-    for (size_t i = 0; i < list.size(); i++)
-        map.emplace(list[i], uint16_t(i + 1));
-    uint64_t sum = 0;
-    const std::vector<uint32_t>& order = lookup_order(list.size());
-    for (auto _ : state) {
-        for (uint32_t index : order) {
-            auto found = map.find(std::string_view(list[index].c_str()));
-            sum += found != map.end() ? found->second : 0;
-        }
-    }
-    benchmark::DoNotOptimize(sum);
+    unordered_map_find<uint16_t>(state, kFunctionNames);
 }
 BENCHMARK(BM_UnorderedMapFindFunctions)->Repetitions(kRepetitions);
 
@@ -243,39 +252,9 @@ BENCHMARK(BM_SymbolDictFind)->Repetitions(kRepetitions);
 
 void BM_UnorderedMapFindSymbols(benchmark::State& state)
 {
-    const std::vector<std::string>& list = names(kSymbolNames);
-    TextMap<uint32_t> map;
-    for (size_t i = 0; i < list.size(); i++)
-        map.emplace(list[i], uint32_t(i + 1));
-    uint64_t sum = 0;
-    const std::vector<uint32_t>& order = lookup_order(list.size());
-    for (auto _ : state) {
-        for (uint32_t index : order) {
-            auto found = map.find(std::string_view(list[index].c_str()));
-            sum += found != map.end() ? found->second : 0;
-        }
-    }
-    benchmark::DoNotOptimize(sum);
+    unordered_map_find<uint32_t>(state, kSymbolNames);
 }
 BENCHMARK(BM_UnorderedMapFindSymbols)->Repetitions(kRepetitions);
-
-// Prints as usual and keeps each benchmark's fastest time per iteration for the ratios.
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            auto known = times.find(run.run_name.function_name);
-            double time = run.GetAdjustedRealTime();
-            if (known == times.end() || time < known->second)
-                times[run.run_name.function_name] = time;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 // Both sides of each pair must find the same things, or the comparison means nothing.
 bool results_agree()
@@ -328,27 +307,21 @@ const Pair kPairs[] = {
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench_start(&argc, argv))
         return 1;
     if (!results_agree()) {
         std::fprintf(stderr, "the containers and the references find different things\n");
         return 1;
     }
-    TimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    BenchTimes times = bench_run_timed(BenchKeep::fastest);
     double worst = 0;
-    std::fflush(stdout);
     for (const Pair& pair : kPairs) {
-        auto ours = reporter.times.find(pair.ours);
-        auto reference = reporter.times.find(pair.reference);
-        if (ours == reporter.times.end() || reference == reporter.times.end())
+        double ratio = 0;
+        if (!bench_ratio(times, pair.ours, pair.reference, ratio))
             return 1;
-        double ratio = ours->second / reference->second;
-        std::printf("%s: %.3f\n", pair.label, ratio);
+        bench_print(pair.label, ratio);
         worst = std::max(worst, ratio);
     }
-    std::printf("ratio: %.3f\n", worst);
+    bench_print("ratio", worst);
     return 0;
 }

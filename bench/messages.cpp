@@ -4,11 +4,9 @@
 // filters or input, so it is a floor rather than a rival; the last line is "ratio: X", the
 // round trip's time over the floor's.
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <deque>
-#include <map>
-#include <string>
 
+#include "bench/bench_ratio.h"
 #include "platform/plat_message.h"
 #include "platform/plat_window.h"
 
@@ -76,35 +74,12 @@ void BM_DequeFloor(benchmark::State& state)
 }
 BENCHMARK(BM_DequeFloor);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratio.
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench_start(&argc, argv))
         return 1;
-    TimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    auto ours = reporter.times.find("BM_PostGetDispatch");
-    auto floor = reporter.times.find("BM_DequeFloor");
-    if (ours == reporter.times.end() || floor == reporter.times.end())
-        return 1;
-    std::fflush(stdout);
-    std::printf("ratio: %.3f\n", ours->second / floor->second);
-    return 0;
+    BenchTimes times = bench_run_timed(BenchKeep::last);
+    return bench_print_ratio(times, "BM_PostGetDispatch", "BM_DequeFloor");
 }

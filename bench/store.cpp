@@ -3,6 +3,7 @@
 // inflating the same records with zlib directly; and the look-up of a record already cached.
 // The piece is written into /tmp at start-up and removed at the end. The last line is
 // "ratio: X", the store's time over zlib's.
+#include "bench/bench_ratio.h"
 #include "platform/byte_io.h"
 #include "platform/plat_resource.h"
 #include "runtime/foundation/fhdr.h"
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <map>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -214,26 +214,11 @@ void BM_CachedLookup(benchmark::State& state)
 }
 BENCHMARK(BM_CachedLookup);
 
-// Prints as usual and keeps each benchmark's time per iteration for the ratio.
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench_start(&argc, argv))
         return 1;
     plat::register_resource_module(kFormatTable);
     mem_note_physical();
@@ -248,18 +233,10 @@ int main(int argc, char** argv)
         unlink(s_piece.host_path.c_str());
         return 1;
     }
-    TimeReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    BenchTimes times = bench_run_timed(BenchKeep::last);
     rec_close_all();
     fspec_free(piece_spec());
     file_term();
     unlink(s_piece.host_path.c_str());
-    auto store = reporter.times.find("BM_StoreLoadAll");
-    auto reference = reporter.times.find("BM_ZlibLoadAll");
-    if (store == reporter.times.end() || reference == reporter.times.end())
-        return 1;
-    std::fflush(stdout);
-    std::printf("ratio: %.3f\n", store->second / reference->second);
-    return 0;
+    return bench_print_ratio(times, "BM_StoreLoadAll", "BM_ZlibLoadAll");
 }

@@ -137,6 +137,16 @@ static bool fail_errno(int host_errno, const std::string& host)
     return fail(path_error_from_errno(host_errno, host));
 }
 
+// The host path of a name that exists, and its status; false with the last error set when the
+// path is no good or nothing answers to it.
+static bool stat_existing(std::string_view path, std::string& host, struct stat& st)
+{
+    host = path_to_host(path);
+    if (host.empty())
+        return false;
+    return stat_host(host, st) || fail_errno(errno, host);
+}
+
 static uint64_t file_time_of(int64_t seconds, int64_t nanoseconds)
 {
     int64_t units = seconds * kFileTimePerSecond + nanoseconds / 100 + kUnixEpochFileTime;
@@ -550,12 +560,10 @@ bool set_file_time(FileHandle file, const uint64_t* creation, const uint64_t* la
 
 bool delete_file(std::string_view path)
 {
-    std::string host = path_to_host(path);
-    if (host.empty())
-        return false;
+    std::string host;
     struct stat st;
-    if (!stat_host(host, st))
-        return fail_errno(errno, host);
+    if (!stat_existing(path, host, st))
+        return false;
     if (S_ISDIR(st.st_mode) || is_read_only(st))
         return fail(ERROR_ACCESS_DENIED);
     if (!sharing_allows(st, kUseDelete, kShareAll))
@@ -618,12 +626,10 @@ static bool copy_host_file(const std::string& from, const std::string& to, bool 
 
 bool move_file(std::string_view from, std::string_view to, uint32_t flags)
 {
-    std::string source = path_to_host(from);
-    if (source.empty())
-        return false;
+    std::string source;
     struct stat st;
-    if (!stat_host(source, st))
-        return fail_errno(errno, source);
+    if (!stat_existing(from, source, st))
+        return false;
     if (!sharing_allows(st, kUseDelete, kShareAll))
         return fail(ERROR_SHARING_VIOLATION);
     std::string target = move_target(to, st);
@@ -725,14 +731,10 @@ bool copy_file(std::string_view from, std::string_view to, uint32_t copy_flags)
 
 uint32_t get_file_attributes(std::string_view path)
 {
-    std::string host = path_to_host(path);
+    std::string host;
     struct stat st;
-    if (host.empty())
+    if (!stat_existing(path, host, st))
         return INVALID_FILE_ATTRIBUTES;
-    if (!stat_host(host, st)) {
-        set_last_error(path_error_from_errno(errno, host));
-        return INVALID_FILE_ATTRIBUTES;
-    }
     return attributes_of(host_name_of(host), st);
 }
 
@@ -740,12 +742,10 @@ bool set_file_attributes(std::string_view path, uint32_t attributes)
 {
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return fail(ERROR_INVALID_PARAMETER);
-    std::string host = path_to_host(path);
-    if (host.empty())
-        return false;
+    std::string host;
     struct stat st;
-    if (!stat_host(host, st))
-        return fail_errno(errno, host);
+    if (!stat_existing(path, host, st))
+        return false;
     if (!S_ISREG(st.st_mode))
         return true;
     mode_t mode = st.st_mode & 07777;

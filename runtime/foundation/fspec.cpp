@@ -23,6 +23,21 @@ void fspec_set_fileref_service(const FileRefService* service) { s_spec.fileref =
 
 const FileRefService* fspec_fileref_service() { return s_spec.fileref; }
 
+bool fspec_fileref_text(FileRef* ref, int* changed, std::string& text)
+{
+    if (changed)
+        *changed = 0;
+    const FileRefService* service = s_spec.fileref;
+    if (ref == nullptr || service == nullptr)
+        return false;
+    FileSpec* resolved = service->resolve(ref, changed);
+    if (resolved == nullptr)
+        return false;
+    text = fspec_text(*resolved);
+    fspec_manager_release(resolved);
+    return true;
+}
+
 void fspec_copy_text(char* buffer, int size, const std::string& text)
 {
     if (buffer == nullptr || size <= 0)

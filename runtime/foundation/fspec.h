@@ -55,6 +55,9 @@ struct FileRefService {
 };
 void fspec_set_fileref_service(const FileRefService* service);
 const FileRefService* fspec_fileref_service();
+// The text of the spec the host resolves the reference to; false, with changed 0, when there
+// is no reference, no host, or nothing it resolves to.
+bool fspec_fileref_text(FileRef* ref, int* changed, std::string& text);
 
 // Every kind offers these; the path operations of a memory-based spec answer 8004 (setters and
 // getters) or 0 (tests). The generic implementations here work through get_name, set_name,

@@ -596,16 +596,9 @@ int fspec_disk_is_valid(const DiskFileSpec& spec)
 
 int DiskFileSpec::set_from_fileref(FileRef* ref, int* changed)
 {
-    if (changed)
-        *changed = 0;
-    const FileRefService* service = fspec_fileref_service();
-    if (ref == nullptr || service == nullptr)
+    std::string path;
+    if (!fspec_fileref_text(ref, changed, path))
         return kErrOk;
-    FileSpec* resolved = service->resolve(ref, changed);
-    if (resolved == nullptr)
-        return kErrOk;
-    std::string path = fspec_text(*resolved);
-    fspec_manager_release(resolved);
     return fspec_disk_set_path(*this, path.c_str());
 }
 

@@ -1,7 +1,6 @@
 #include "runtime/foundation/fspec_inet.h"
 
 #include "runtime/foundation/errcode.h"
-#include "runtime/foundation/fspec_mgr.h"
 #include "runtime/foundation/fspec_text.h"
 #include "runtime/foundation/str.h"
 
@@ -63,16 +62,9 @@ int InetFileSpec::display_text(char* buffer, int size, int form) const
 
 int InetFileSpec::set_from_fileref(FileRef* ref, int* changed)
 {
-    if (changed)
-        *changed = 0;
-    const FileRefService* service = fspec_fileref_service();
-    if (ref == nullptr || service == nullptr)
+    std::string url;
+    if (!fspec_fileref_text(ref, changed, url))
         return kErrOk;
-    FileSpec* resolved = service->resolve(ref, changed);
-    if (resolved == nullptr)
-        return kErrOk;
-    std::string url = fspec_text(*resolved);
-    fspec_manager_release(resolved);
     return inet_spec_set_url(*this, url.c_str());
 }
 

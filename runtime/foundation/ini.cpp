@@ -5,8 +5,8 @@
 #include "platform/plat_file.h"
 #include "platform/plat_path.h"
 #include "platform/plat_profile.h"
-#include "platform/plat_resource.h"
 #include "runtime/foundation/str.h"
+#include "runtime/foundation/str_edit.h"
 
 #include <algorithm>
 #include <climits>
@@ -20,14 +20,9 @@ constexpr uint32_t kNoString = 0;
 // Names are read into buffers of this size, as the string table's users always did.
 constexpr int kNameSize = 200;
 
-struct TableText {
-    uint32_t id;
-    const char* text;
-};
-
 // The English names, for a program whose string table lacks them. 6808, the plug-in folder's
 // key, is deliberately absent: the shipped table never held it, so its key name is empty.
-const TableText kDefaultTexts[] = {
+const StrTableDefault kDefaultTexts[] = {
     { 1504, "V5W.INI" },
     { 1518, "V5WIZARD.INI" },
     { 1523, "Video" },
@@ -94,18 +89,7 @@ IniState s_ini;
 
 } // namespace
 
-static std::string load_text(uint32_t id)
-{
-    char buffer[kNameSize];
-    int length = plat::load_string(plat::ModuleHandle {}, id, buffer, kNameSize);
-    if (length > 0)
-        return std::string(buffer, size_t(length));
-    for (const TableText& row : kDefaultTexts) {
-        if (row.id == id)
-            return row.text;
-    }
-    return "";
-}
+static std::string load_text(uint32_t id) { return str_load_text(id, kNameSize, kDefaultTexts); }
 
 static const SettingRow& setting_row(IniSetting setting)
 {

@@ -5,9 +5,11 @@
 #include "runtime/foundation/str.h"
 #include "runtime/foundation/str_width.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr char16_t kIdeographicSpace = u'\u3000';
 constexpr char16_t kFirstFullWidth = u'\uFF01'; // full-width '!'
@@ -234,4 +236,17 @@ MemHandle str_bytes_to_handle(const void* bytes, size_t n)
 int str_load_resource(char* buffer, int size, uint32_t base, uint32_t offset)
 {
     return plat::load_string(plat::ModuleHandle {}, base + offset, buffer, size);
+}
+
+std::string str_load_text(uint32_t id, int size, std::span<const StrTableDefault> defaults)
+{
+    std::vector<char> buffer(size_t(std::max(size, 1)));
+    int length = plat::load_string(plat::ModuleHandle {}, id, buffer.data(), int(buffer.size()));
+    if (length > 0)
+        return std::string(buffer.data(), size_t(length));
+    for (const StrTableDefault& row : defaults) {
+        if (row.id == id)
+            return row.text;
+    }
+    return "";
 }

@@ -5,6 +5,8 @@
 #include "runtime/foundation/mem.h"
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 // Skips blanks (tab, LF, CR, space, the double-byte space), takes an optional sign and the
 // decimal digits up to the first non-digit; full-width digits, signs and spaces count as their
@@ -46,3 +48,12 @@ MemHandle str_bytes_to_handle(const void* bytes, size_t n);
 // String-table entry base + offset of the program's resources into buffer (NUL-terminated,
 // cut on a character boundary); its length, 0 when missing.
 int str_load_resource(char* buffer, int size, uint32_t base, uint32_t offset);
+
+// A string-table entry's text for a program whose table lacks it.
+struct StrTableDefault {
+    uint32_t id;
+    const char* text;
+};
+// String-table entry id read through a buffer of size bytes; when the table lacks it (or holds
+// it empty), the default's text for id, else "".
+std::string str_load_text(uint32_t id, int size, std::span<const StrTableDefault> defaults);

@@ -4,11 +4,11 @@
 #include "platform/plat_input.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_log.h"
-#include "platform/plat_resource.h"
 #include "platform/plat_window.h"
 #include "runtime/foundation/fmt.h"
 #include "runtime/foundation/mem.h"
 #include "runtime/foundation/str.h"
+#include "runtime/foundation/str_edit.h"
 
 #include <string>
 
@@ -29,14 +29,10 @@ constexpr uint32_t kOsTextBase = 7816;
 // The version text is these entries joined; the shipped table fills only entry 1.
 constexpr uint32_t kVersionPartIds[] = { 3, 4, 1, 5, 6 };
 constexpr size_t kVersionTextMax = 255;
-
-struct TableText {
-    uint32_t id;
-    const char* text;
-};
+constexpr int kTableTextSize = 256; // string-table entries are read through buffers this size
 
 // The English texts, for a program whose string table lacks them.
-const TableText kDefaultTexts[] = {
+const StrTableDefault kDefaultTexts[] = {
     { 1, "5.0" },
     { 2, "%s (%s)%s" },
     { 9, " (2-byte)" },
@@ -71,15 +67,7 @@ UtilState s_util;
 
 static std::string load_text(uint32_t id)
 {
-    char buffer[256];
-    int length = plat::load_string(plat::ModuleHandle {}, id, buffer, int(sizeof buffer));
-    if (length > 0)
-        return std::string(buffer, size_t(length));
-    for (const TableText& row : kDefaultTexts) {
-        if (row.id == id)
-            return row.text;
-    }
-    return "";
+    return str_load_text(id, kTableTextSize, kDefaultTexts);
 }
 
 void util_os_version_describe(OsVersionInfo& info, uint32_t platform, int32_t major, int32_t minor)

@@ -1,5 +1,6 @@
 #include "runtime/foundation/hash.h"
 
+#include "hex_fixture.h"
 #include "platform/byte_io.h"
 
 #include <cstring>
@@ -15,20 +16,6 @@ protected:
     void SetUp() override { plat::memory_reset(); }
     void TearDown() override { plat::memory_reset(); }
 };
-
-std::vector<uint8_t> from_hex(const char* hex)
-{
-    std::vector<uint8_t> out;
-    for (const char* p = hex; *p;) {
-        if (*p == ' ') {
-            p++;
-            continue;
-        }
-        out.push_back(uint8_t(std::stoi(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return out;
-}
 
 MemHandle block_of(const std::vector<uint8_t>& bytes)
 {

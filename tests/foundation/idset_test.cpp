@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_fixture.h"
 #include "runtime/foundation/errcode.h"
 
 namespace {
@@ -13,20 +14,6 @@ protected:
     void SetUp() override { plat::memory_reset(); }
     void TearDown() override { plat::memory_reset(); }
 };
-
-std::vector<uint8_t> from_hex(const char* hex)
-{
-    std::vector<uint8_t> out;
-    for (const char* p = hex; *p;) {
-        if (*p == ' ') {
-            p++;
-            continue;
-        }
-        out.push_back(uint8_t(std::stoi(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return out;
-}
 
 std::vector<uint32_t> values_of(IdSet set)
 {

@@ -2,6 +2,7 @@
 // given bytes, and the program's format-number resource (22), which the runtime's program
 // carries and a test binary lacks.
 #pragma once
+#include "hex_fixture.h"
 #include "platform/plat_memory.h"
 #include "platform/plat_resource.h"
 #include "runtime/foundation/fhdr.h"
@@ -16,35 +17,6 @@
 #include <vector>
 
 namespace rectest {
-
-// Hex digit pairs; blanks and '|' (a visual field separator in rows) are ignored.
-inline std::vector<uint8_t> from_hex(const std::string& hex)
-{
-    std::vector<uint8_t> out;
-    std::string digits;
-    for (char c : hex)
-        if (c != ' ' && c != '|' && c != '\n')
-            digits += c;
-    for (size_t at = 0; at + 1 < digits.size(); at += 2)
-        out.push_back(uint8_t(std::stoi(digits.substr(at, 2), nullptr, 16)));
-    return out;
-}
-
-inline std::string to_hex(const uint8_t* bytes, size_t size)
-{
-    std::string out;
-    char digits[3];
-    for (size_t n = 0; n < size; n++) {
-        std::snprintf(digits, sizeof digits, "%02x", bytes[n]);
-        out += digits;
-    }
-    return out;
-}
-
-inline std::string to_hex(const std::vector<uint8_t>& bytes)
-{
-    return to_hex(bytes.data(), bytes.size());
-}
 
 // The bytes of a block, as hex.
 inline std::string block_hex(MemHandle block, size_t size)

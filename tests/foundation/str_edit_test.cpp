@@ -192,4 +192,12 @@ TEST(StrLoadResource, MissingEntryIsEmpty)
     EXPECT_STREQ(buffer, "");
 }
 
+TEST(StrLoadText, DefaultStandsInForAMissingEntry)
+{
+    static const StrTableDefault kDefaults[] = { { 61234, "fallback" }, { 61236, "other" } };
+    EXPECT_EQ(str_load_text(61234, 8, kDefaults), "fallback");
+    EXPECT_EQ(str_load_text(61235, 8, kDefaults), "");
+    EXPECT_EQ(str_load_text(61235, 8, {}), "");
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_fixture.h"
 #include "runtime/foundation/errcode.h"
 
 namespace {
@@ -30,20 +31,6 @@ protected:
     }
     StringPool pool;
 };
-
-std::vector<uint8_t> from_hex(const char* hex)
-{
-    std::vector<uint8_t> out;
-    for (const char* p = hex; *p;) {
-        if (*p == ' ') {
-            p++;
-            continue;
-        }
-        out.push_back(uint8_t(std::stoi(std::string(p, 2), nullptr, 16)));
-        p += 2;
-    }
-    return out;
-}
 
 TEST_F(StringPoolTest, AddAndGet)
 {

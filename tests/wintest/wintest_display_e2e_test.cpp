@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <png.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -19,6 +18,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "wintest_support.h"
+
 extern char** environ;
 
 namespace {
@@ -26,51 +27,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(15);
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels; // 0x00RRGGBB
-
-    uint32_t at(int x, int y) const { return pixels.at(size_t(y) * size_t(width) + size_t(x)); }
-};
-
-bool read_png(const std::string& path, Picture& out)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr))
-        return false;
-    out.width = int(image.width);
-    out.height = int(image.height);
-    out.pixels.resize(size_t(out.width) * size_t(out.height));
-    for (size_t i = 0; i < out.pixels.size(); i++)
-        out.pixels[i] = uint32_t(bytes[i * 3]) << 16 | uint32_t(bytes[i * 3 + 1]) << 8 | bytes[i * 3 + 2];
-    return true;
-}
-
-std::string read_text(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Log lines without their time: real time differs from run to run, the events must not.
-std::vector<std::string> events_of(const std::string& log)
-{
-    std::vector<std::string> events;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-        size_t space = line.find(' ');
-        events.push_back(space == std::string::npos ? line : line.substr(space + 1));
-    }
-    return events;
-}
+using namespace wintest;
 
 // The environment of this process without the variables a run sets itself, plus settings.
 std::vector<std::string> environment_with(const std::vector<std::string>& settings)

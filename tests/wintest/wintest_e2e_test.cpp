@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <png.h>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -13,57 +12,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "wintest_support.h"
+
 extern char** environ;
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels; // 0x00RRGGBB
-
-    uint32_t at(int x, int y) const { return pixels.at(size_t(y) * size_t(width) + size_t(x)); }
-};
-
-// Reads an 8-bit RGB or RGBA PNG; false when the file is missing or not such a picture.
-bool read_png(const std::string& path, Picture& out)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr))
-        return false;
-    out.width = int(image.width);
-    out.height = int(image.height);
-    out.pixels.resize(size_t(out.width) * size_t(out.height));
-    for (size_t i = 0; i < out.pixels.size(); i++)
-        out.pixels[i] = uint32_t(bytes[i * 3]) << 16 | uint32_t(bytes[i * 3 + 1]) << 8 | bytes[i * 3 + 2];
-    return true;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Log lines without their time, which the checks that do not care about time compare.
-std::vector<std::string> events_of(const std::string& log)
-{
-    std::vector<std::string> events;
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line)) {
-        size_t space = line.find(' ');
-        events.push_back(space == std::string::npos ? line : line.substr(space + 1));
-    }
-    return events;
-}
+using namespace wintest;
 
 struct RunResult {
     int exit_code = -1;
@@ -115,8 +70,8 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.log = read_file(folder + "/run.log");
-        result.errors = read_file(errors_path);
+        result.log = read_text(folder + "/run.log");
+        result.errors = read_text(errors_path);
         return result;
     }
 

@@ -4,13 +4,10 @@
 #include "jamo_variants.h"
 #include "whole_glyphs.h"
 
+#include "tools/tool_file.h"
 #include "typing/bitmap_font_build.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 // Sizes chosen so that every glyph fits its cell with a pixel to spare around it: Nanum
 // Gothic's Hangul at 18 pixels is 17 wide and 18 high; Nanum Gothic Coding is drawn for a
@@ -23,25 +20,6 @@ constexpr int kBaseline = 15; // of both faces, so that Hangul and letters stand
 
 constexpr int kSymbolRows[2] = {0xA1, 0xAC};
 constexpr int kHanjaRows[2] = {0xCA, 0xFD};
-
-static bool write_replacing(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
-    fs::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return !error;
-}
 
 static bool build_image(FontImage& image, bool report, std::string& error)
 {
@@ -85,7 +63,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qktfont: %s\n", error.c_str());
         return 1;
     }
-    if (!write_replacing(argv[1], bitmap_font_build(image))) {
+    if (!tool_write_replacing(argv[1], bitmap_font_build(image))) {
         std::fprintf(stderr, "qktfont: cannot write %s\n", argv[1]);
         return 1;
     }

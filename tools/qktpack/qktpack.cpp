@@ -1,5 +1,6 @@
 // qktpack OUTPUT PICTURE.bmp...: writes the tutor's bitmap archive holding the pictures under
 // their file names, in the order given. The old output stays until the new one is complete.
+#include "tools/tool_file.h"
 #include "typing/bitmap_archive_pack.h"
 
 #include <cstdio>
@@ -18,25 +19,6 @@ static bool read_whole(const fs::path& path, std::vector<uint8_t>& bytes)
         return false;
     bytes.assign(std::istreambuf_iterator<char>(in), {});
     return !in.bad();
-}
-
-static bool write_replacing(const fs::path& path, const std::vector<uint8_t>& bytes)
-{
-    fs::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    return !error;
 }
 
 int main(int argc, char** argv)
@@ -61,7 +43,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qktpack: %s\n", error.c_str());
         return 1;
     }
-    if (!write_replacing(argv[1], archive)) {
+    if (!tool_write_replacing(argv[1], archive)) {
         std::fprintf(stderr, "qktpack: cannot write %s\n", argv[1]);
         return 1;
     }
