@@ -146,7 +146,10 @@ static BoxLayout lay_out(WindowHandle dialog, const BoxRequest& request, bool ha
     int32_t icon_part = has_icon ? kIconSide + margin : 0;
     int32_t max_text = std::max(units_x(units, 60), get_system_metrics(SM_CXSCREEN) * 3 / 5 - 2 * margin - icon_part);
     Size text = measure_text(dc, request.text, max_text);
-    int32_t caption_width = label_width(dc, request.caption.c_str()) + get_system_metrics(SM_CXSIZE) + 2 * margin;
+    // The caption shows in the system font beside the system menu box and the close box.
+    select_object(dc, get_stock_object(SYSTEM_FONT));
+    int32_t caption_width = label_width(dc, request.caption.c_str()) + get_system_metrics(SM_CYCAPTION)
+        + get_system_metrics(SM_CXSIZE) + 2 * margin;
     select_object(dc, old);
     release_dc(dialog, dc);
 
