@@ -6,7 +6,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/byte_io.h"
 #include "runtime/foundation/fhdr.h"
+#include "tools/piecemaker/pm_icons.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ struct Parser {
     PieceRecord* record = nullptr; // the record block being read, if any
     int line = 0;
     std::string error;
+    std::vector<size_t> open_icons; // icons whose '{' block is being read, innermost last
 };
 
 bool fail(Parser& p, const std::string& message)
@@ -366,6 +369,211 @@ bool statement_record(Parser& p, const Tokens& t)
     return ok;
 }
 
+// --- icons -------------------------------------------------------------------------------
+
+// Contents from t[at] on, one after the other: a word naming a content starts the next one.
+bool read_contents(Parser& p, const Tokens& t, size_t at, std::vector<uint8_t>& out)
+{
+    PieceRecord scratch;
+    p.record = &scratch;
+    bool ok = at < t.size() || fail(p, "'" + t[0].text + "' needs its content");
+    while (ok && at < t.size()) {
+        const Content* content = find_content(t[at].text);
+        if (!content || t[at].kind != Token::kWord) {
+            ok = fail(p, "unknown content '" + t[at].text + "'");
+            break;
+        }
+        size_t end = at + 1;
+        while (end < t.size() && !(t[end].kind == Token::kWord && find_content(t[end].text)))
+            end++;
+        Tokens part(t.begin(), t.begin() + ptrdiff_t(end));
+        ok = content->handler(p, part, at + 1);
+        at = end;
+    }
+    p.record = nullptr;
+    out.insert(out.end(), scratch.bytes.begin(), scratch.bytes.end());
+    return ok;
+}
+
+PieceIcon& current_icon(Parser& p) { return p.piece.nodes.icons[p.open_icons.back()]; }
+
+// The words that may follow an icon's kind and title on its line.
+bool icon_option(Parser& p, const Tokens& t, size_t& at, PieceIcon& icon)
+{
+    const std::string& word = t[at].text;
+    int64_t value = 0;
+    if (word == "pending" || word == "mapped") {
+        (word == "pending" ? icon.pending : icon.mapped) = true;
+        at++;
+        return true;
+    }
+    if (at + 1 >= t.size())
+        return fail(p, "unknown icon option '" + word + "'");
+    if (word == "node" && want_number(p, t[at + 1], 1, 32767, value))
+        icon.node = uint32_t(value);
+    else if (word == "class" && want_number(p, t[at + 1], 0, 15, value))
+        icon.layout_class = int(value);
+    else if (word == "list" && want_number(p, t[at + 1], 2, 4, value))
+        icon.list = int(value);
+    else
+        return p.error.empty() ? fail(p, "unknown icon option '" + word + "'") : false;
+    at += 2;
+    return true;
+}
+
+// icon KIND ["TITLE"] [node N] [class C] [list L] [pending] [mapped] [{]
+bool statement_icon(Parser& p, const Tokens& t)
+{
+    PieceIcon icon;
+    icon.line = p.line;
+    icon.kind = t.size() > 1 ? pm_kind_number(t[1].text) : 0;
+    if (icon.kind == 0)
+        return fail(p, "icon takes a kind: display, motion, erase, interaction, decision, map, "
+                       "wait, calc, movie, sound, video, framework, navigate, sprite, guidepack");
+    size_t at = 2;
+    if (at < t.size() && t[at].kind == Token::kText) {
+        icon.title = t[at++].text;
+        icon.titled = true;
+    }
+    bool block = !t.empty() && t.back().text == "{" && t.back().kind == Token::kWord;
+    size_t end = block ? t.size() - 1 : t.size();
+    while (at < end)
+        if (!icon_option(p, t, at, icon))
+            return false;
+    icon.parent = p.open_icons.empty() ? -1 : int(p.open_icons.back());
+    if (icon.list != 2 && (icon.parent < 0 || current_icon(p).kind != kPieceFramework))
+        return fail(p, "only a framework's children go in lists 3 and 4");
+    p.piece.nodes.icons.push_back(std::move(icon));
+    if (block)
+        p.open_icons.push_back(p.piece.nodes.icons.size() - 1);
+    return true;
+}
+
+bool statement_close(Parser& p, const Tokens& t)
+{
+    if (t.size() != 1 || p.open_icons.empty())
+        return fail(p, "'}' closes an icon's block and stands alone");
+    p.open_icons.pop_back();
+    return true;
+}
+
+// attr DESCRIPTOR VALUE: the attribute as the runtime reads it (kinds 0 to 4).
+bool statement_attr(Parser& p, const Tokens& t)
+{
+    int64_t descriptor = 0, value = 0;
+    if (!want_count(p, t, 3) || !want_number(p, t[1], 0, 0x4FFFFFF, descriptor)
+        || !want_number(p, t[2], INT32_MIN, 0xFFFFFFFFll, value))
+        return false;
+    current_icon(p).attrs.push_back({ uint32_t(descriptor), uint32_t(value) });
+    return true;
+}
+
+// prop TAG CONTENT...: a property of the icon.
+bool statement_prop(Parser& p, const Tokens& t)
+{
+    int64_t tag = 0;
+    if (t.size() < 2 || !want_number(p, t[1], 1, 65535, tag))
+        return p.error.empty() ? fail(p, "prop takes a tag and its content") : false;
+    for (const PieceIcon::Prop& prop : current_icon(p).props)
+        if (prop.tag == tag)
+            return fail(p, "property " + std::to_string(tag) + " is given twice");
+    PieceIcon::Prop prop { uint16_t(tag), {} };
+    if (!read_contents(p, t, 2, prop.data))
+        return false;
+    if (prop.data.empty() || prop.data.size() > 65498)
+        return fail(p, "a property holds 1 to 65498 bytes");
+    current_icon(p).props.push_back(std::move(prop));
+    return true;
+}
+
+// chunks RECORD...: property 35, the icon's chunk list {count, 0, owner 0, records}.
+bool statement_chunks(Parser& p, const Tokens& t)
+{
+    PieceIcon::Prop prop { 35, {} };
+    plat::ByteWriter w(prop.data);
+    w.u16le(uint16_t(t.size()));
+    w.u16le(0);
+    w.u32le(0);
+    for (size_t at = 1; at < t.size(); at++) {
+        int64_t number = 0;
+        if (!want_number(p, t[at], 0, 0xFFFFFFFFll, number))
+            return false;
+        w.u32le(uint32_t(number));
+    }
+    current_icon(p).props.push_back(std::move(prop));
+    return true;
+}
+
+// bytes layout|kind OFFSET CONTENT...: bytes of the layout or kind block.
+bool statement_bytes(Parser& p, const Tokens& t)
+{
+    int64_t offset = 0;
+    if (t.size() < 3 || (t[1].text != "layout" && t[1].text != "kind")
+        || !want_number(p, t[2], 0, 255, offset))
+        return p.error.empty() ? fail(p, "bytes takes layout or kind, an offset and content") : false;
+    PieceIcon::Bytes bytes { t[1].text == "kind", uint32_t(offset), {} };
+    if (!read_contents(p, t, 3, bytes.bytes))
+        return false;
+    current_icon(p).bytes.push_back(std::move(bytes));
+    return true;
+}
+
+bool statement_kind_block(Parser& p, const Tokens& t)
+{
+    int64_t size = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], 0, 4096, size))
+        return false;
+    current_icon(p).kind_block_size = uint32_t(size);
+    return true;
+}
+
+bool statement_node_count(Parser& p, const Tokens& t)
+{
+    int64_t count = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], 0, 65535, count))
+        return false;
+    p.piece.nodes.node_count = uint32_t(count);
+    return true;
+}
+
+bool statement_title_hash(Parser& p, const Tokens& t)
+{
+    bool on = false;
+    if (!word_choice(p, t, "off", "on", on))
+        return false;
+    p.piece.nodes.title_hash = on;
+    return true;
+}
+
+bool statement_node_storage(Parser& p, const Tokens& t)
+{
+    bool zlib = false;
+    if (!word_choice(p, t, "raw", "zlib", zlib))
+        return false;
+    p.piece.nodes.storage = zlib ? 2 : 1;
+    return true;
+}
+
+// dir WORD VALUE: a node directory word, set after the ones the icons fill.
+bool statement_dir(Parser& p, const Tokens& t)
+{
+    int64_t word = 0, value = 0;
+    if (!want_count(p, t, 3) || !want_number(p, t[1], 0, 605, word)
+        || !want_number(p, t[2], 0, 65535, value))
+        return false;
+    p.piece.nodes.words.push_back({ uint32_t(word), uint16_t(value) });
+    return true;
+}
+
+bool statement_dir_bytes(Parser& p, const Tokens& t)
+{
+    int64_t bytes = 0;
+    if (!want_count(p, t, 2) || !want_number(p, t[1], 0, 1212, bytes))
+        return false;
+    p.piece.nodes.directory_bytes = uint32_t(bytes);
+    return true;
+}
+
 using StatementFn = bool (*)(Parser&, const Tokens&);
 
 struct Statement {
@@ -383,6 +591,23 @@ const Statement kStatements[] = {
     { "padding", statement_padding }, // zero directory entries after the last one
     { "program", statement_program }, // append the piece to this program file
     { "record", statement_record },
+    { "icon", statement_icon }, // a top icon, with its block of children and options
+    { "node-count", statement_node_count }, // the node directory's word 0
+    { "title-hash", statement_title_hash }, // on (default) or off
+    { "node-storage", statement_node_storage }, // raw or zlib for every node record
+    { "dir", statement_dir }, // a node directory word by hand
+    { "dir-bytes", statement_dir_bytes }, // a shorter stored node directory
+};
+
+// Inside an icon's block.
+const Statement kIconStatements[] = {
+    { "icon", statement_icon }, // a child
+    { "}", statement_close },
+    { "attr", statement_attr }, // an attribute by descriptor
+    { "prop", statement_prop }, // a property: tag and content
+    { "chunks", statement_chunks }, // property 35 from record numbers
+    { "bytes", statement_bytes }, // raw bytes of the layout or kind block
+    { "kind-block", statement_kind_block }, // the kind block's least size
 };
 
 bool parse_line(Parser& p, const Tokens& t)
@@ -392,6 +617,12 @@ bool parse_line(Parser& p, const Tokens& t)
             return t.size() == 1 ? (p.record = nullptr, true) : fail(p, "'end' stands alone");
         const Content* content = find_content(t[0].text);
         return content ? content->handler(p, t, 1) : fail(p, "unknown content '" + t[0].text + "'");
+    }
+    if (!p.open_icons.empty()) {
+        for (const Statement& s : kIconStatements)
+            if (t[0].text == s.name)
+                return s.handler(p, t);
+        return fail(p, "unknown icon statement '" + t[0].text + "'");
     }
     for (const Statement& s : kStatements)
         if (t[0].text == s.name)
@@ -406,7 +637,7 @@ bool pm_parse(
 {
     out = PieceDescription {};
     out.magic = kKindPiece;
-    Parser p { folder, out, nullptr, 0, {} };
+    Parser p { folder, out, nullptr, 0, {}, {} };
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -421,7 +652,11 @@ bool pm_parse(
         error = "record " + std::to_string(p.record->number) + " has no 'end'";
         return false;
     }
-    return true;
+    if (!p.open_icons.empty()) {
+        error = "the icon of line " + std::to_string(current_icon(p).line) + " has no '}'";
+        return false;
+    }
+    return out.nodes.icons.empty() || pm_icons_build(out, error);
 }
 
 int32_t pm_kind_version(const PieceDescription& piece)

@@ -16,6 +16,51 @@ struct PieceRecord {
     int line = 0; // where the description gave it, for messages
 };
 
+// One icon as described: its kind, title and place in the tree, options and properties.
+struct PieceIcon {
+    int kind = 0; // 1 to 15
+    std::string title;
+    bool titled = false;
+    uint32_t node = 0; // 0: numbered when the tree is built
+    int layout_class = 0;
+    int list = 2; // which list of its parent holds it (3 and 4: a Framework's)
+    int parent = -1; // index in PieceNodes::icons, -1 for a top icon
+    uint32_t kind_block_size = 0; // at least this many bytes
+    struct Attr {
+        uint32_t descriptor;
+        uint32_t value;
+    };
+    std::vector<Attr> attrs; // in order
+    struct Bytes {
+        bool kind_block; // else the layout block
+        uint32_t offset;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Bytes> bytes;
+    struct Prop {
+        uint16_t tag;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Prop> props; // in order
+    bool pending = false; // its title is still in the Macintosh character set (directory word 39)
+    bool mapped = false; // directory word 38
+    int line = 0;
+};
+
+// The node store of the file: icons, and how their records are written.
+struct PieceNodes {
+    std::vector<PieceIcon> icons;
+    uint32_t node_count = 0; // 0: the groups the highest node needs, times 256
+    bool title_hash = true;
+    int storage = 0; // 0: zlib except property groups (raw); 1 raw; 2 zlib
+    uint32_t directory_bytes = 1212; // a shorter stored node directory
+    struct Word {
+        uint32_t word;
+        uint16_t value;
+    };
+    std::vector<Word> words; // directory words set by hand, after the built ones
+};
+
 struct PieceDescription {
     uint32_t magic = 0; // the kind, four characters as a little-endian u32
     uint32_t format = 22;
@@ -26,9 +71,11 @@ struct PieceDescription {
     uint32_t padding = 0; // zero entries after the directory's entries
     std::string program; // a program file to append the piece to
     std::vector<PieceRecord> records;
+    PieceNodes nodes;
 };
 
-// Parses a description; relative file names are taken from folder. True, or false with a
+// Parses a description; relative file names are taken from folder. Icons become the records
+// of the node store (pm_icons.h) once the whole description is read. True, or false with a
 // message "line N: ..." in error.
 bool pm_parse(
     const std::string& text, const std::string& folder, PieceDescription& out, std::string& error);
