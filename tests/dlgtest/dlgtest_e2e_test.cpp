@@ -2,55 +2,16 @@
 // dialog's controls sent and what they held at the end, and its screenshots show the controls
 // where the dialog template puts them.
 #include <algorithm>
-#include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <png.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
+#include "tests/wintest/wintest_support.h"
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels; // 0x00RRGGBB
-
-    uint32_t at(int x, int y) const { return pixels.at(size_t(y) * size_t(width) + size_t(x)); }
-};
-
-bool read_png(const std::string& path, Picture& out)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr))
-        return false;
-    out.width = int(image.width);
-    out.height = int(image.height);
-    out.pixels.resize(size_t(out.width) * size_t(out.height));
-    for (size_t i = 0; i < out.pixels.size(); i++)
-        out.pixels[i] = uint32_t(bytes[i * 3]) << 16 | uint32_t(bytes[i * 3 + 1]) << 8 | bytes[i * 3 + 2];
-    return true;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using namespace wintest;
 
 struct RunResult {
     int exit_code = -1;
@@ -60,50 +21,15 @@ struct RunResult {
 
 class DlgtestRun : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/dlgtest-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(folder.empty()); }
 
     RunResult run(const std::string& script, const char* mode = nullptr)
     {
-        std::ofstream(folder + "/run.script") << script;
-        std::vector<std::string> settings{"PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/run.log",
-            "PLAT_SCRIPT=" + folder + "/run.script"};
-        std::vector<char*> env;
-        for (char** e = environ; *e; e++) {
-            if (std::string(*e).rfind("PLAT_", 0) != 0)
-                env.push_back(*e);
-        }
-        for (std::string& setting : settings)
-            env.push_back(setting.data());
-        env.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        std::string errors_path = folder + "/stderr.txt";
-        posix_spawn_file_actions_addopen(&actions, 2, errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        char program[] = DLGTEST_PATH;
-        std::string mode_text = mode ? mode : "";
-        char* argv[] = {program, mode ? mode_text.data() : nullptr, nullptr};
-        pid_t pid = 0;
-        RunResult result;
-        int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::istringstream lines(read_file(folder + "/run.log"));
-        std::string line;
-        while (std::getline(lines, line))
-            result.events.push_back(line.substr(line.find(' ') + 1));
-        result.errors = read_file(errors_path);
-        return result;
+        std::vector<std::string> arguments;
+        if (mode)
+            arguments.push_back(mode);
+        HeadlessRun run = run_headless(DLGTEST_PATH, folder, script, arguments);
+        return { run.exit_code, events_of(run.log), run.errors };
     }
 
     Picture shot(const std::string& name)
@@ -113,7 +39,8 @@ protected:
         return picture;
     }
 
-    std::string folder;
+    ScratchFolder scratch { "dlgtest-e2e" };
+    const std::string& folder = scratch.path();
 };
 
 // The lines of dlgtest itself, without its prefix, leaving out the owner-drawn list's drawing.

@@ -1,81 +1,26 @@
 // End-to-end: the wintest program runs headless under a script, and its event log and
 // screenshots show the windows, colours and reactions a person would have seen.
-#include <cstdio>
-#include <fcntl.h>
-#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "wintest_support.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace wintest;
 
-struct RunResult {
-    int exit_code = -1;
-    std::string log;
-    std::string errors;
-    std::string folder;
-};
-
 class WintestRun : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/wintest-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(folder.empty()); }
 
     // Runs the program with the script (none when empty) and waits for it to end.
-    RunResult run(const std::string& script)
-    {
-        std::vector<std::string> settings{"PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/run.log"};
-        if (!script.empty()) {
-            std::ofstream(folder + "/run.script") << script;
-            settings.push_back("PLAT_SCRIPT=" + folder + "/run.script");
-        }
-        std::vector<char*> env;
-        for (char** e = environ; *e; e++) {
-            if (std::string(*e).rfind("PLAT_", 0) != 0)
-                env.push_back(*e);
-        }
-        for (std::string& setting : settings)
-            env.push_back(setting.data());
-        env.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        std::string errors_path = folder + "/stderr.txt";
-        posix_spawn_file_actions_addopen(&actions, 2, errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        char program[] = WINTEST_PATH;
-        char* argv[] = {program, nullptr};
-        pid_t pid = 0;
-        RunResult result;
-        result.folder = folder;
-        int spawned = posix_spawn(&pid, program, &actions, nullptr, argv, env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.log = read_text(folder + "/run.log");
-        result.errors = read_text(errors_path);
-        return result;
-    }
+    HeadlessRun run(const std::string& script) { return run_headless(WINTEST_PATH, folder, script); }
 
-    std::string folder;
+    ScratchFolder scratch { "wintest-e2e" };
+    const std::string& folder = scratch.path();
 };
 
 constexpr uint32_t kDesktop = 0x008080;
@@ -137,7 +82,7 @@ static const PixelCase kScreenPixels[] = {
 
 TEST_F(WintestRun, ClicksKeysAndTimersShowInTheLogAndOnScreen)
 {
-    RunResult result = run(kClickAndTypeScript);
+    HeadlessRun result = run(kClickAndTypeScript);
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     const std::vector<std::string> expected{
         "0 window shown \"Win Test\"",
@@ -177,7 +122,7 @@ TEST_F(WintestRun, ClicksKeysAndTimersShowInTheLogAndOnScreen)
 
 TEST_F(WintestRun, AWindowShotHoldsThatWindowOnly)
 {
-    RunResult result = run(kClickAndTypeScript);
+    HeadlessRun result = run(kClickAndTypeScript);
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     Picture window;
     ASSERT_TRUE(read_png(folder + "/main.png", window));
@@ -191,7 +136,7 @@ TEST_F(WintestRun, AWindowShotHoldsThatWindowOnly)
 
 TEST_F(WintestRun, DoubleAndRightClicksAndAltF4)
 {
-    RunResult result = run("dblclick 184 163\nwait 600\nclick 450 300 right\nkey Alt+F4\n");
+    HeadlessRun result = run("dblclick 184 163\nwait 600\nclick 450 300 right\nkey Alt+F4\n");
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     std::vector<std::string> events = events_of(result.log);
     const std::vector<std::string> expected{
@@ -213,7 +158,7 @@ TEST_F(WintestRun, DoubleAndRightClicksAndAltF4)
 
 TEST_F(WintestRun, TheEndOfTheScriptClosesTheProgram)
 {
-    RunResult result = run("wait 100\n");
+    HeadlessRun result = run("wait 100\n");
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     std::vector<std::string> events = events_of(result.log);
     ASSERT_GE(events.size(), 3u);
@@ -224,7 +169,7 @@ TEST_F(WintestRun, TheEndOfTheScriptClosesTheProgram)
 
 TEST_F(WintestRun, WithoutAScriptTheRunEndsAtOnce)
 {
-    RunResult result = run("");
+    HeadlessRun result = run("");
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     EXPECT_NE(result.log.find("0 wintest: close requested"), std::string::npos);
     EXPECT_NE(result.log.find("0 wintest: quit"), std::string::npos);
@@ -232,7 +177,7 @@ TEST_F(WintestRun, WithoutAScriptTheRunEndsAtOnce)
 
 TEST_F(WintestRun, ABadScriptIsRefusedWithItsLine)
 {
-    RunResult result = run("wait 10\nclick 10\n");
+    HeadlessRun result = run("wait 10\nclick 10\n");
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_NE(result.errors.find("line 2: expected two coordinates"), std::string::npos) << result.errors;
     EXPECT_EQ(result.log, "");
@@ -240,7 +185,7 @@ TEST_F(WintestRun, ABadScriptIsRefusedWithItsLine)
 
 TEST_F(WintestRun, AFailingCommandIsLoggedAndTheRunGoesOn)
 {
-    RunResult result = run("shot missing.png No Such Window\nclick 184 163\n");
+    HeadlessRun result = run("shot missing.png No Such Window\nclick 184 163\n");
     ASSERT_EQ(result.exit_code, 0) << result.errors;
     EXPECT_NE(result.log.find("script error"), std::string::npos);
     EXPECT_NE(result.log.find("wintest: panel click"), std::string::npos);

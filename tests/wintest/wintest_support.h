@@ -1,12 +1,19 @@
-// Shared by the wintest end-to-end tests: reading what a run of the program leaves behind, its
-// event log and its screenshots.
+// Shared by the end-to-end tests of the programs: running one headless under a script in a
+// scratch folder, and reading what the run left behind, its event log and its screenshots.
 #pragma once
 #include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <png.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace wintest {
 
@@ -59,5 +66,83 @@ inline std::vector<std::string> events_of(const std::string& log)
     }
     return events;
 }
+
+// What a headless run left: its exit code (128 + signal when killed), its event log and stderr.
+struct HeadlessRun {
+    int exit_code = -1;
+    std::string log;
+    std::string errors;
+};
+
+// Runs program in folder (its working folder, where the log, the script and the shots go) on the
+// headless backend, with the script when it is not empty, and waits for it to end. The caller's
+// own PLAT_ settings are left out so that a developer's environment cannot change a test.
+inline HeadlessRun run_headless(const std::string& program, const std::string& folder,
+    const std::string& script, const std::vector<std::string>& arguments = {},
+    const std::vector<std::string>& environment = {})
+{
+    std::vector<std::string> settings { "PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/run.log" };
+    if (!script.empty()) {
+        std::ofstream(folder + "/run.script") << script;
+        settings.push_back("PLAT_SCRIPT=" + folder + "/run.script");
+    }
+    settings.insert(settings.end(), environment.begin(), environment.end());
+    std::vector<char*> env;
+    for (char** e = environ; *e; e++) {
+        if (std::string(*e).rfind("PLAT_", 0) != 0)
+            env.push_back(*e);
+    }
+    for (std::string& setting : settings)
+        env.push_back(setting.data());
+    env.push_back(nullptr);
+    std::vector<std::string> words { program };
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    std::string errors_path = folder + "/stderr.txt";
+    posix_spawn_file_actions_addopen(&actions, 2, errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = 0;
+    HeadlessRun result;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return result;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.log = read_text(folder + "/run.log");
+    result.errors = read_text(errors_path);
+    return result;
+}
+
+// A fresh folder under /tmp for one test, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const char* prefix)
+    {
+        std::string pattern = std::string("/tmp/") + prefix + "-XXXXXX";
+        if (mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        if (!path_.empty())
+            std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // Empty when the folder could not be made.
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 } // namespace wintest
