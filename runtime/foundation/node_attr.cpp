@@ -56,15 +56,13 @@ int layout_class_of(const NodeHeaderRef& h) { return int((word0_of(h) >> 24) & 0
 // (2 and 4); null when the block does not exist or the bytes pass the header's end.
 uint8_t* block_bytes(const NodeHeaderRef& h, uint32_t descriptor_kind, uint32_t offset, uint32_t count)
 {
-    if (h.size == 0)
+    if (h.size == 0 || kind_of(h) == kKindFree)
         return nullptr;
     uint32_t base = kNodeHeaderFixed;
     if (descriptor_kind == 1 || descriptor_kind == 3) {
         if (layout_class_of(h) == 0)
             return nullptr;
     } else {
-        if (kind_of(h) == kKindFree)
-            return nullptr;
         base += node_layout_block_size(layout_class_of(h));
     }
     if (base > h.size || offset + count > h.size - base)
@@ -149,6 +147,8 @@ uint32_t node_get_attr(IconId icon, uint32_t descriptor)
     if (node_icon_number(icon) == 0 || descriptor > kAttrKindMax)
         return 0;
     NodeHeaderRef h = node_header_ref(icon);
+    if (kind_of(h) == kKindFree)
+        return 0;
     if (descriptor >> 24 != 0)
         return read_plain(h, descriptor);
     uint32_t number = descriptor & 0xFF;

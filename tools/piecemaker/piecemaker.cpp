@@ -15,7 +15,8 @@
 static int usage()
 {
     std::fputs("usage: piecemaker build DESCRIPTION OUTPUT [--program FILE]\n"
-               "       piecemaker dump FILE [--hex N]\n",
+               "       piecemaker dump FILE [--hex N]\n"
+               "       piecemaker dump --tree FILE\n",
         stderr);
     return 2;
 }
@@ -70,6 +71,13 @@ int main(int argc, char** argv)
         if (argc == 6 && std::strcmp(argv[4], "--program") == 0)
             return build(argv[2], argv[3], argv[5]);
         return usage();
+    }
+    if (argc == 4 && std::strcmp(argv[1], "dump") == 0 && std::strcmp(argv[2], "--tree") == 0) {
+        std::string out;
+        int result = pm_dump_tree(argv[3], out);
+        file_term();
+        std::fputs(out.c_str(), stdout);
+        return result;
     }
     if (argc >= 3 && std::strcmp(argv[1], "dump") == 0) {
         if (argc == 3)

@@ -518,6 +518,20 @@ bool statement_bytes(Parser& p, const Tokens& t)
     return true;
 }
 
+// links PARENT NEXT CHILD: stored links in place of the tree's, for damaged files.
+bool statement_links(Parser& p, const Tokens& t)
+{
+    int64_t value[3] = {};
+    if (!want_count(p, t, 4))
+        return false;
+    for (int n = 0; n < 3; n++)
+        if (!want_number(p, t[size_t(n) + 1], 0, 65535, value[n]))
+            return false;
+    for (int n = 0; n < 3; n++)
+        current_icon(p).links[n] = int32_t(value[n]);
+    return true;
+}
+
 bool statement_kind_block(Parser& p, const Tokens& t)
 {
     int64_t size = 0;
@@ -608,6 +622,7 @@ const Statement kIconStatements[] = {
     { "chunks", statement_chunks }, // property 35 from record numbers
     { "bytes", statement_bytes }, // raw bytes of the layout or kind block
     { "kind-block", statement_kind_block }, // the kind block's least size
+    { "links", statement_links }, // stored links by hand
 };
 
 bool parse_line(Parser& p, const Tokens& t)

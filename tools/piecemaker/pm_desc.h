@@ -44,6 +44,7 @@ struct PieceIcon {
     std::vector<Prop> props; // in order
     bool pending = false; // its title is still in the Macintosh character set (directory word 39)
     bool mapped = false; // directory word 38
+    int32_t links[3] = { -1, -1, -1 }; // given by hand (parent, next, first child), for damage
     int line = 0;
 };
 

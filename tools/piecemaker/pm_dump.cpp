@@ -1,12 +1,18 @@
 #include "tools/piecemaker/pm_dump.h"
 
 #include "platform/plat_path.h"
+#include "runtime/foundation/errcode.h"
 #include "runtime/foundation/fhdr.h"
 #include "runtime/foundation/file.h"
 #include "runtime/foundation/fspec_func.h"
+#include "runtime/foundation/node_files.h"
+#include "runtime/foundation/node_title.h"
+#include "runtime/foundation/node_tree.h"
 #include "runtime/foundation/rec_file.h"
+#include "runtime/foundation/rec_store.h"
 #include "runtime/foundation/swap.h"
 #include "tools/piecemaker/pm_build.h"
+#include "tools/piecemaker/pm_icons.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -153,7 +159,77 @@ int dump_file(const FileSpec* spec, FileHandle file, int hex_record, std::string
     return result;
 }
 
+constexpr int kTreeSlot = 1;
+
+// One line per icon: indented by its depth below the walk's start.
+struct TreeLines {
+    IconId start;
+    std::string& out;
+};
+
+int tree_line(IconId icon, void* user)
+{
+    TreeLines& lines = *static_cast<TreeLines*>(user);
+    int depth = 0;
+    for (IconId at = icon; at != lines.start && at != 0 && depth < int(kNodeCountMax); depth++)
+        at = node_parent(at);
+    char title[kTitleKeyBytes + 1];
+    node_title(icon, title, sizeof title);
+    lines.out += std::string(size_t(2 * depth), ' ')
+        + format("%u %s class %d \"%s\"\n", node_icon_number(icon),
+            pm_kind_name(node_kind(icon)).c_str(), node_layout_class(icon), title);
+    return 1;
+}
+
+// The trees of the file's top icons: node 1, and node 2 in a library.
+int dump_tree_of_open(uint32_t magic, std::string& out)
+{
+    bool library = magic == kKindLibrary || magic == fhdr_magic("VLIB");
+    node_file_set_library(kTreeSlot, library ? 1 : 0);
+    for (uint32_t top = 1; top <= (library ? 2u : 1u); top++) {
+        IconId start = node_make_icon(kTreeSlot, top);
+        if (node_parent(start) != 0 || (top == 2 && node_kind(start) == kKindFree))
+            continue;
+        TreeLines lines { start, out };
+        node_walk(start, kWalkTree, tree_line, &lines);
+        if (node_error_word() != 0)
+            return refuse(out, node_error_word());
+    }
+    return 0;
+}
+
 } // namespace
+
+int pm_dump_tree(const std::string& path, std::string& out)
+{
+    file_init();
+    FileSpec* spec = spec_of(path);
+    FileHandle file = spec ? file_open(spec, kFileModeReadOnly) : FileHandle {};
+    if (!file) {
+        fspec_free(spec);
+        uint32_t error = file_take_last_error();
+        return refuse(out, error != 0 ? int(error) : 2);
+    }
+    uint32_t magic = kKindAny, format_number = 0;
+    int32_t version = 0;
+    int result = fhdr_read_write(
+        0, file, fhdr_exe_data_offset(spec, file), &magic, &format_number, 0, &version);
+    file_close(file.handle, file.kind);
+    if (result == 0 && (!rec_init() || !node_files_init()))
+        result = kErrOutOfMemory;
+    if (result == 0)
+        result = rec_open_file(spec, kTreeSlot, 0, fhdr_check, magic, kRecRefuseEmpty);
+    if (result == 0) {
+        result = node_file_open(kTreeSlot, 0);
+        result = result == 0 ? dump_tree_of_open(magic, out) : refuse(out, result);
+        node_files_free();
+    } else {
+        refuse(out, result);
+    }
+    rec_reset();
+    fspec_free(spec);
+    return result == 0 ? 0 : 1;
+}
 
 int pm_dump(const std::string& path, int hex_record, std::string& out)
 {

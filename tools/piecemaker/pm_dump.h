@@ -9,3 +9,9 @@
 // conversion, 16 to a line. Returns 0, or 1 after a line "error CODE" when the runtime refuses
 // the file or a record.
 int pm_dump(const std::string& path, int hex_record, std::string& out);
+
+// Opens the file's node store through the record store and appends one line per icon of the
+// trees of its top icons (node 1, and node 2 in a library), indented two blanks per level:
+// "NODE KIND class C \"TITLE\"". Returns 0, or 1 after a line "error CODE" when the file or
+// its node store is refused or a walk meets damage.
+int pm_dump_tree(const std::string& path, std::string& out);

@@ -125,6 +125,10 @@ void link_icons(Builder& b)
         }
         last[key] = n;
     }
+    for (size_t n = 0; n < icons.size(); n++)
+        for (int k = 0; k < 3; k++)
+            if (icons[n].links[k] >= 0)
+                b.built[n].links[k] = uint16_t(icons[n].links[k]);
 }
 
 // Grows a block to hold end bytes.
