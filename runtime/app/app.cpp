@@ -1,0 +1,313 @@
+#include "runtime/app/app.h"
+
+#include <cfenv>
+#include <iterator>
+#include <string>
+
+#include "platform/internal_error.h"
+#include "platform/plat_clock.h"
+#include "platform/plat_window.h"
+#include "runtime/app/app_dispatch.h"
+#include "runtime/app/app_window.h"
+#include "runtime/foundation/clock.h"
+#include "runtime/foundation/err.h"
+#include "runtime/foundation/file.h"
+#include "runtime/foundation/fspec_mgr.h"
+#include "runtime/foundation/ini.h"
+#include "runtime/foundation/mem.h"
+#include "runtime/foundation/rec_store.h"
+#include "runtime/foundation/sched.h"
+#include "runtime/foundation/str.h"
+#include "runtime/foundation/symdict.h"
+
+namespace {
+
+struct AppState {
+    plat::WindowHandle main_window;
+    int close_requested = 0;
+    int shutdown_done = 0;
+    int quicktime_state = 0;
+    std::string command_line;
+    int show_command = 0;
+    AppStepObserver observer = nullptr;
+};
+
+AppState s_app;
+
+enum class StepCheck { required, ignored };
+
+struct InitStep {
+    const char* name;
+    int (*run)(); // nonzero: started
+    StepCheck check;
+};
+
+struct ReleaseStep {
+    const char* name;
+    void (*run)();
+};
+
+// Module names and lines of the internal errors that end a failed start-up.
+constexpr const char* kStartModule = "main2_w";
+constexpr int kInitFailedLine = 241;
+constexpr int kInitUiFailedLine = 279;
+
+// How long the loop lets an authoring window react before the window goes.
+constexpr uint32_t kClosePauseMs = 1000;
+
+} // namespace
+
+static int note_physical_memory()
+{
+    mem_note_physical();
+    return 1;
+}
+
+static int start_text()
+{
+    str_init();
+    return 1;
+}
+
+static int create_symbols() { return symdict_create() == 0; }
+static int start_settings() { return ini_init(0); } // the authoring target icon comes with its link
+static int register_main_window() { return app_register_main_window(s_app.show_command); }
+static int start_record_store() { return rec_init(); }
+static int start_quicktime()
+{
+    app_quicktime_start();
+    return 1;
+}
+
+// Before the recovery point: a failure here ends the program without a word.
+static const InitStep kEarlySteps[] = {
+    {"mem_note_physical", note_physical_memory, StepCheck::required},
+    {"str_init", start_text, StepCheck::required},
+    {"symdict_create", create_symbols, StepCheck::required},
+    {"fspec_manager_create", fspec_manager_create, StepCheck::required},
+    {"file_init", file_init, StepCheck::required},
+};
+
+// Steps of modules that later work builds go in at their place in this order.
+static const InitStep kInitSteps[] = {
+    {"sched_init", sched_init, StepCheck::required},
+    {"ini_init", start_settings, StepCheck::required},
+};
+
+static const InitStep kUiSteps[] = {
+    {"app_register_main_window", register_main_window, StepCheck::required},
+    {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
+    {"rec_init", start_record_store, StepCheck::ignored},
+    {"clock_init", clock_init, StepCheck::ignored},
+    {"app_quicktime_start", start_quicktime, StepCheck::ignored},
+};
+
+// Each of these accepts a module that never started or is gone already: an internal error
+// can come from any start-up step, and the whole chain still runs.
+static const ReleaseStep kReleaseSteps[] = {
+    {"app_quicktime_stop", app_quicktime_stop},
+    {"ini_term", ini_term},
+    {"sched_term", sched_term},
+    {"rec_close_all", rec_close_all},
+    {"app_sysmenu_term", app_sysmenu_term},
+    {"clock_term", clock_term},
+    {"app_close_file_table", app_close_file_table},
+    {"fspec_manager_destroy", fspec_manager_destroy},
+    {"symdict_release", symdict_release},
+};
+
+struct ChainView {
+    const InitStep* init;
+    const ReleaseStep* release;
+    int count;
+};
+
+static ChainView chain_view(AppChain chain)
+{
+    switch (chain) {
+    case AppChain::early: return {kEarlySteps, nullptr, int(std::size(kEarlySteps))};
+    case AppChain::init: return {kInitSteps, nullptr, int(std::size(kInitSteps))};
+    case AppChain::ui: return {kUiSteps, nullptr, int(std::size(kUiSteps))};
+    case AppChain::release: return {nullptr, kReleaseSteps, int(std::size(kReleaseSteps))};
+    }
+    return {nullptr, nullptr, 0};
+}
+
+static bool observer_allows(AppChain chain, const char* step)
+{
+    return !s_app.observer || s_app.observer(chain, step);
+}
+
+// Runs the steps in order; the first required step that fails ends the chain with 0.
+static int run_init_chain(AppChain chain)
+{
+    ChainView view = chain_view(chain);
+    for (int i = 0; i < view.count; i++) {
+        const InitStep& step = view.init[i];
+        int started = observer_allows(chain, step.name) ? step.run() : 0;
+        if (!started && step.check == StepCheck::required)
+            return 0;
+    }
+    return 1;
+}
+
+int app_init_early() { return run_init_chain(AppChain::early); }
+
+int app_init(const char* command_line)
+{
+    s_app.command_line = command_line ? command_line : "";
+    return run_init_chain(AppChain::init);
+}
+
+int app_init_ui(int show_command)
+{
+    s_app.show_command = show_command;
+    return run_init_chain(AppChain::ui);
+}
+
+// The chain always runs to its end: a step that raises an internal error has shown its box,
+// and the modules after it are still released.
+static void release_step(const ReleaseStep& step)
+{
+    try {
+        if (observer_allows(AppChain::release, step.name))
+            step.run();
+    } catch (const plat::InternalError&) {
+    }
+}
+
+int app_shutdown(int)
+{
+    if (s_app.shutdown_done)
+        return 0;
+    // Set first: nothing that a release step does may start the chain again.
+    s_app.shutdown_done = 1;
+    for (const ReleaseStep& step : kReleaseSteps)
+        release_step(step);
+    return 0;
+}
+
+int app_shutdown_done() { return s_app.shutdown_done; }
+
+void app_close_file_table() { file_term(); }
+
+void app_quicktime_start()
+{
+    if (s_app.quicktime_state == 0)
+        s_app.quicktime_state = 1;
+}
+
+void app_quicktime_stop()
+{
+    if (s_app.quicktime_state == 2)
+        s_app.quicktime_state = 1;
+}
+
+int app_quicktime_state() { return s_app.quicktime_state; }
+
+void app_request_close() { s_app.close_requested = 1; }
+int app_close_requested() { return s_app.close_requested; }
+
+void app_request_quit()
+{
+    if (s_app.main_window)
+        plat::post_message(s_app.main_window, plat::WM_CLOSE, 0, 0);
+}
+
+plat::WindowHandle app_main_window() { return s_app.main_window; }
+void app_set_main_window(plat::WindowHandle window) { s_app.main_window = window; }
+
+// The engine's passes after each message: the engine puts its idle loop here. After an
+// end-of-session release no pass runs, since the modules it would touch are gone.
+static void run_engine_passes()
+{
+    if (s_app.shutdown_done)
+        return;
+}
+
+// The pause processes no messages: the authoring window gets its second to react.
+static void close_main_window()
+{
+    uint32_t start = clock_now_ms();
+    for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
+        plat::clock_wait(kClosePauseMs - passed);
+    plat::destroy_window(s_app.main_window);
+}
+
+int app_run_message_loop()
+{
+    plat::Msg msg;
+    for (;;) {
+        // A failing get_message would fail again at once: the loop ends as on WM_QUIT.
+        int got = plat::get_message(msg);
+        if (got <= 0)
+            return got == 0 ? int(msg.wparam) : 0;
+        // Plug-ins and drivers may leave exceptions unmasked; the runtime's maths expects
+        // them masked.
+        std::fesetenv(FE_DFL_ENV);
+        app_dispatch_message(msg);
+        run_engine_passes();
+        if (s_app.close_requested && s_app.main_window && !s_app.shutdown_done)
+            close_main_window();
+    }
+}
+
+static int start_and_run(const char* command_line, int show_command)
+{
+    if (!app_init(command_line))
+        err_internal(kStartModule, kInitFailedLine);
+    if (!app_init_ui(show_command))
+        err_internal(kStartModule, kInitUiFailedLine);
+    int exit_code = app_run_message_loop();
+    app_shutdown(0);
+    return exit_code;
+}
+
+int app_main(const char* command_line, int show_command)
+{
+    s_app.close_requested = 0;
+    // No recovery point yet: nothing has started that needs releasing.
+    try {
+        if (!app_init_early())
+            return 0;
+    } catch (const plat::InternalError&) {
+        return 0;
+    }
+    try {
+        return start_and_run(command_line, show_command);
+    } catch (const plat::InternalError&) {
+    }
+    // The recovery point.
+    app_shutdown(0);
+    return 0;
+}
+
+const char* app_chain_name(AppChain chain)
+{
+    switch (chain) {
+    case AppChain::early: return "early";
+    case AppChain::init: return "init";
+    case AppChain::ui: return "ui";
+    case AppChain::release: return "release";
+    }
+    return "";
+}
+
+int app_chain_length(AppChain chain) { return chain_view(chain).count; }
+
+const char* app_chain_step_name(AppChain chain, int index)
+{
+    ChainView view = chain_view(chain);
+    if (index < 0 || index >= view.count)
+        return nullptr;
+    return view.init ? view.init[index].name : view.release[index].name;
+}
+
+void app_set_step_observer(AppStepObserver observer) { s_app.observer = observer; }
+
+void app_reset()
+{
+    s_app = AppState{};
+    app_window_reset();
+    app_dispatch_reset();
+}

@@ -1,0 +1,244 @@
+// End-to-end: svrun32 runs headless under scripts. Its log shows the main window, the boxes
+// and, with the test build's trace, every start-up and release step; the exit code is 0 on
+// every road that ends the program.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "tests/wintest/wintest_support.h"
+
+namespace {
+
+using namespace wintest;
+
+// The steps in the order a full run takes them.
+const std::vector<std::string> kStartSteps = {
+    "early mem_note_physical", "early str_init", "early symdict_create", "early fspec_manager_create",
+    "early file_init", "init sched_init", "init ini_init", "ui app_register_main_window",
+    "ui app_sysmenu_init", "ui rec_init", "ui clock_init", "ui app_quicktime_start",
+};
+const std::vector<std::string> kReleaseSteps = {
+    "release app_quicktime_stop", "release ini_term", "release sched_term", "release rec_close_all",
+    "release app_sysmenu_term", "release clock_term", "release app_close_file_table",
+    "release fspec_manager_destroy", "release symdict_release",
+};
+
+constexpr const char* kTracePrefix = "svrun32 test: ";
+
+struct ProgramRun {
+    int exit_code = -1;
+    std::vector<std::string> events; // without the trace lines
+    std::vector<std::string> steps; // the trace lines without their prefix
+    std::string errors;
+
+    bool has(const std::string& event) const
+    {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+    // Where the event is in the whole run, trace lines included; -1 when absent.
+    int index_of(const std::string& event) const
+    {
+        auto it = std::find(all.begin(), all.end(), event);
+        return it == all.end() ? -1 : int(it - all.begin());
+    }
+    std::vector<std::string> all;
+};
+
+class Svrun32Run : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(folder.empty());
+        std::filesystem::create_directory(windows_folder());
+    }
+
+    std::string windows_folder() const { return folder + "/windows"; }
+
+    ProgramRun run(const std::string& script, std::vector<std::string> environment = {})
+    {
+        environment.push_back("STORVEL_TEST_TRACE=1");
+        environment.push_back("STORVEL_WINDOWS_DIR=" + windows_folder());
+        HeadlessRun headless = run_headless(SVRUN32_PATH, folder, script, {}, environment);
+        ProgramRun result;
+        result.exit_code = headless.exit_code;
+        result.errors = headless.errors;
+        result.all = events_of(headless.log);
+        for (const std::string& event : result.all) {
+            if (event.rfind(kTracePrefix, 0) == 0)
+                result.steps.push_back(event.substr(std::string(kTracePrefix).size()));
+            else
+                result.events.push_back(event);
+        }
+        return result;
+    }
+
+    void show_errors(const char* value)
+    {
+        std::ofstream(windows_folder() + "/V5W.INI") << "[Debug]\r\nShowErrors=" << value << "\r\n";
+    }
+    std::string error_log() const { return read_text(windows_folder() + "/V5W.LOG"); }
+
+    ScratchFolder scratch{"svrun32-e2e"};
+    const std::string& folder = scratch.path();
+};
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Ctrl+Q, the close box and the script's quit (the desktop's close) all end in the close of the
+// main window, WM_QUIT and the release of every started module, once.
+struct CloseRoad {
+    const char* name;
+    const char* script;
+};
+static const CloseRoad kCloseRoads[] = {
+    {"ctrl+q", "wait 100\nkey Ctrl+Q\nwait 100\n"},
+    {"close box", "wait 100\nclick 99 12\nwait 100\n"}, // the window keeps its smallest size at 0,0
+    {"quit", "wait 100\nquit\n"},
+};
+
+TEST_F(Svrun32Run, EveryCloseRoadReleasesEveryModuleOnceAndExitsWithZero)
+{
+    for (const CloseRoad& road : kCloseRoads) {
+        SCOPED_TRACE(road.name);
+        ProgramRun result = run(road.script);
+        EXPECT_EQ(result.exit_code, 0) << result.errors;
+        EXPECT_EQ(result.steps, joined(kStartSteps, kReleaseSteps));
+        EXPECT_TRUE(result.has("window shown \"Storvel\""));
+        // The window goes first (WM_QUIT follows its WM_DESTROY), then the modules.
+        int closed = result.index_of("window closed \"Storvel\"");
+        ASSERT_GE(closed, 0);
+        EXPECT_LT(closed, result.index_of(std::string(kTracePrefix) + kReleaseSteps.front()));
+    }
+}
+
+// A failed start-up step after the window exists: the "Internal Error" box with the module and
+// line, the log entry when the settings ask for it, then the whole release chain, which also
+// releases modules that never started.
+TEST_F(Svrun32Run, FailedStartUpShowsTheInternalErrorAndReleasesEverything)
+{
+    show_errors("yes");
+    ProgramRun result = run("wait 100\nanswer OK\n", {"STORVEL_TEST_FAIL=app_sysmenu_init"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"main2_w, 279\" buttons \"OK\""));
+    EXPECT_TRUE(result.has("message box closed \"OK\""));
+    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 9); // up to the failing step
+    EXPECT_EQ(result.steps, joined(started, kReleaseSteps));
+    EXPECT_EQ(error_log().rfind("+++ Internal Error: main2_w, 279\r\n", 0), 0u) << error_log();
+}
+
+TEST_F(Svrun32Run, FailedCommandLineChainIsLine241AndNotLoggedUnlessAsked)
+{
+    show_errors("no");
+    ProgramRun result = run("wait 100\nanswer OK\n", {"STORVEL_TEST_FAIL=sched_init"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"main2_w, 241\" buttons \"OK\""));
+    EXPECT_FALSE(result.has("window shown \"Storvel\""));
+    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 6);
+    EXPECT_EQ(result.steps, joined(started, kReleaseSteps));
+    EXPECT_FALSE(std::filesystem::exists(windows_folder() + "/V5W.LOG"));
+}
+
+// Raised from a window procedure while the loop runs: back to the recovery point, release once.
+TEST_F(Svrun32Run, InternalErrorInTheLoopEndsTheProgramThroughTheRecoveryPoint)
+{
+    show_errors("1");
+    ProgramRun result = run("wait 100\nanswer OK\nwait 100\n", {"STORVEL_TEST_RAISE=loop"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"apptest, 2\" buttons \"OK\""));
+    EXPECT_EQ(result.steps, joined(kStartSteps, kReleaseSteps));
+    EXPECT_NE(error_log().find("+++ Internal Error: apptest, 2\r\n"), std::string::npos);
+}
+
+// Before the recovery point nothing is released: the program ends at once.
+TEST_F(Svrun32Run, InternalErrorBeforeTheRecoveryPointExitsAtOnce)
+{
+    ProgramRun result = run("wait 100\nanswer OK\n", {"STORVEL_TEST_RAISE=file_init"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"apptest, 1\" buttons \"OK\""));
+    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 5);
+    EXPECT_EQ(result.steps, started);
+}
+
+TEST_F(Svrun32Run, QuietStartUpFailureEndsWithoutAWord)
+{
+    ProgramRun result = run("wait 100\n", {"STORVEL_TEST_FAIL=symdict_create"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.events.empty());
+    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 3);
+    EXPECT_EQ(result.steps, started);
+}
+
+// A release step that raises shows its box; the chain still runs to its end, once.
+TEST_F(Svrun32Run, InternalErrorWhileReleasingStillReleasesTheRestOnce)
+{
+    ProgramRun result = run("wait 100\nquit\nwait 100\nanswer OK\n", {"STORVEL_TEST_RAISE=sched_term"});
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"apptest, 1\" buttons \"OK\""));
+    EXPECT_EQ(result.steps, joined(kStartSteps, kReleaseSteps));
+}
+
+// The end of the session releases everything while the loop still runs; the close that follows
+// finds nothing more to release.
+TEST_F(Svrun32Run, EndOfSessionReleasesOnceAndTheCloseAfterItDoesNotAgain)
+{
+    ProgramRun result = run("wait 100\nquit\n", {"STORVEL_TEST_ENDSESSION=1"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.steps, joined(joined(kStartSteps, kReleaseSteps), {"session ended, released yes"}));
+    EXPECT_TRUE(result.has("window closed \"Storvel\""));
+}
+
+struct MessageCase {
+    const char* name;
+    const char* message; // STORVEL_TEST_MESSAGE
+    const char* answer;
+    const char* text;
+    const char* buttons;
+    int result;
+};
+static const MessageCase kMessages[] = {
+    {"sub-message", "22,2", "Cancel", "The computer memory is full.  You must cancel the selected operation.",
+        "\"Cancel\"", 1},
+    {"buttons placed by digit", "45", "Continue", nullptr, "\"Continue\" \"Quit\"", 2},
+    {"missing message, continue", "999", "Continue",
+        "A serious error has occurred: Could not load message resource #999.  ", "\"Continue\" \"Quit\"", 1},
+};
+
+TEST_F(Svrun32Run, MessageBoxesAreAnsweredByTheScript)
+{
+    for (const MessageCase& c : kMessages) {
+        SCOPED_TRACE(c.name);
+        ProgramRun result = run(std::string("wait 100\nanswer ") + c.answer + "\n", {std::string("STORVEL_TEST_MESSAGE=") + c.message});
+        EXPECT_EQ(result.exit_code, 0);
+        std::string shown = "message box \"Storvel\" ";
+        auto box = std::find_if(result.events.begin(), result.events.end(),
+            [&](const std::string& e) { return e.rfind(shown, 0) == 0; });
+        ASSERT_NE(box, result.events.end());
+        if (c.text)
+            EXPECT_EQ(*box, shown + "\"" + c.text + "\" buttons " + c.buttons);
+        else
+            EXPECT_NE(box->find(std::string("buttons ") + c.buttons), std::string::npos) << *box;
+        std::string number(c.message, std::string(c.message).find(',') == std::string::npos
+                ? std::string(c.message).size() : std::string(c.message).find(','));
+        auto answered = "message " + number + " answered " + std::to_string(c.result);
+        EXPECT_NE(std::find(result.steps.begin(), result.steps.end(), answered), result.steps.end());
+        EXPECT_EQ(result.steps.back(), kReleaseSteps.back()); // closed by the script's end, released
+    }
+}
+
+// Quit in the missing-message box is an internal error: box, release, exit 0.
+TEST_F(Svrun32Run, QuitInTheMissingMessageBoxIsAnInternalError)
+{
+    ProgramRun result = run("wait 100\nanswer Quit\nwait 100\nanswer OK\n", {"STORVEL_TEST_MESSAGE=999"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_TRUE(result.has("message box \"Internal Error\" \"message, 284\" buttons \"OK\""));
+    EXPECT_EQ(result.steps, joined(kStartSteps, kReleaseSteps));
+}
+
+} // namespace
