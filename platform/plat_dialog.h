@@ -95,6 +95,9 @@ struct DialogInfo {
     bool ended = false;
     intptr_t result = 0;
     std::vector<WindowHandle> disabled; // the windows a modal run disabled
+    // Called by the modal loop between messages, for a dialog that takes other things from a
+    // headless script than answers (the file dialogs' chosen files).
+    void (*script_poll)(WindowHandle dialog) = nullptr;
 };
 DialogInfo* dialog_info(WindowHandle dialog);
 // Moves the focus to a control as the dialog manager does: an edit's text is selected, and a

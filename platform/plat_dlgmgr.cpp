@@ -338,6 +338,9 @@ static void run_loop(WindowHandle dialog)
         if (!info || info->ended)
             return;
         dlgmgr_take_answer();
+        // Only the dialog on top, and not once an answer ended it: the file is the next one's.
+        if ((info = dialog_info(dialog)) && !info->ended && info->script_poll && s_dlgmgr.modal_stack.back() == dialog)
+            info->script_poll(dialog);
         if (!(info = dialog_info(dialog)) || info->ended)
             return;
         int got = get_message(msg);
