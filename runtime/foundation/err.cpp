@@ -105,11 +105,9 @@ static std::string load_text(uint32_t id, const char* fallback)
 static const ErrorText* find_text(std::span<const ErrorText> table, int32_t code)
 {
     for (const ErrorText& row : table) {
-        for (size_t i = 0; i < std::size(row.codes); i++) {
+        for (size_t i = 0; i < std::size(row.codes) && (i == 0 || row.codes[i] != 0); i++) {
             if (row.codes[i] == code)
                 return &row;
-            if (row.codes[i] == 0 && i > 0)
-                break;
         }
     }
     return nullptr;
