@@ -350,13 +350,14 @@ int node_props_store(IconId icon, TagList list)
 MemHandle node_get_prop(IconId icon, uint16_t tag)
 {
     size_t length = 0;
-    uint16_t item = taglist_item_length(node_props(icon, &length), length, tag);
+    const uint8_t* list = node_props(icon, &length); // before length is read
+    uint16_t item = taglist_item_length(list, length, tag);
     if (item == 0)
         return MemHandle {};
     MemHandle copy = mem_alloc(item, kMemMovable);
     if (!copy)
         return kMemFailed;
-    const uint8_t* list = node_props(icon, &length);
+    list = node_props(icon, &length); // the allocation may have moved it
     taglist_get(list, length, tag, mem_address(copy), item);
     return copy;
 }
