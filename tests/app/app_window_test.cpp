@@ -1,0 +1,248 @@
+// The main window's procedure: its commands, its system menu, and what it still does after the
+// end of the session released the modules.
+#include <cstring>
+#include <string>
+
+#include "app_fixture.h"
+#include "platform/plat_input.h"
+#include "platform/plat_metrics.h"
+
+namespace {
+
+using namespace plat;
+
+class MainWindowTest : public AppFixture {
+protected:
+    WindowHandle main;
+
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        main = make_main_window();
+        ASSERT_TRUE(main);
+        drain();
+    }
+    static void drain()
+    {
+        Msg msg;
+        while (peek_message(msg, PM_REMOVE)) { }
+    }
+    static void hold_ctrl(bool down)
+    {
+        uint8_t keys[256];
+        get_keyboard_state(keys);
+        keys[VK_CONTROL] = down ? 0x80 : 0;
+        set_keyboard_state(keys);
+    }
+    uint32_t state_of(uint32_t command)
+    {
+        return get_menu_state(get_system_menu(main, false), command, MF_BYCOMMAND);
+    }
+};
+
+TEST_F(MainWindowTest, ClassTitleAndStyleAsStartUpMakesThem)
+{
+    char name[32];
+    get_class_name(main, name, sizeof name);
+    EXPECT_STREQ(name, "SVXMainClass");
+    char title[32];
+    get_window_text(main, title, sizeof title);
+    EXPECT_STREQ(title, "Storvel");
+    uint32_t style = uint32_t(get_window_long(main, GWL_STYLE));
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN),
+        uint32_t(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN));
+    EXPECT_TRUE(is_window_visible(main));
+}
+
+TEST_F(MainWindowTest, SystemMenuGetsAboutOnceAndLosesItAtRelease)
+{
+    MenuHandle menu = get_system_menu(main, false);
+    int count = get_menu_item_count(menu);
+    EXPECT_EQ(app_sysmenu_init(), 1); // already there: nothing added
+    EXPECT_EQ(get_menu_item_count(menu), count);
+    EXPECT_EQ(get_menu_item_id(menu, count - 1), kAppAboutCommand);
+    EXPECT_EQ(get_menu_state(menu, count - 2, MF_BYPOSITION), uint32_t(MF_SEPARATOR));
+    char text[32];
+    get_menu_string(menu, kAppAboutCommand, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&About...");
+    app_sysmenu_term();
+    EXPECT_EQ(get_menu_state(get_system_menu(main, false), kAppAboutCommand, MF_BYCOMMAND), kMenuNoItem);
+}
+
+TEST_F(MainWindowTest, SystemMenuNeedsTheMainWindow)
+{
+    destroy_window(main);
+    EXPECT_FALSE(app_main_window());
+    EXPECT_EQ(app_sysmenu_init(), 0);
+    app_sysmenu_term(); // nothing to give back
+}
+
+// Items are enabled by the window's state each time the system menu opens.
+struct MenuStateCase {
+    const char* name;
+    int show; // the window's state
+    uint32_t command;
+    bool enabled;
+};
+static const MenuStateCase kMenuStates[] = {
+    {"size: no sizing frame", SW_SHOWNORMAL, SC_SIZE, false},
+    {"move", SW_SHOWNORMAL, SC_MOVE, true},
+    {"minimize", SW_SHOWNORMAL, SC_MINIMIZE, true},
+    {"minimize when minimised", SW_MINIMIZE, SC_MINIMIZE, false},
+    {"maximize: never on the shells we report", SW_SHOWNORMAL, SC_MAXIMIZE, false},
+    {"restore of a normal window", SW_SHOWNORMAL, SC_RESTORE, false},
+    {"restore when minimised", SW_MINIMIZE, SC_RESTORE, true},
+    {"close", SW_SHOWNORMAL, SC_CLOSE, true},
+    {"about", SW_MINIMIZE, kAppAboutCommand, true},
+};
+
+TEST_F(MainWindowTest, InitMenuPopupEnablesSystemItemsByTheWindowsState)
+{
+    for (const MenuStateCase& c : kMenuStates) {
+        SCOPED_TRACE(c.name);
+        show_window(main, c.show);
+        MenuHandle menu = get_system_menu(main, false);
+        for (int i = 0; i < get_menu_item_count(menu); i++)
+            enable_menu_item(menu, uint32_t(i), uint32_t(MF_BYPOSITION) | MF_GRAYED); // the opposite of most
+        send_message(main, WM_INITMENUPOPUP, menu.id, make_lparam(0, 1));
+        EXPECT_EQ((state_of(c.command) & MF_GRAYED) == 0, c.enabled);
+        show_window(main, SW_RESTORE);
+    }
+}
+
+TEST_F(MainWindowTest, InitMenuPopupOfAnotherMenuChangesNothing)
+{
+    MenuHandle menu = get_system_menu(main, false);
+    enable_menu_item(menu, SC_CLOSE, MF_GRAYED);
+    send_message(main, WM_INITMENUPOPUP, menu.id, make_lparam(0, 0));
+    EXPECT_EQ(state_of(SC_CLOSE), uint32_t(MF_GRAYED));
+}
+
+// Commands: the Quit command from a menu posts WM_CLOSE; a control's command does not; bit 15
+// makes a WM_COMMAND a system command.
+struct CommandCase {
+    const char* name;
+    uint32_t message;
+    WParam wparam;
+    LParam lparam;
+    bool close_posted;
+    bool window_gone;
+};
+static const CommandCase kCommands[] = {
+    {"quit from the menu", WM_COMMAND, kAppQuitCommand, 0, true, false},
+    {"quit as a system menu item", WM_SYSCOMMAND, kAppQuitCommand, 0, true, false},
+    {"a control's command with that id", WM_COMMAND, kAppQuitCommand, 0x1234, false, false},
+    {"about does nothing yet", WM_COMMAND, kAppAboutCommand, 0, false, false},
+    {"above the menu range", WM_COMMAND, 0x7FF1, 0, false, false},
+    {"WM_COMMAND with bit 15 is a system command", WM_COMMAND, SC_CLOSE, 0, false, true},
+    {"maximise of a normal window is ignored", WM_SYSCOMMAND, SC_MAXIMIZE, 0, false, false},
+};
+
+TEST_F(MainWindowTest, CommandsTakeTheirRoads)
+{
+    for (const CommandCase& c : kCommands) {
+        SCOPED_TRACE(c.name);
+        reset_all();
+        main = make_main_window();
+        drain();
+        send_message(main, c.message, c.wparam, c.lparam);
+        EXPECT_EQ(waiting(main, WM_CLOSE), c.close_posted);
+        EXPECT_EQ(!is_window(main), c.window_gone);
+        EXPECT_FALSE(is_zoomed(main));
+    }
+}
+
+TEST_F(MainWindowTest, RestoreOfAMinimisedWindowIsNotIgnored)
+{
+    send_message(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(is_iconic(main));
+    send_message(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(is_iconic(main));
+}
+
+TEST_F(MainWindowTest, CtrlQWithoutAPieceIsTheQuitCommand)
+{
+    hold_ctrl(true);
+    send_message(main, WM_KEYDOWN, 'Q', 0);
+    EXPECT_TRUE(waiting(main, WM_CLOSE));
+    drain();
+    hold_ctrl(false);
+    send_message(main, WM_KEYDOWN, 'Q', 0);
+    EXPECT_FALSE(waiting(main, WM_CLOSE));
+}
+
+TEST_F(MainWindowTest, DoubleClickOnTheMenuBarsSystemGlyphCloses)
+{
+    Rect frame;
+    get_window_rect(main, frame);
+    send_message(main, WM_NCLBUTTONDBLCLK, HTMENU, make_lparam(uint32_t(frame.left + 2), uint32_t(frame.top + 30)));
+    Msg msg;
+    ASSERT_TRUE(peek_message(msg, main, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE));
+    EXPECT_EQ(msg.wparam, WParam(SC_CLOSE));
+    send_message(main, WM_NCLBUTTONDBLCLK, HTMENU, make_lparam(uint32_t(frame.left + 200), uint32_t(frame.top + 30)));
+    EXPECT_FALSE(waiting(main, WM_SYSCOMMAND));
+}
+
+// After the end of the session the modules are gone: handlers leave them alone, and the window's
+// destruction still ends the loop.
+TEST_F(MainWindowTest, EndOfSessionReleasesAndLeavesOnlyTheRoadToQuit)
+{
+    EXPECT_EQ(send_message(main, WM_QUERYENDSESSION, 0, 0), 1);
+    send_message(main, WM_ENDSESSION, 0, 0);
+    EXPECT_EQ(app_shutdown_done(), 0); // the session goes on
+    send_message(main, WM_ENDSESSION, 1, 0);
+    EXPECT_EQ(app_shutdown_done(), 1);
+    send_message(main, WM_COMMAND, kAppQuitCommand, 0);
+    EXPECT_FALSE(waiting(main, WM_CLOSE));
+    destroy_window(main);
+    EXPECT_FALSE(app_main_window());
+    Msg msg;
+    EXPECT_EQ(get_message(msg), 0); // WM_QUIT
+}
+
+TEST_F(MainWindowTest, F10IsSwallowed)
+{
+    EXPECT_EQ(send_message(main, WM_SYSKEYDOWN, VK_F10, 0), 0);
+    EXPECT_FALSE(waiting(main, WM_SYSCOMMAND));
+}
+
+struct OptionCase {
+    const char* name;
+    const char* keyword;
+    const char* line;
+    size_t size;
+    const char* expected;
+};
+static const OptionCase kOptions[] = {
+    {"word after blanks", "-TARGETWINDOW", "A.V5R -TARGETWINDOW  \t1234 -X", 32, "1234"},
+    {"at the end", "-TARGETICON", "-TARGETICON 77", 32, "77"},
+    {"absent", "-TARGETICON", "-TARGETWINDOW 5", 32, ""},
+    {"case matters", "-TARGETICON", "-targeticon 5", 32, ""},
+    {"cut to the buffer", "-T", "-T 123456", 4, "123"},
+    {"nothing after it", "-T", "-T   ", 8, ""},
+};
+
+TEST(AppCommandLine, OptionCopiesTheWordAfterTheKeyword)
+{
+    for (const OptionCase& c : kOptions) {
+        SCOPED_TRACE(c.name);
+        char out[32];
+        std::memset(out, 'x', sizeof out);
+        app_cmdline_option(c.keyword, c.line, out, c.size);
+        EXPECT_STREQ(out, c.expected);
+    }
+}
+
+TEST(AppMetrics, VirtualScreenIsTheOneScreen)
+{
+    EXPECT_EQ(app_load_monitor_api(), 0);
+    EXPECT_EQ(app_get_system_metrics(SM_XVIRTUALSCREEN), 0);
+    EXPECT_EQ(app_get_system_metrics(SM_YVIRTUALSCREEN), 0);
+    EXPECT_EQ(app_get_system_metrics(SM_CXVIRTUALSCREEN), get_system_metrics(SM_CXSCREEN));
+    EXPECT_EQ(app_get_system_metrics(SM_CYVIRTUALSCREEN), get_system_metrics(SM_CYSCREEN));
+    EXPECT_EQ(app_get_system_metrics(SM_CMONITORS), 1);
+    EXPECT_EQ(app_get_system_metrics(SM_SAMEDISPLAYFORMAT), 1);
+    EXPECT_EQ(app_get_system_metrics(SM_CXBORDER), get_system_metrics(SM_CXBORDER));
+}
+
+} // namespace
