@@ -1,7 +1,5 @@
 #include "runtime/foundation/err.h"
 
-#include <cstring>
-
 #include "platform/plat_clock.h"
 #include "platform/plat_file.h"
 #include "platform/plat_metrics.h"
@@ -13,6 +11,9 @@
 #include "runtime/foundation/msg.h"
 #include "runtime/foundation/str.h"
 #include "runtime/foundation/util.h"
+
+#include <cctype>
+#include <span>
 
 namespace {
 
@@ -152,7 +153,8 @@ static std::string log_path()
         return "";
     const char* start = folder.c_str();
     const char* last = str_prev_char(start, start + folder.size(), int(folder.size()));
-    bool ends_with_backslash = last && *last == '\\' && str_next_char(last) == start + folder.size();
+    bool ends_with_backslash
+        = last && *last == '\\' && str_next_char(last) == start + folder.size();
     if (!ends_with_backslash)
         folder += '\\';
     return folder + load_text(kLogNameId, "V5W.LOG");

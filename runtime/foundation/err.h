@@ -10,10 +10,10 @@
 // settings file the log stays off, without a window the box has no owner. The modules that open
 // a piece and the learner's records tell the log what they hold through err_set_log_context.
 #pragma once
+#include "platform/internal_error.h"
+
 #include <cstdint>
 #include <string>
-
-#include "platform/internal_error.h"
 
 // Shows the box, logs the entry, then throws plat::InternalError{module, line}. The module
 // is the short source-module name the entry names ("main2_w", "message"); keep it a literal.

@@ -1,9 +1,5 @@
 #include "runtime/foundation/msg.h"
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "platform/byte_io.h"
 #include "platform/plat_codepage.h"
 #include "platform/plat_ctl_static.h"
@@ -18,6 +14,10 @@
 #include "platform/plat_winpos.h"
 #include "runtime/foundation/err.h"
 #include "runtime/foundation/str.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -174,8 +174,8 @@ static void place_pair(plat::Rect* slots, int32_t width, int32_t gap)
 
 // Captions too wide for their slots: one row of buttons at least as wide as their text plus
 // a margin, centred, the dialog widened when the row does not fit.
-static void place_row(const MsgLayoutInput& in, const plat::Rect* slots, int count,
-    MsgLayoutResult& out)
+static void place_row(
+    const MsgLayoutInput& in, const plat::Rect* slots, int count, MsgLayoutResult& out)
 {
     int32_t margin = 3 * in.base_unit;
     int32_t gap = 3 * in.base_unit / 2;
@@ -326,7 +326,8 @@ static plat::LResult on_init_dialog(plat::WindowHandle dialog, BoxRequest& reque
     uint32_t icon = request.kind < std::size(kKindLooks) ? kKindLooks[request.kind].icon : 0;
     if (icon != 0) {
         plat::IconHandle handle = plat::load_icon({}, icon);
-        plat::send_dlg_item_message(dialog, kIconControl, plat::STM_SETICON, plat::WParam(handle.id), 0);
+        plat::send_dlg_item_message(
+            dialog, kIconControl, plat::STM_SETICON, plat::WParam(handle.id), 0);
     }
     plat::set_dlg_item_text(dialog, kTextControl, request.text);
     for (int b = 0; b < kButtonCount; b++) {
@@ -346,7 +347,8 @@ static plat::LResult on_init_dialog(plat::WindowHandle dialog, BoxRequest& reque
 // A hidden button's command (Esc's Cancel, Enter's default) does nothing.
 static plat::LResult on_command(plat::WindowHandle dialog, plat::WParam wparam)
 {
-    auto* request = reinterpret_cast<BoxRequest*>(plat::get_window_long_ptr(dialog, plat::DWLP_USER));
+    auto* request
+        = reinterpret_cast<BoxRequest*>(plat::get_window_long_ptr(dialog, plat::DWLP_USER));
     int id = int(wparam & 0xFFFF);
     if (!request || id < 1 || id > kButtonCount || request->captions[id - 1].empty())
         return 0;
@@ -355,16 +357,13 @@ static plat::LResult on_command(plat::WindowHandle dialog, plat::WParam wparam)
     return 1;
 }
 
-static plat::LResult box_proc(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam,
-    plat::LParam lparam)
+static plat::LResult box_proc(
+    plat::WindowHandle dialog, uint32_t message, plat::WParam wparam, plat::LParam lparam)
 {
     switch (message) {
-    case plat::WM_INITDIALOG:
-        return on_init_dialog(dialog, *reinterpret_cast<BoxRequest*>(lparam));
-    case plat::WM_COMMAND:
-        return on_command(dialog, wparam);
-    default:
-        return 0;
+    case plat::WM_INITDIALOG: return on_init_dialog(dialog, *reinterpret_cast<BoxRequest*>(lparam));
+    case plat::WM_COMMAND: return on_command(dialog, wparam);
+    default: return 0;
     }
 }
 
@@ -385,7 +384,8 @@ static intptr_t show_message(uint32_t number, std::span<const FmtArg> args)
     // A copy ends in a NUL whatever the resource's last string does.
     std::string list(reinterpret_cast<const char*>(bytes.data) + 2, bytes.size - 2);
     for (int b = 0; b < kButtonCount; b++)
-        split_caption(msg_nth_string(list, b + 1), b + 1, request.captions[b], request.positions[b]);
+        split_caption(
+            msg_nth_string(list, b + 1), b + 1, request.captions[b], request.positions[b]);
     char expanded[kMsgRoom];
     int room = kMsgRoom;
     std::span<const FmtArg> rest = args;
@@ -405,7 +405,8 @@ int msg_show_va(uint32_t number, std::span<const FmtArg> args)
     intptr_t result = show_message(number, args);
     if (result != -1)
         return int(result);
-    if (number == kMsgMissingMessage || msg_show(kMsgMissingMessage, int32_t(number)) == kQuitButton)
+    if (number == kMsgMissingMessage
+        || msg_show(kMsgMissingMessage, int32_t(number)) == kQuitButton)
         err_internal("message", kMissingLine);
     return 1;
 }

@@ -13,14 +13,14 @@
 // message box (its caption, text and visible buttons, then the button that closed it), and a
 // script's "answer CAPTION" presses a button by its caption as shown.
 #pragma once
+#include "platform/plat_geometry.h"
+#include "platform/plat_message.h"
+#include "platform/plat_resource.h"
+#include "runtime/foundation/fmt.h"
+
 #include <cstdint>
 #include <span>
 #include <string_view>
-
-#include "platform/plat_geometry.h"
-#include "platform/plat_resource.h"
-#include "platform/plat_message.h"
-#include "runtime/foundation/fmt.h"
 
 // The kind word of a message resource: the icon and the beep of its box.
 enum MsgKind : uint16_t {
@@ -35,12 +35,12 @@ constexpr uint32_t kMsgDialogTemplate = 229; // the box's dialog: text 100, icon
 constexpr int kMsgRoom = 300; // bytes of each of the two text buffers
 
 // Shows message `number` formatted with args: the button pressed (1, 2 or 3); 1 when the
-// message cannot be shown and the learner chose to continue. Throws plat::InternalError when
-// the learner chose to quit instead.
+// message cannot be shown and the learner chose to continue; 0 when the program is told to
+// quit while the box shows (the quit is posted again). Throws plat::InternalError when the
+// learner chose to quit at message 207 instead.
 int msg_show_va(uint32_t number, std::span<const FmtArg> args);
 
-template <typename... Args>
-int msg_show(uint32_t number, const Args&... args)
+template <typename... Args> int msg_show(uint32_t number, const Args&... args)
 {
     const FmtArg list[sizeof...(Args) + 1] = { FmtArg(args)..., FmtArg(0) };
     return msg_show_va(number, std::span<const FmtArg>(list, sizeof...(Args)));

@@ -2,16 +2,16 @@
 // control fixture's empty window system on a virtual clock, with the headless backend started
 // under a script and writing its event log, which the tests read back without the times.
 #pragma once
+#include "platform/plat_headless.h"
+#include "runtime/foundation/err.h"
+#include "runtime/foundation/msg.h"
+#include "tests/platform/control_test_support.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-#include "platform/plat_headless.h"
-#include "runtime/foundation/err.h"
-#include "runtime/foundation/msg.h"
-#include "tests/platform/control_test_support.h"
 
 class BoxTest : public wintest::ControlTest {
 protected:

@@ -1,4 +1,8 @@
+#include "box_fixture.h"
+#include "platform/plat_path.h"
 #include "runtime/foundation/err.h"
+#include "runtime/foundation/ini.h"
+#include "runtime/foundation/util.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,11 +10,6 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-
-#include "box_fixture.h"
-#include "platform/plat_path.h"
-#include "runtime/foundation/ini.h"
-#include "runtime/foundation/util.h"
 
 namespace fs = std::filesystem;
 
@@ -27,10 +26,12 @@ struct TextCase {
 
 static const TextCase kTextCases[] = {
     { "not found", Table::windows, 2, "no such file or directory" },
-    { "second code of a row", Table::windows, 30, "bad file handle or attempt to write to read-only file" },
+    { "second code of a row", Table::windows, 30,
+        "bad file handle or attempt to write to read-only file" },
     { "third code of a row", Table::windows, 1130, "computer memory is full" },
     { "longer than 100 characters", Table::windows, 1118,
-        "the filename format is incorrect, possibly because long filenames are not supported on this "
+        "the filename format is incorrect, possibly because long filenames are not supported on "
+        "this "
         "volume. Please use a valid name." },
     { "a runtime code goes through", Table::windows, 5003, "too many records" },
     { "no error goes through", Table::windows, 0, "no error" },
@@ -62,7 +63,8 @@ TEST(ErrorTexts, MapCodesToTexts)
         msg_set_resource_module(source.module);
         for (const TextCase& c : kTextCases) {
             SCOPED_TRACE(c.name);
-            const char* text = c.table == Table::windows ? msg_error_text(c.code) : msg_runtime_error_text(c.code);
+            const char* text = c.table == Table::windows ? msg_error_text(c.code)
+                                                         : msg_runtime_error_text(c.code);
             EXPECT_STREQ(text, c.expected);
         }
     }

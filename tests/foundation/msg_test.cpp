@@ -1,13 +1,12 @@
+#include "box_fixture.h"
 #include "runtime/foundation/msg.h"
+#include "text_scope.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "box_fixture.h"
-#include "text_scope.h"
 
 using namespace std::literals;
 
@@ -61,7 +60,8 @@ static const ExpandCase kExpandCases[] = {
     { "missing argument", "[%m]", "a\0"sv, {}, "[]", 0 },
     { "no sub-messages at all", "[%m]", ""sv, { 1 }, "[]", 0 },
     { "last sub-message without NUL", "[%m]", "a\0bc"sv, { 2 }, "[bc]", 0 },
-    { "a doubled percent stays for the formatter", "100%%m done", "x\0"sv, { 1 }, "100%%m done", 1 },
+    { "a doubled percent stays for the formatter", "100%%m done", "x\0"sv, { 1 }, "100%%m done",
+        1 },
     { "percent at the end", "50%", "x\0"sv, {}, "50%", 0 },
     { "format ends at its NUL", "ab\0%m"sv, "x\0"sv, { 1 }, "ab", 1 },
 };
@@ -149,11 +149,13 @@ struct LayoutCase {
 
 // base unit 6: margin 18, gap 9, minimum width 54; base unit 8: margin 24, gap 12, minimum 72.
 static const LayoutCase kLayoutCases[] = {
-    { "one button is centred", 6, 375, { { 33, 84, 117, 107 }, { 145, 84, 229, 107 }, { 258, 84, 342, 107 } },
+    { "one button is centred", 6, 375,
+        { { 33, 84, 117, 107 }, { 145, 84, 229, 107 }, { 258, 84, 342, 107 } },
         { { 1, 30, true }, { 2, 0, false }, { 3, 0, false } }, { { 145, 84, 230, 107 } }, 0 },
     { "a lone third button takes the first place", 6, 375,
         { { 33, 84, 117, 107 }, { 145, 84, 229, 107 }, { 258, 84, 342, 107 } },
-        { { 1, 0, false }, { 2, 0, false }, { 3, 30, true } }, { {}, {}, { 145, 84, 230, 107 } }, 0 },
+        { { 1, 0, false }, { 2, 0, false }, { 3, 30, true } }, { {}, {}, { 145, 84, 230, 107 } },
+        0 },
     { "two buttons on the thirds, by their digits", 6, 375,
         { { 33, 84, 117, 107 }, { 145, 84, 229, 107 }, { 258, 84, 342, 107 } },
         { { 2, 30, true }, { 1, 40, true }, { 3, 0, false } },
@@ -174,7 +176,8 @@ static const LayoutCase kLayoutCases[] = {
         { { 33, 84, 117, 107 }, { 145, 84, 229, 107 }, { 258, 84, 342, 107 } },
         { { 1, 100, true }, { 2, 30, true }, { 3, 30, true } },
         { { 9, 84, 127, 107 }, { 136, 84, 190, 107 }, { 199, 84, 253, 107 } }, 31 },
-    { "one button at base unit 8", 8, 500, { { 44, 112, 156, 140 }, { 194, 112, 306, 140 }, { 344, 112, 456, 140 } },
+    { "one button at base unit 8", 8, 500,
+        { { 44, 112, 156, 140 }, { 194, 112, 306, 140 }, { 344, 112, 456, 140 } },
         { { 1, 40, true }, { 2, 0, false }, { 3, 0, false } }, { { 193, 112, 306, 140 } }, 0 },
     { "two buttons on the thirds at base unit 8", 8, 500,
         { { 44, 112, 156, 140 }, { 194, 112, 306, 140 }, { 344, 112, 456, 140 } },
@@ -237,15 +240,16 @@ struct ShowCase {
 static const ShowCase kShowCases[] = {
     { "Continue stands left and is button 2", 45, { "Intro", "disk is full" }, "answer Continue", 2,
         "beep hand",
-        "message box \"Storvel\" \"Unable to display icon \\\"Intro\\\" because the following error has "
+        "message box \"Storvel\" \"Unable to display icon \\\"Intro\\\" because the following "
+        "error has "
         "occurred: disk is full.  Other objects may also fail to appear.  Records of this session "
         "will not be saved.\" buttons \"Continue\" \"Quit\"" },
     { "Quit is button 1", 45, { "Intro", "x" }, "answer Quit", 1, "beep hand", nullptr },
     { "a sub-message by number", 22, { 2 }, "answer Cancel", 1, "beep hand",
         "message box \"Storvel\" \"The computer memory is full.  You must cancel the selected "
         "operation.\" buttons \"Cancel\"" },
-    { "Esc does nothing without a second button", 22, { 1 }, "key Escape\nanswer Cancel", 1, "beep hand",
-        nullptr },
+    { "Esc does nothing without a second button", 22, { 1 }, "key Escape\nanswer Cancel", 1,
+        "beep hand", nullptr },
     { "Esc is button 2 when it shows", 900, {}, "key Escape", 2, "beep question",
         "message box \"Storvel\" \"Two of three buttons.\" buttons \"Yes\" \"No\"" },
     { "Enter presses the first button shown", 900, {}, "key Enter", 2, "beep question", nullptr },
@@ -281,7 +285,8 @@ TEST_F(MsgShowTest, TheTextIsCutAtTheBuffer)
     EXPECT_EQ(msg_show(200, long_text.c_str()), 1);
     std::vector<std::string> boxes = log_lines_starting("message box \"Storvel\"");
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "message box \"Storvel\" \"" + std::string(kMsgRoom - 1, 'x') + "\" buttons \"Continue\"");
+    EXPECT_EQ(boxes[0],
+        "message box \"Storvel\" \"" + std::string(kMsgRoom - 1, 'x') + "\" buttons \"Continue\"");
 }
 
 TEST_F(MsgShowTest, AMissingMessageShowsMessage207)
@@ -300,7 +305,9 @@ TEST_F(MsgShowTest, AMissingMessageShowsMessage207)
         EXPECT_EQ(msg_show(c.number, 5), 1);
         std::vector<std::string> boxes = log_lines_starting("message box \"");
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0], "message box \"Storvel\" \"A serious error has occurred: Could not load message resource #"
+        EXPECT_EQ(boxes[0],
+            "message box \"Storvel\" \"A serious error has occurred: Could not load message "
+            "resource #"
                 + std::to_string(c.number) + ".  \" buttons \"Continue\" \"Quit\"");
         plat::log_close();
     }
@@ -364,7 +371,8 @@ protected:
     {
         g_seen = BoxSeen {};
         start_script(std::string("wait 10\nanswer ") + answer + "\n");
-        plat::set_timer({}, 0, 5, [](plat::WindowHandle, uint32_t, uintptr_t, uint32_t) { measure_box(); });
+        plat::set_timer(
+            {}, 0, 5, [](plat::WindowHandle, uint32_t, uintptr_t, uint32_t) { measure_box(); });
         msg_show(number, 1);
         plat::log_close();
         return g_seen;
@@ -381,7 +389,9 @@ TEST_F(MsgBoxLayoutTest, OneButtonIsCentredAndTheOthersHidden)
     int32_t right = seen.window.right - seen.buttons[0].right;
     EXPECT_LE(std::abs(left - right), 2);
     // Centred on the screen.
-    EXPECT_LE(std::abs(seen.window.left + seen.window.right - plat::get_system_metrics(plat::SM_CXSCREEN)), 1);
+    EXPECT_LE(std::abs(seen.window.left + seen.window.right
+                  - plat::get_system_metrics(plat::SM_CXSCREEN)),
+        1);
 }
 
 TEST_F(MsgBoxLayoutTest, TheTabOrderFollowsThePositions)
