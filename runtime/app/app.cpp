@@ -231,6 +231,8 @@ static void close_main_window()
     uint32_t start = clock_now_ms();
     for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
         plat::clock_wait(kClosePauseMs - passed);
+    // Once pieces open, the presentation window's own destroy goes here: it saves the
+    // learner's records and closes the piece before the window goes.
     plat::destroy_window(s_app.main_window);
 }
 

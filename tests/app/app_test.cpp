@@ -64,6 +64,22 @@ TEST_F(AppTest, ChainsStartReleaseAndStartAgain)
     }
 }
 
+// A release step that comes back into the shutdown (through an internal error, say) must not
+// start the chain again.
+bool reenter_shutdown(AppChain chain, const char* step)
+{
+    record_step(chain, step);
+    app_shutdown(0);
+    return true;
+}
+
+TEST_F(AppTest, ShutdownEnteredFromAReleaseStepDoesNotStartAgain)
+{
+    app_set_step_observer(reenter_shutdown);
+    app_shutdown(0);
+    EXPECT_EQ(g_steps, release_chain());
+}
+
 bool fail_sysmenu(AppChain, const char* step) { return std::string(step) != "app_sysmenu_init"; }
 
 TEST_F(AppTest, RequiredStepFailureEndsTheChainIgnoredOnesDoNot)
