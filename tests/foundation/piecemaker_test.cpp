@@ -200,6 +200,35 @@ TEST_F(PiecemakerTest, DescriptionErrorsSayWhere)
     }
 }
 
+TEST_F(PiecemakerTest, IconErrorsSayWhere)
+{
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    static const Case kCases[] = {
+        { "icon box \"A\"\n", "line 1: icon takes a kind: display, motion, erase, interaction, "
+                                  "decision, map, wait, calc, movie, sound, video, framework, "
+                                  "navigate, sprite, guidepack" },
+        { "icon map {\n", "the icon of line 1 has no '}'" },
+        { "}\n", "line 1: unknown statement '}'" },
+        { "icon map {\n icon calc list 3\n}\n", "line 2: only a framework's children go in lists 3 and 4" },
+        { "icon map node 5\nicon calc node 5\n", "line 2: node 5 is given twice" },
+        { "icon map node 40000\n", "line 1: expected a number from 1 to 32767, got '40000'" },
+        { "icon map {\n attr 0x1000101 1\n}\n", "line 1: the attribute lies past the layout block of class 0" },
+        { "icon calc {\n attr 5 1\n}\n",
+            "line 1: computed attribute 5 is not one the piece maker writes for a calc" },
+        { "icon map {\n prop 1 u8 1\n prop 1 u8 2\n}\n", "line 3: property 1 is given twice" },
+        { "icon map {\n record 2 2 raw\n}\n", "line 2: unknown icon statement 'record'" },
+        { "record 1 2 raw u8 1\nicon map\n", "line 1: record 1 is the node directory of the icons" },
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.text);
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(make(c.text, bytes), c.error);
+    }
+}
+
 // Runs the program; its exit code, with stdout in out.
 int run(const std::string& command, std::string& out)
 {
