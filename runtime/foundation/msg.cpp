@@ -14,6 +14,7 @@
 #include "platform/plat_winpos.h"
 #include "runtime/foundation/err.h"
 #include "runtime/foundation/str.h"
+#include "runtime/foundation/util.h"
 
 #include <algorithm>
 #include <string>
@@ -369,6 +370,7 @@ static plat::LResult box_proc(
 
 static void beep_for(uint16_t kind)
 {
+    util_stop_sound();
     plat::message_beep(kind < std::size(kKindLooks) ? kKindLooks[kind].beep : 0);
 }
 

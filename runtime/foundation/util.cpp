@@ -202,10 +202,15 @@ uint32_t util_checksum(const void* words, size_t byte_count)
     return value;
 }
 
-void util_beep()
+void util_stop_sound()
 {
     if (s_util.sound_stop)
         s_util.sound_stop();
+}
+
+void util_beep()
+{
+    util_stop_sound();
     plat::log_event("beep");
 }
 

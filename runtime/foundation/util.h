@@ -54,6 +54,8 @@ uint32_t util_checksum(const void* words, size_t byte_count);
 
 // Stops the sound that plays (through the hook the sound player sets), then beeps.
 void util_beep();
+// Stops the sound that plays, if a player has set its hook: a beep must not mix with it.
+void util_stop_sound();
 using UtilSoundStop = void (*)();
 void util_set_sound_stop(UtilSoundStop stop);
 

@@ -1,5 +1,6 @@
 #include "box_fixture.h"
 #include "runtime/foundation/msg.h"
+#include "runtime/foundation/util.h"
 #include "text_scope.h"
 
 #include <cstring>
@@ -276,6 +277,24 @@ TEST_F(MsgShowTest, AnswersTheNumberOfTheButtonPressed)
         EXPECT_TRUE(plat::is_window_enabled(host));
         plat::log_close();
     }
+}
+
+TEST_F(MsgShowTest, ThePlayingSoundStopsBeforeTheBeep)
+{
+    static int stops;
+    stops = 0;
+    util_set_sound_stop([] {
+        stops++;
+        plat::log_event("sound stopped");
+    });
+    start_script("wait 10\nanswer Continue\n");
+    EXPECT_EQ(msg_show(200, "Hello"), 1);
+    util_reset();
+    std::vector<std::string> lines = log_lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "sound stopped");
+    EXPECT_EQ(lines[1], "beep asterisk");
+    EXPECT_EQ(stops, 1);
 }
 
 TEST_F(MsgShowTest, TheTextIsCutAtTheBuffer)
