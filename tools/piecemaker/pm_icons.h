@@ -1,7 +1,7 @@
 // The piece maker's icons: turns the described icon tree into the records of a file's node
 // store, written field by field from the layouts, independently of the runtime's readers: the
 // node directory (record 1), a header group and a property group for every group that holds
-// an icon, the title pool, the title hash, the title sets and the library-link table.
+// an icon, the title pool, the title hash and the title sets.
 #pragma once
 #include "tools/piecemaker/pm_desc.h"
 
