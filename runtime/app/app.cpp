@@ -15,6 +15,7 @@
 #include "runtime/foundation/fspec_mgr.h"
 #include "runtime/foundation/ini.h"
 #include "runtime/foundation/mem.h"
+#include "runtime/foundation/node_files.h"
 #include "runtime/foundation/rec_store.h"
 #include "runtime/foundation/sched.h"
 #include "runtime/foundation/str.h"
@@ -92,6 +93,7 @@ static const InitStep kEarlySteps[] = {
 static const InitStep kInitSteps[] = {
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
+    {"node_files_init", node_files_init, StepCheck::required},
 };
 
 static const InitStep kUiSteps[] = {
@@ -112,6 +114,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"app_sysmenu_term", app_sysmenu_term},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
+    {"node_files_free", node_files_free},
     {"fspec_manager_destroy", fspec_manager_destroy},
     {"symdict_release", symdict_release},
 };

@@ -17,14 +17,24 @@ using namespace wintest;
 // The steps in the order a full run takes them.
 const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early fspec_manager_create",
-    "early file_init", "init sched_init", "init ini_init", "ui app_register_main_window",
+    "early file_init", "init sched_init", "init ini_init", "init node_files_init",
+    "ui app_register_main_window",
     "ui app_sysmenu_init", "ui rec_init", "ui clock_init", "ui app_quicktime_start",
 };
 const std::vector<std::string> kReleaseSteps = {
     "release app_quicktime_stop", "release ini_term", "release sched_term", "release rec_close_all",
     "release app_sysmenu_term", "release clock_term", "release app_close_file_table",
-    "release fspec_manager_destroy", "release symdict_release",
+    "release node_files_free", "release fspec_manager_destroy", "release symdict_release",
 };
+
+// The start steps up to and including the one that fails or raises.
+std::vector<std::string> started_through(const std::string& step)
+{
+    auto last = std::find(kStartSteps.begin(), kStartSteps.end(), step);
+    if (last == kStartSteps.end())
+        return {};
+    return std::vector<std::string>(kStartSteps.begin(), last + 1);
+}
 
 constexpr const char* kTracePrefix = "svrun32 test: ";
 
@@ -128,7 +138,7 @@ TEST_F(Svrun32Run, FailedStartUpShowsTheInternalErrorAndReleasesEverything)
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(result.has("message box \"Internal Error\" \"main2_w, 279\" buttons \"OK\""));
     EXPECT_TRUE(result.has("message box closed \"OK\""));
-    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 9); // up to the failing step
+    std::vector<std::string> started = started_through("ui app_sysmenu_init");
     EXPECT_EQ(result.steps, joined(started, kReleaseSteps));
     EXPECT_EQ(error_log().rfind("+++ Internal Error: main2_w, 279\r\n", 0), 0u) << error_log();
 }
@@ -140,7 +150,7 @@ TEST_F(Svrun32Run, FailedCommandLineChainIsLine241AndNotLoggedUnlessAsked)
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(result.has("message box \"Internal Error\" \"main2_w, 241\" buttons \"OK\""));
     EXPECT_FALSE(result.has("window shown \"Storvel\""));
-    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 6);
+    std::vector<std::string> started = started_through("init sched_init");
     EXPECT_EQ(result.steps, joined(started, kReleaseSteps));
     EXPECT_FALSE(std::filesystem::exists(windows_folder() + "/V5W.LOG"));
 }
@@ -162,7 +172,7 @@ TEST_F(Svrun32Run, InternalErrorBeforeTheRecoveryPointExitsAtOnce)
     ProgramRun result = run("wait 100\nanswer OK\n", {"STORVEL_TEST_RAISE=file_init"});
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(result.has("message box \"Internal Error\" \"apptest, 1\" buttons \"OK\""));
-    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 5);
+    std::vector<std::string> started = started_through("early file_init");
     EXPECT_EQ(result.steps, started);
 }
 
@@ -171,7 +181,7 @@ TEST_F(Svrun32Run, QuietStartUpFailureEndsWithoutAWord)
     ProgramRun result = run("wait 100\n", {"STORVEL_TEST_FAIL=symdict_create"});
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(result.events.empty());
-    std::vector<std::string> started(kStartSteps.begin(), kStartSteps.begin() + 3);
+    std::vector<std::string> started = started_through("early symdict_create");
     EXPECT_EQ(result.steps, started);
 }
 
