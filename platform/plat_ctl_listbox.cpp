@@ -488,8 +488,11 @@ static int32_t find_string(const ListData& list, uint32_t style, int32_t start, 
         return LB_ERR;
     size_t length = strlen(text);
     int32_t count = count_of(list);
+    // A start that names no item searches the whole list, as -1 does (and cannot overflow).
+    if (start < 0 || start >= count)
+        start = -1;
     for (int32_t step = 1; step <= count; step++) {
-        int32_t i = ((start < 0 ? -1 : start) + step) % count;
+        int32_t i = (start + step) % count;
         const std::string& item = list.items[size_t(i)].text;
         std::string head = exact ? item : item.substr(0, length);
         if ((exact || item.size() >= length) && lstrcmpi(head.c_str(), text) == 0)
@@ -585,9 +588,9 @@ static LResult on_key_down(WindowHandle window, uint32_t vk)
     int32_t target = key_target(window, *list, vk);
     if (target < 0 && vk != VK_UP && vk != VK_LEFT && vk != VK_PRIOR)
         return 0;
-    target = std::clamp(target, 0, count_of(*list) - 1);
     if (count_of(*list) == 0)
         return 0;
+    target = std::clamp(target, 0, count_of(*list) - 1);
     if ((style & LBS_MULTIPLESEL) && !(style & LBS_EXTENDEDSEL)) { // the caret moves alone
         list->caret = target;
         show_item(window, target);
@@ -773,12 +776,15 @@ static LResult on_selection_message(WindowHandle window, ListData& list, uint32_
     uint32_t style = style_of(window);
     int32_t index = int32_t(wparam);
     switch (message) {
-    case LB_SETCURSEL:
+    case LB_SETCURSEL: {
         if (multiple(style))
             return LB_ERR;
-        set_single(window, index >= 0 && index < count_of(list) ? index : -1);
-        show_item(window, index);
-        return index >= 0 && index < count_of(list) ? index : LB_ERR;
+        bool valid = index >= 0 && index < count_of(list);
+        set_single(window, valid ? index : -1);
+        if (valid)
+            show_item(window, index);
+        return valid ? index : LB_ERR;
+    }
     case LB_GETCURSEL: return multiple(style) ? list.caret : list.selected;
     case LB_SETSEL: {
         int32_t item = int32_t(lparam);
@@ -811,7 +817,8 @@ static LResult on_selection_message(WindowHandle window, ListData& list, uint32_
             return LB_ERR;
         int32_t from = message == LB_SELITEMRANGE ? int32_t(loword(uintptr_t(lparam))) : index;
         int32_t to = message == LB_SELITEMRANGE ? int32_t(hiword(uintptr_t(lparam))) : int32_t(lparam);
-        bool select = message == LB_SELITEMRANGEEX || wparam != 0;
+        // The extended form selects a range given first to last and deselects one given backwards.
+        bool select = message == LB_SELITEMRANGEEX ? from <= to : wparam != 0;
         for (int32_t i = std::max(0, std::min(from, to)); i <= std::min(count_of(list) - 1, std::max(from, to)); i++)
             list.items[size_t(i)].selected = select;
         invalidate_rect(window, nullptr, true);

@@ -191,3 +191,44 @@ TEST_F(ListBoxTest, TheScrollBarComesWithMoreItemsThanShowAndScrollsThem)
 }
 
 } // namespace
+
+namespace {
+
+// Indexes a program may pass that name no item: each answers LB_ERR or searches the whole list,
+// and none moves the view or the selection.
+TEST_F(ListBoxTest, IndexesOutsideTheListAreErrorsThatChangeNothing)
+{
+    make_list(0);
+    for (int i = 0; i < 20; i++)
+        send_message(list, LB_ADDSTRING, 0, reinterpret_cast<LParam>(("item " + std::to_string(100 + i)).c_str()));
+    send_message(list, LB_SETCURSEL, 2, 0);
+    for (WParam start : {WParam(20), WParam(0x7FFFFFFF), WParam(-7)}) {
+        SCOPED_TRACE(start);
+        EXPECT_EQ(send_message(list, LB_FINDSTRING, start, reinterpret_cast<LParam>("item 100")), 0);
+        EXPECT_EQ(send_message(list, LB_FINDSTRINGEXACT, start, reinterpret_cast<LParam>("item 119")), 19);
+    }
+    for (WParam index : {WParam(20), WParam(0x7FFFFFFF), WParam(-1)}) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(send_message(list, LB_GETTEXT, index, 0), LB_ERR);
+        EXPECT_EQ(send_message(list, LB_GETTEXTLEN, index, 0), LB_ERR);
+        EXPECT_EQ(send_message(list, LB_DELETESTRING, index, 0), LB_ERR);
+        EXPECT_EQ(send_message(list, LB_GETCOUNT, 0, 0), 20);
+    }
+    EXPECT_EQ(send_message(list, LB_SETCURSEL, 500, 0), LB_ERR);
+    EXPECT_EQ(send_message(list, LB_GETTOPINDEX, 0, 0), 0); // an item that is not there is not scrolled to
+    EXPECT_EQ(send_message(list, LB_SETCURSEL, WParam(-1), 0), LB_ERR); // LB_ERR, though it clears
+    EXPECT_EQ(send_message(list, LB_GETCURSEL, 0, 0), LB_ERR);
+}
+
+TEST_F(ListBoxTest, ARangeGivenBackwardsIsDeselected)
+{
+    make_list(LBS_EXTENDEDSEL, {"a", "b", "c", "d", "e"});
+    send_message(list, LB_SELITEMRANGEEX, 0, 4);
+    EXPECT_EQ(selected_items(), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    send_message(list, LB_SELITEMRANGEEX, 3, 1);
+    EXPECT_EQ(selected_items(), (std::vector<int32_t>{0, 4}));
+    send_message(list, LB_SELITEMRANGE, 0, make_lparam(4, 4));
+    EXPECT_EQ(selected_items(), std::vector<int32_t>{0});
+}
+
+} // namespace
