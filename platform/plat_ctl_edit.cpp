@@ -472,7 +472,8 @@ static void type_byte(WindowHandle window, uint8_t ch)
     if (e->pending_lead) {
         std::string pair{char(e->pending_lead), char(ch)};
         e->pending_lead = 0;
-        if (!is_read_only(window))
+        // A double-byte character is never a digit: a number field turns it away whole.
+        if (!(style_of(window) & (ES_READONLY | ES_NUMBER)))
             replace_selection(window, pair, Change::typing);
         return;
     }
@@ -644,6 +645,17 @@ static LResult on_paint(WindowHandle window)
     return 0;
 }
 
+// The caret is as high as a line of the field's font.
+static void make_caret(WindowHandle window)
+{
+    EditDc edc = open_dc(window);
+    int32_t height = line_height(edc.dc);
+    close_dc(edc, true);
+    create_caret(window, {}, 1, height);
+    place_caret(window);
+    show_caret(window);
+}
+
 static LResult on_focus(WindowHandle window, bool gained)
 {
     EditData* e = s_edits.find(window);
@@ -652,12 +664,7 @@ static LResult on_focus(WindowHandle window, bool gained)
     e->focused = gained;
     e->pending_lead = 0;
     if (gained) {
-        EditDc edc = open_dc(window);
-        int32_t height = line_height(edc.dc);
-        close_dc(edc, true);
-        create_caret(window, {}, 1, height);
-        place_caret(window);
-        show_caret(window);
+        make_caret(window);
     } else {
         if (e->tracking)
             on_button_up(window);
@@ -851,9 +858,9 @@ LResult edit_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
     }
     case WM_SETFONT:
         controls_set_font(window, GdiObject(uint32_t(wparam)), lparam != 0);
-        if (get_focus() == window) { // the caret takes the new font's height
-            on_focus(window, false);
-            on_focus(window, true);
+        if (get_focus() == window) { // the caret takes the new font's height; the focus stays
+            destroy_caret();
+            make_caret(window);
         }
         return 0;
     case WM_GETFONT: return LResult(controls_get_font(window).id);

@@ -208,6 +208,28 @@ TEST_F(EditTest, DoubleByteCharactersArriveWholeAndStayWhole)
     EXPECT_EQ(text_of(edit), "x");
 }
 
+TEST_F(EditTest, ANumberFieldTurnsAwayDoubleByteCharacters)
+{
+    ASSERT_TRUE(set_active_code_page(CP_KOREAN));
+    make_edit(ES_NUMBER);
+    for (uint8_t byte : {uint8_t('1'), uint8_t(0xC7), uint8_t(0xD1), uint8_t('2')})
+        input_char(byte);
+    pump();
+    EXPECT_EQ(text_of(edit), "12");
+}
+
+TEST_F(EditTest, ANewFontMovesTheFocusNowhere)
+{
+    make_edit(0, "text");
+    send_message(edit, WM_SETFONT, WParam(get_stock_object(SYSTEM_FONT).id), 1);
+    pump();
+    EXPECT_TRUE(take_notes().empty()); // a dialog checking its fields on EN_KILLFOCUS hears nothing
+    EXPECT_EQ(get_focus(), edit);
+    send_message(edit, EM_SETSEL, 2, 2);
+    pump();
+    EXPECT_TRUE(caret_is_drawn());
+}
+
 TEST_F(EditTest, TheMousePlacesTheCaretAndSelectsWords)
 {
     make_edit(0, "alpha beta gamma");
