@@ -235,7 +235,9 @@ WindowHandle create_dialog_indirect_param(ModuleHandle module, const DialogTempl
     initialise(dialog, param);
     if (!is_window(dialog))
         return {};
-    if ((t.style & WS_VISIBLE) && !is_window_visible(dialog)) {
+    // A dialog ended from WM_INITDIALOG is destroyed by its run before it ever shows.
+    DialogInfo* info = dialog_info(dialog);
+    if ((t.style & WS_VISIBLE) && !is_window_visible(dialog) && info && !info->ended) {
         show_window(dialog, SW_SHOWNORMAL);
         update_window(dialog);
     }

@@ -225,6 +225,31 @@ TEST_F(DialogManagerTest, ADialogEndedAtItsStartNeverShows)
     EXPECT_TRUE(is_window_enabled(host));
 }
 
+TEST_F(DialogManagerTest, AVisibleTemplateEndedAtItsStartIsNeverShownNorFocused)
+{
+    DialogTemplate t;
+    ASSERT_TRUE(read_dialog_template(find_resource(fixtures, RT_DIALOG, 300), t));
+    t.style |= WS_VISIBLE;
+    static std::vector<uint32_t> s_after_end;
+    s_after_end.clear();
+    auto proc = [](WindowHandle dialog, uint32_t message, WParam, LParam) -> LResult {
+        if (message == WM_INITDIALOG) {
+            end_dialog(dialog, 77);
+            return 1;
+        }
+        DialogInfo* info = dialog_info(dialog);
+        if (info && info->ended && (message == WM_SHOWWINDOW || message == WM_ACTIVATE || message == WM_COMMAND))
+            s_after_end.push_back(message);
+        return 0;
+    };
+    start_script("");
+    EXPECT_EQ(dlgmgr_run_modal(fixtures, t, host, proc, 0, ModalScope::owner), 77);
+    EXPECT_TRUE(s_after_end.empty());
+    for (const std::string& line : log_lines())
+        EXPECT_EQ(line.find("Navigation"), std::string::npos) << line;
+    EXPECT_TRUE(is_window_enabled(host));
+}
+
 TEST_F(DialogManagerTest, ATaskModalRunDisablesEveryWindowOfTheProgram)
 {
     WindowHandle other = make_top("Other");
