@@ -128,9 +128,14 @@ static bool close_allowed(WindowHandle window)
     return !window_class || !(window_class->info.style & CS_NOCLOSE);
 }
 
-static LResult on_sys_command(WindowHandle window, WParam wparam)
+static LResult on_sys_command(WindowHandle window, WParam wparam, LParam lparam)
 {
     switch (wparam & 0xFFF0) {
+    case SC_MOVE:
+        // The low bits say a drag of the caption began it; a move by the keys is not offered.
+        if ((wparam & 0x000F) == HTCAPTION)
+            nonclient_track_move(window, Point{get_x_lparam(lparam), get_y_lparam(lparam)});
+        break;
     case SC_CLOSE:
         if (close_allowed(window))
             send_message(window, WM_CLOSE, 0, 0);
@@ -148,6 +153,8 @@ static LResult on_nc_button_down(WindowHandle window, WParam wparam, LParam lpar
     int32_t hit = int32_t(wparam);
     if (hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON)
         nonclient_track_button(window, hit);
+    if (hit == HTCAPTION && nonclient_can_move(window))
+        send_message(window, WM_SYSCOMMAND, SC_MOVE | uint32_t(HTCAPTION), lparam);
     if (hit == HTVSCROLL || hit == HTHSCROLL)
         scrollbar_track_nonclient(window, hit, Point{get_x_lparam(lparam), get_y_lparam(lparam)});
     return 0;
@@ -282,7 +289,7 @@ LResult def_window_proc(WindowHandle window, uint32_t message, WParam wparam, LP
     case WM_GETTEXT: return on_get_text(window, wparam, lparam);
     case WM_GETTEXTLENGTH: return on_get_text_length(window);
     case WM_CLOSE: destroy_window(window); return 0;
-    case WM_SYSCOMMAND: return on_sys_command(window, wparam);
+    case WM_SYSCOMMAND: return on_sys_command(window, wparam, lparam);
     case WM_NCLBUTTONDOWN: return on_nc_button_down(window, wparam, lparam);
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_MOUSEACTIVATE: return on_mouse_activate(window, wparam, lparam);

@@ -6,9 +6,12 @@
 #include "platform/plat_ctl_scroll.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_focus.h"
+#include "platform/plat_input.h"
+#include "platform/plat_keyboard.h"
 #include "platform/plat_metrics.h"
 #include "platform/plat_styles.h"
 #include "platform/plat_window.h"
+#include "platform/plat_winpos.h"
 #include "platform/plat_wintree.h"
 
 namespace plat {
@@ -415,6 +418,84 @@ void nonclient_track_button(WindowHandle window, int32_t hit)
         release_capture();
     if (released_over && is_window(window))
         send_message(window, WM_SYSCOMMAND, command, make_lparam(uint32_t(at.x), uint32_t(at.y)));
+}
+
+bool nonclient_can_move(WindowHandle window)
+{
+    WindowRecord* record = wintree_find(window);
+    return record && !(record->style & (WS_CHILD | WS_MINIMIZE | WS_MAXIMIZE));
+}
+
+// A caption wider than this keeps this much of it on the screen across, enough to grab it
+// again; a narrower one stays on whole.
+constexpr int32_t kCaptionKeptOnScreen = 32;
+
+// What must stay reachable, in window coordinates: the caption, or the whole window when it
+// has none (a program may answer HTCAPTION for its client area to be dragged by it).
+static Rect move_grip(const WindowRecord& record)
+{
+    int32_t width = record.window_rect.width();
+    int32_t height = record.window_rect.height();
+    FrameLayout layout = layout_of(record, width, height);
+    return layout.caption > 0 ? layout.bar : Rect{0, 0, width, height};
+}
+
+// low wins over high: a grip larger than the screen keeps its top-left part on it.
+static int32_t clamp_axis(int32_t value, int32_t low, int32_t high)
+{
+    return std::max(low, std::min(value, high));
+}
+
+static Point keep_reachable(const WindowRecord& record, Point top_left)
+{
+    Rect grip = move_grip(record);
+    Size screen = backend_screen_size();
+    int32_t keep_x = std::min(grip.width(), kCaptionKeptOnScreen);
+    int32_t keep_y = std::min(grip.height(), kCaptionKeptOnScreen);
+    return Point{clamp_axis(top_left.x, keep_x - grip.right, screen.cx - keep_x - grip.left),
+        clamp_axis(top_left.y, keep_y - grip.bottom, screen.cy - keep_y - grip.top)};
+}
+
+// Each step goes from where the drag began, so a step the program changed in
+// WM_WINDOWPOSCHANGING does not add up.
+static void move_by(WindowHandle window, Point origin, Point travel)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record)
+        return;
+    Point to = keep_reachable(*record, Point{origin.x + travel.x, origin.y + travel.y});
+    if (to.x == record->window_rect.left && to.y == record->window_rect.top)
+        return;
+    set_window_pos(window, {}, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void nonclient_track_move(WindowHandle window, Point start)
+{
+    WindowRecord* record = wintree_find(window);
+    // The press that began it was already released: there is nothing to drag.
+    if (!record || !nonclient_can_move(window) || get_key_state(VK_LBUTTON) >= 0)
+        return;
+    Point origin{record->window_rect.left, record->window_rect.top};
+    set_capture(window);
+    bool moving = false;
+    Msg msg;
+    // Only mouse messages are taken until the button is released, as in Win32's own loop; the
+    // window moves with each of them, as Win32's full-window drag does.
+    while (get_capture() == window && get_message(msg, {}, WM_MOUSEFIRST, WM_MOUSELAST) > 0) {
+        Point travel{msg.pt.x - start.x, msg.pt.y - start.y};
+        if (!moving && (travel.x != 0 || travel.y != 0)) {
+            moving = true;
+            send_message(window, WM_ENTERSIZEMOVE, 0, 0);
+        }
+        if (moving)
+            move_by(window, origin, travel);
+        if (msg.message == WM_LBUTTONUP)
+            break;
+    }
+    if (get_capture() == window)
+        release_capture();
+    if (moving && is_window(window))
+        send_message(window, WM_EXITSIZEMOVE, 0, 0);
 }
 
 void nonclient_set_caption_text_painter(CaptionTextPainter painter) { s_nonclient.caption_painter = painter; }

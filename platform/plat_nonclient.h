@@ -1,7 +1,8 @@
 // The non-client area of windows: frames, captions (normal and tool-window size) and caption
 // buttons, as default processing computes it (WM_NCCALCSIZE), hit-tests it (WM_NCHITTEST) and
-// draws it (WM_NCPAINT) into the window's surface; and the press and release of a caption
-// button, which ends in WM_SYSCOMMAND (the close box: SC_CLOSE).
+// draws it (WM_NCPAINT) into the window's surface; the press and release of a caption
+// button, which ends in WM_SYSCOMMAND (the close box: SC_CLOSE); and the move of a window
+// dragged by its caption (WM_SYSCOMMAND SC_MOVE).
 #pragma once
 #include <cstdint>
 
@@ -28,6 +29,19 @@ void nonclient_paint(WindowHandle window);
 // The default WM_NCLBUTTONDOWN on HTCLOSE, HTMINBUTTON or HTMAXBUTTON: the button stays pressed
 // while the mouse is over it, and a release over it sends WM_SYSCOMMAND with its command.
 void nonclient_track_button(WindowHandle window, int32_t hit);
+
+// What a program sees around a move of its window by the mouse (Win32's numbers).
+enum : uint32_t {
+    WM_ENTERSIZEMOVE = 0x0231,
+    WM_EXITSIZEMOVE = 0x0232,
+};
+// Whether a drag of the caption moves the window: not a child, neither minimised nor maximised.
+bool nonclient_can_move(WindowHandle window);
+// The default WM_SYSCOMMAND SC_MOVE|HTCAPTION for a left press at start (screen): until the
+// button is released the window follows the pointer's travel through set_window_pos, between
+// WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE, with part of its caption kept on the screen. Without
+// travel nothing is sent and nothing moves.
+void nonclient_track_move(WindowHandle window, Point start);
 
 // The caption's title is drawn by the text layer, which registers here; without it captions
 // show no title.

@@ -334,9 +334,14 @@ void sdlwin_sync()
     check_focus_lost();
 }
 
+// While the layer holds the capture it may be moving the very window the pointer is in (a drag
+// of the caption): an event's point is relative to where the window was when the event was
+// made, which is not where the layer now places it, so the pointer's own screen position is
+// asked instead; the window-relative point would make the drag jump back and forth.
 Point sdlwin_screen_point(uint32_t sdl_window_id, int32_t x, int32_t y)
 {
-    if (DisplayWindow* window = find_sdl(sdl_window_id))
+    DisplayWindow* window = find_sdl(sdl_window_id);
+    if (window && !capture_wanted())
         return Point{window->placed.left + x, window->placed.top + y};
     int global_x = 0;
     int global_y = 0;

@@ -24,7 +24,8 @@ bool sdlwin_sync_pending();
 // Makes the SDL windows follow the window layer and shows changed pixels.
 void sdlwin_sync();
 
-// A point in an SDL window's coordinates as a point of the layer's screen.
+// A point in an SDL window's coordinates as a point of the layer's screen; while the layer
+// holds the capture, the pointer's screen position from the desktop.
 Point sdlwin_screen_point(uint32_t sdl_window_id, int32_t x, int32_t y);
 
 // A window event of SDL: the desktop moved, sized, closed, minimised or focused a window.
