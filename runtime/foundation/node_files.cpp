@@ -25,6 +25,14 @@ OpenFileEntry* raw_entry(int slot)
     return &s_nodes.entries[size_t(slot)];
 }
 
+// The record store frees a slot's records when it closes the file, those in use too (at
+// shutdown it closes every file before the node store lets go): an entry whose directory block
+// is gone has nothing left to read or give back.
+bool entry_alive(const OpenFileEntry& e)
+{
+    return e.directory && mem_size(e.directory) != 0;
+}
+
 RecordId dir_record(int slot, uint32_t word)
 {
     return rec_make_id(uint32_t(slot), node_dir_word(slot, word));
@@ -182,15 +190,20 @@ void node_file_close(int slot)
     if (!e || !e->directory)
         return;
     const NodeServices& services = s_nodes.services;
-    release_groups(slot, *e);
+    // Record numbers of a file the record store closed may name another file's records now.
+    bool alive = entry_alive(*e);
+    if (alive)
+        release_groups(slot, *e);
     if (services.links_release)
         services.links_release(slot);
     if (services.text_styles_release)
         services.text_styles_release(slot);
     if (services.variable_names_forget)
         services.variable_names_forget(slot);
-    release_file_records(slot, *e);
-    give_back(rec_make_id(uint32_t(slot), 1));
+    if (alive) {
+        release_file_records(slot, *e);
+        give_back(rec_make_id(uint32_t(slot), 1));
+    }
     *e = OpenFileEntry {};
 }
 
@@ -203,7 +216,7 @@ void node_file_close_all(int slot)
 int node_file_is_open(int slot)
 {
     const OpenFileEntry* e = raw_entry(slot);
-    return e && e->directory ? 1 : 0;
+    return e && entry_alive(*e) ? 1 : 0;
 }
 
 int node_file_is_library(int slot)
@@ -233,7 +246,7 @@ void node_file_clear_modified(int slot)
 OpenFileEntry* node_file_entry(int slot)
 {
     OpenFileEntry* e = raw_entry(slot);
-    return e && e->directory ? e : nullptr;
+    return e && entry_alive(*e) ? e : nullptr;
 }
 
 uint32_t node_file_node_count(int slot)

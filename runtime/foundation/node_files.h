@@ -160,12 +160,14 @@ int node_file_open_directory(int slot);
 // The file's library-link table, links, text styles, cursors and buttons, titles and variable
 // names, in that order: 0 or the text styles' error.
 int node_file_after_open(int slot);
-// Releases everything the entry holds and clears it; nothing when it is clear.
+// Releases everything the entry holds and clears it; nothing when it is clear. When the record
+// store closed the file first, its records are gone: the entry is only cleared.
 void node_file_close(int slot);
 // node_file_close, then the record store closes the file.
 void node_file_close_all(int slot);
 
-// 1 when 0 < slot < 26 and the entry holds a directory.
+// 1 when 0 < slot < 26 and the entry holds a directory that the record store has not freed
+// (closing the file in the record store first makes the slot read as not open).
 int node_file_is_open(int slot);
 int node_file_is_library(int slot);
 int node_file_is_untitled(int slot);

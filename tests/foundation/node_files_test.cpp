@@ -79,6 +79,39 @@ TEST_F(NodeFilesTest, OpensAndClosesTheDirectory)
     EXPECT_EQ(node_file_open(26, 0), 8);
 }
 
+// The record store may close a file (or all of them, at shutdown) before the node store lets
+// go of it: the entry's blocks are then gone, and its record numbers may name another file's.
+TEST_F(NodeFilesTest, AFileTheRecordStoreClosedFirstIsLetGo)
+{
+    const std::string other = "kind PCRS\nicon calc \"Other\" {\n icon calc \"Child\"\n}\n";
+    for (bool reopen : { false, true }) {
+        SCOPED_TRACE(reopen ? "slot reopened" : "slot closed");
+        ASSERT_EQ(open_piece(1, kTreeDescription), 0);
+        ASSERT_EQ(titled(1, "Page two"), icon(1, 300)); // group 1 and the title records loaded
+        rec_close_file(1);
+        EXPECT_EQ(node_kind(icon(1, 300)), kKindFree);
+        EXPECT_EQ(node_dir_word(1, kDirGroupBase), 0);
+        if (reopen) {
+            // Another file in the slot: what it holds must not be given back for the old one.
+            ASSERT_EQ(open(1, memory(piece_bytes(other))), 0);
+            MemHandle held = rec_get(rec_make_id(1, 1));
+            ASSERT_TRUE(held);
+            EXPECT_EQ(node_file_open(1, 0), 0);
+            EXPECT_EQ(title_of(titled(1, "Child")), "Child");
+            node_file_close(1);
+            EXPECT_NE(mem_address(held), nullptr);
+            rec_release(rec_make_id(1, 1), kReleaseOne);
+        }
+        node_file_close(1);
+        EXPECT_EQ(node_file_is_open(1), 0);
+        rec_close_file(1);
+    }
+    ASSERT_EQ(open_piece(2, kTreeDescription), 0);
+    rec_close_all(); // the order of the program's shutdown
+    node_files_free();
+    EXPECT_EQ(node_file_is_open(2), 0);
+}
+
 TEST_F(NodeFilesTest, OnlyIconsBelowTheCountAreValid)
 {
     ASSERT_EQ(open_piece(3, "kind PCRS\nnode-count 200\nicon map \"Top\" {\n"
