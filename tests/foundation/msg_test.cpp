@@ -258,7 +258,7 @@ static const ShowCase kShowCases[] = {
         "beep exclamation", "message box \"Storvel\" \"[one three] and end\" buttons \"OK\"" },
     { "digits place the buttons", 903, {}, "answer Third", 1, "beep",
         "message box \"Storvel\" \"Odd kind.\" buttons \"First\" \"Second\" \"Third\"" },
-    { "any text", 200, { "Hello" }, "answer Continue", 1, "beep asterisk",
+    { "any text is a warning", 200, { "Hello" }, "answer Continue", 1, "beep exclamation",
         "message box \"Storvel\" \"Hello\" buttons \"Continue\"" },
 };
 
@@ -293,7 +293,7 @@ TEST_F(MsgShowTest, ThePlayingSoundStopsBeforeTheBeep)
     std::vector<std::string> lines = log_lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "sound stopped");
-    EXPECT_EQ(lines[1], "beep asterisk");
+    EXPECT_EQ(lines[1], "beep exclamation");
     EXPECT_EQ(stops, 1);
 }
 
