@@ -224,19 +224,23 @@ static void append_to_log(const std::string& path, const std::string& entry)
     plat::close_handle(file);
 }
 
+// Set only while a write runs: an internal error that leaves the write through its exception
+// must not silence the entries of the errors after it.
+struct LogInProgress {
+    LogInProgress() { s_err.log_in_progress = true; }
+    ~LogInProgress() { s_err.log_in_progress = false; }
+};
+
 int err_write_log(const char* category, const char* text)
 {
     if (s_err.log_in_progress)
         return 1;
-    s_err.log_in_progress = true;
-    if (!log_is_wanted()) {
-        s_err.log_in_progress = false;
+    LogInProgress writing;
+    if (!log_is_wanted())
         return 0;
-    }
     std::string path = log_path();
     if (!path.empty())
         append_to_log(path, log_entry(category ? category : "", text ? text : ""));
-    s_err.log_in_progress = false;
     return 1;
 }
 

@@ -211,6 +211,23 @@ TEST_F(ErrLogTest, AWriteDuringAWriteIsSkipped)
     EXPECT_EQ(err_write_log("Outer", "y"), 1); // the flag is clear again
 }
 
+// An internal error raised while the log is written leaves the write; the errors after it
+// (a release step's, say) are still logged.
+std::string raise_while_writing()
+{
+    plat::raise_internal_error("inner", 7);
+}
+
+TEST_F(ErrLogTest, AnErrorThatLeavesAWriteDoesNotStopLaterEntries)
+{
+    settings("[Debug]\r\nShowErrors=1\r\n");
+    err_set_log_context(raise_while_writing, nullptr);
+    EXPECT_THROW(err_write_log("Internal Error", "first"), plat::InternalError);
+    err_set_log_context(nullptr, nullptr);
+    EXPECT_EQ(err_write_log("Internal Error", "second"), 1);
+    EXPECT_NE(log_text().find("+++ Internal Error: second\r\n"), std::string::npos) << log_text();
+}
+
 TEST_F(ErrLogTest, AnInternalErrorShowsTheBoxLogsAndThrows)
 {
     settings("[Debug]\r\nShowErrors=yes\r\n");
