@@ -105,6 +105,13 @@ bool is_pending(IconId icon)
     return e && e->pending_titles && idset_contains(e->pending_titles, uint16_t(node_icon_number(icon)));
 }
 
+// A title of the pending set is converted in the copy when titles are translated.
+void convert_pending_copy(IconId icon, char* title, int length)
+{
+    if (length > 0 && is_pending(icon) && titles_translated())
+        node_services().title_to_windows(title, size_t(length));
+}
+
 // What a search compares: the folded key, the node to skip, and what it found.
 struct Search {
     char key[kKeySize];
@@ -120,8 +127,12 @@ bool take_match(Search& s, IconId icon)
     char title[kKeySize], folded[kKeySize];
     if (node_icon_number(icon) == s.skip || node_header_kind(icon) == kKindFree)
         return false;
-    if (node_title_read(icon, title, sizeof title) == 0)
+    // Stored titles only: the description an untitled Navigate icon shows is not its title
+    // (and has no stored hash, so the two searches would disagree).
+    int length = stored_title(icon, title, sizeof title);
+    if (length == 0)
         return false;
+    convert_pending_copy(icon, title, length);
     node_title_fold(title, folded);
     if (plat::lstrcmpi(folded, s.key) != 0)
         return false;
@@ -212,8 +223,7 @@ int node_title_read(IconId icon, char* buffer, size_t size)
     if (size == 0)
         return 0;
     int length = title_or_description(icon, buffer, size);
-    if (length > 0 && is_pending(icon) && titles_translated())
-        node_services().title_to_windows(buffer, size_t(length));
+    convert_pending_copy(icon, buffer, length);
     return length;
 }
 

@@ -115,18 +115,18 @@ TEST_F(NodeTitleTest, ShownTextsComeFromTheServices)
         return int(std::strlen(buffer));
     };
     node_set_services(&services);
-    ASSERT_EQ(open_piece(1, "kind PCRS\nicon map \"Top\" {\n"
-                            "    icon navigate node 7\n"
-                            "    icon navigate node 8 {\n"
-                            "        kind-block 4\n"
-                            "        attr 0x2030520 1\n"
-                            "    }\n"
-                            "    icon navigate \"Jump\" node 9\n"
-                            "    icon interaction \"Ask\" {\n"
-                            "        icon calc \"If\" class 8\n"
-                            "    }\n"
-                            "}\n"),
-        0);
+    const std::string icons = "icon map \"Top\" {\n"
+                              "    icon navigate node 7\n"
+                              "    icon navigate node 8 {\n"
+                              "        kind-block 4\n"
+                              "        attr 0x2030520 1\n"
+                              "    }\n"
+                              "    icon navigate \"Jump\" node 9\n"
+                              "    icon interaction \"Ask\" {\n"
+                              "        icon calc \"If\" class 8\n"
+                              "    }\n"
+                              "}\n";
+    ASSERT_EQ(open_piece(1, "kind PCRS\n" + icons), 0);
     EXPECT_EQ(title_of(icon(1, 7)), "Go to page");
     EXPECT_EQ(title_of(icon(1, 8)), "");
     EXPECT_EQ(title_of(icon(1, 9)), "Jump");
@@ -147,6 +147,13 @@ TEST_F(NodeTitleTest, ShownTextsComeFromTheServices)
         },
         &seen);
     EXPECT_EQ(seen, "Go to page;Jump;Ask;");
+    // A search compares stored titles only, with the hash and by a walk alike.
+    ASSERT_EQ(open_piece(2, "kind PCRS\ntitle-hash off\n" + icons), 0);
+    for (int slot : { 1, 2 }) {
+        SCOPED_TRACE(slot);
+        EXPECT_EQ(titled(slot, "Go to page"), 0u);
+        EXPECT_EQ(titled(slot, "jump"), icon(slot, 9));
+    }
 }
 
 // Pending titles are converted once per file; a shared title once in all.
