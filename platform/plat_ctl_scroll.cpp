@@ -251,8 +251,9 @@ void scrollbar_paint_nonclient(WindowHandle window)
 
 static void keep_in_range(ScrollState& s)
 {
-    uint32_t span = uint32_t(int64_t(s.max) - s.min + 1);
-    s.page = std::min(s.page, span);
+    // The widest range has 2^32 positions, one more than 32 bits count.
+    int64_t span = int64_t(s.max) - s.min + 1;
+    s.page = uint32_t(std::min<int64_t>(s.page, span));
     s.pos = std::clamp(s.pos, s.min, max_position(s));
 }
 
@@ -439,7 +440,9 @@ static int32_t drag_position(const Bar& bar, Point screen, int32_t grab_offset)
     if (free <= 0)
         return s->pos;
     int32_t at = std::clamp((vertical ? p.y : p.x) - grab_offset - track_start, 0, free);
-    return s->min + int32_t((int64_t(at) * (int64_t(max_position(*s)) - s->min) + free / 2) / free);
+    // In 64 bits: a range may span more positions than an int32_t holds.
+    int64_t offset = (int64_t(at) * (int64_t(max_position(*s)) - s->min) + free / 2) / free;
+    return int32_t(std::clamp<int64_t>(int64_t(s->min) + offset, s->min, max_position(*s)));
 }
 
 static int32_t grab_offset_of(const Bar& bar, Point screen)

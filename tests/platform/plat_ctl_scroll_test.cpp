@@ -41,6 +41,7 @@ static const InfoCase kInfoCases[] = {
     {"past the last page", 0, 99, 10, 95, 10, 90},
     {"before the start", 10, 20, 0, 3, 0, 10},
     {"page wider than the range", 0, 9, 50, 5, 10, 0},
+    {"the widest range", INT32_MIN, INT32_MAX, 10, 0, 10, 0}, // 2^32 positions: the page still fits
 };
 
 TEST_F(ScrollTest, SetScrollInfoKeepsPageAndPositionInRange)
@@ -109,6 +110,24 @@ TEST_F(ScrollTest, DraggingTheThumbTracksAndEndsWithItsPosition)
     pump();
     EXPECT_EQ(take_notes(), (std::vector<std::string>{"scroll 5 50", "scroll 5 72", "scroll 4 72", "scroll 8 0"}));
     EXPECT_EQ(get_scroll_pos(bar, SB_CTL), 50); // the owner moves the thumb, not the bar
+}
+
+TEST_F(ScrollTest, DraggingOverTheWidestRangeReachesItsEnd)
+{
+    make_bar();
+    send_message(bar, SBM_SETRANGE, WParam(INT32_MIN), LParam(INT32_MAX));
+    send_message(bar, SBM_SETPOS, WParam(INT32_MIN), 0);
+    Point at{16 + 2, 8}; // the thinnest thumb, at the track's start
+    client_to_screen(bar, at);
+    take_notes();
+    input_mouse_move(at);
+    input_mouse_button(MouseButton::left, true, at);
+    input_mouse_move(Point{at.x + 300, at.y});
+    input_mouse_button(MouseButton::left, false, Point{at.x + 300, at.y});
+    pump();
+    std::vector<std::string> seen = take_notes();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2], "scroll 4 65526"); // the low word of INT32_MAX - 9, where the last page starts
 }
 
 TEST_F(ScrollTest, AWindowsOwnBarComesWithARangeToScroll)
