@@ -31,6 +31,7 @@ protected:
     std::vector<std::string> notes; // "<id> <code>" of WM_COMMAND, "scroll <code> <pos>", "delete <item> <data>"
     std::vector<DrawItemStruct> draws;  // WM_DRAWITEM as the host saw it
     uint32_t measure_height = 0;        // answered to WM_MEASUREITEM when not 0
+    int destroy_on = -1;                // a notification whose sender the host destroys while handling it
     WindowHandle host;
 
     void SetUp() override
@@ -76,6 +77,8 @@ protected:
         switch (message) {
         case WM_COMMAND:
             test->notes.push_back(std::to_string(loword(wparam)) + " " + std::to_string(hiword(wparam)));
+            if (test->destroy_on == int(hiword(wparam)))
+                destroy_window(WindowHandle(uint32_t(lparam)));
             return 0;
         case WM_HSCROLL:
         case WM_VSCROLL:

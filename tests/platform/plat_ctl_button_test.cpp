@@ -138,4 +138,27 @@ TEST_F(ButtonTest, AGroupBoxTakesNoClicksAndNoFocus)
     EXPECT_TRUE(notes.empty());
 }
 
+// The parent may destroy a button while it hears of the click that pressed it.
+TEST_F(ButtonTest, AButtonDestroyedByItsParentWhileTellingIsLeftAlone)
+{
+    static const uint32_t kStyles[] = {BS_PUSHBUTTON | BS_NOTIFY, BS_AUTOCHECKBOX, BS_AUTORADIOBUTTON, BS_AUTO3STATE};
+    for (uint32_t style : kStyles) {
+        for (const char* how : {"click", "space"}) {
+            SCOPED_TRACE(std::to_string(style) + " " + how);
+            WindowHandle button = control(kButtonClass, "Go", style | WS_TABSTOP, Rect{10, 10, 90, 34}, 80);
+            set_focus(button);
+            pump();
+            clock_advance(1000);
+            destroy_on = BN_CLICKED;
+            if (std::string(how) == "click")
+                click(button, 5, 5);
+            else
+                press("Space");
+            pump();
+            destroy_on = -1;
+            EXPECT_FALSE(is_window(button));
+        }
+    }
+}
+
 } // namespace

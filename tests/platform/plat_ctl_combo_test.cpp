@@ -160,4 +160,68 @@ TEST_F(ComboTest, OwnerDrawnCombosDrawTheirFieldAndItemsThroughTheParent)
     EXPECT_EQ(item->rc_item.height(), 18);
 }
 
+// The parent may destroy the combo box while it hears of it, its list up or down.
+TEST_F(ComboTest, AComboBoxDestroyedByItsParentWhileTellingIsLeftAlone)
+{
+    struct Case {
+        const char* name;
+        uint32_t style;
+        int code;
+        const char* keys;
+    };
+    static const Case kCases[] = {
+        {"arrow", CBS_DROPDOWNLIST, CBN_SELCHANGE, "Down"},
+        {"drop", CBS_DROPDOWNLIST, CBN_DROPDOWN, "F4"},
+        {"chosen", CBS_DROPDOWNLIST, CBN_SELCHANGE, "F4 Down Enter"},
+        {"chosen ok", CBS_DROPDOWNLIST, CBN_SELENDOK, "F4 Down Enter"},
+        {"closed", CBS_DROPDOWNLIST, CBN_CLOSEUP, "F4 Down Enter"},
+        {"cancelled", CBS_DROPDOWNLIST, CBN_SELENDCANCEL, "F4 Down Escape"},
+        {"edit typed", CBS_DROPDOWN, CBN_EDITCHANGE, "A"},
+        {"edit updated", CBS_DROPDOWN, CBN_EDITUPDATE, "A"},
+        {"edit arrow", CBS_DROPDOWN, CBN_SELCHANGE, "Down"},
+        {"edit chosen", CBS_DROPDOWN, CBN_SELENDOK, "F4 Down Enter"},
+        {"focus lost", CBS_DROPDOWN, CBN_KILLFOCUS, ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        make_combo(c.style);
+        set_focus(combo);
+        pump();
+        destroy_on = c.code;
+        std::string keys = c.keys;
+        for (size_t at = 0; at < keys.size();) {
+            size_t end = std::min(keys.find(' ', at), keys.size());
+            press(keys.substr(at, end - at));
+            at = end + 1;
+        }
+        if (keys.empty())
+            set_focus(host);
+        pump();
+        destroy_on = -1;
+        EXPECT_FALSE(is_window(combo));
+        EXPECT_FALSE(drop_list());
+        set_focus(host);
+    }
+    // The list's own click chooses or cancels: the list goes with the combo box under it.
+    static const int kMouseCodes[] = {CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP, CBN_SELENDCANCEL};
+    for (int code : kMouseCodes) {
+        SCOPED_TRACE(code);
+        make_combo(CBS_DROPDOWNLIST);
+        click(combo, 20, 8);
+        WindowHandle list = drop_list();
+        int32_t height = int32_t(send_message(list, LB_GETITEMHEIGHT, 0, 0));
+        clock_advance(1000);
+        destroy_on = code;
+        if (code == CBN_SELENDCANCEL)
+            click(host, 300, 300);
+        else
+            click(list, 10, height * 2 + 2);
+        pump();
+        destroy_on = -1;
+        EXPECT_FALSE(is_window(combo));
+        EXPECT_FALSE(is_window(list));
+        clock_advance(1000);
+    }
+}
+
 } // namespace

@@ -287,4 +287,53 @@ TEST_F(EditTest, LongTextScrollsToKeepTheCaretInView)
     EXPECT_EQ(get_x_lparam(send_message(edit, EM_POSFROMCHAR, 0, 0)), 1);
 }
 
+// The parent may destroy the field while it hears of it: the field touches nothing of itself after.
+enum class EditAct { type, press, replace, set_text, enter, leave };
+
+struct EditDestroyCase {
+    const char* name;
+    int code;
+    EditAct act;
+    const char* text;
+};
+
+static const EditDestroyCase kEditDestroyCases[] = {
+    {"update", EN_UPDATE, EditAct::type, "a"},
+    {"change", EN_CHANGE, EditAct::type, "a"},
+    {"limit", EN_MAXTEXT, EditAct::type, "abcdef"},
+    {"cut", EN_CHANGE, EditAct::press, "Ctrl+X"},
+    {"undo", EN_CHANGE, EditAct::press, "Ctrl+Z"},
+    {"replace", EN_CHANGE, EditAct::replace, "new"},
+    {"set text", EN_CHANGE, EditAct::set_text, "other"},
+    {"focus", EN_SETFOCUS, EditAct::enter, nullptr},
+    {"focus lost", EN_KILLFOCUS, EditAct::leave, nullptr},
+};
+
+TEST_F(EditTest, AFieldDestroyedByItsParentWhileTellingIsLeftAlone)
+{
+    for (const EditDestroyCase& c : kEditDestroyCases) {
+        SCOPED_TRACE(c.name);
+        make_edit(0, "text");
+        send_message(edit, EM_LIMITTEXT, 5, 0);
+        send_message(edit, EM_SETSEL, 0, 2);
+        type("x");
+        send_message(edit, EM_SETSEL, 0, 1);
+        destroy_on = c.code;
+        switch (c.act) {
+        case EditAct::type: type(c.text); break;
+        case EditAct::press: press(c.text); break;
+        case EditAct::replace: send_message(edit, EM_REPLACESEL, 1, reinterpret_cast<LParam>(c.text)); break;
+        case EditAct::set_text: set_window_text(edit, c.text); break;
+        case EditAct::enter:
+            set_focus(host);
+            set_focus(edit);
+            break;
+        case EditAct::leave: set_focus(host); break;
+        }
+        pump();
+        destroy_on = -1;
+        EXPECT_FALSE(is_window(edit));
+    }
+}
+
 } // namespace

@@ -231,4 +231,47 @@ TEST_F(ListBoxTest, ARangeGivenBackwardsIsDeselected)
     EXPECT_EQ(selected_items(), std::vector<int32_t>{0});
 }
 
+// The parent may destroy the list while it hears of it: the list touches nothing of itself after.
+enum class ListAct { click, double_click, key, focus, leave };
+
+struct ListDestroyCase {
+    const char* name;
+    uint32_t style;
+    int code;
+    ListAct act;
+    const char* key;
+};
+
+static const ListDestroyCase kListDestroyCases[] = {
+    {"click", 0, LBN_SELCHANGE, ListAct::click, nullptr},
+    {"double click", 0, LBN_DBLCLK, ListAct::double_click, nullptr},
+    {"key", 0, LBN_SELCHANGE, ListAct::key, "Down"},
+    {"toggle", LBS_MULTIPLESEL, LBN_SELCHANGE, ListAct::key, "Space"},
+    {"extended click", LBS_EXTENDEDSEL, LBN_SELCHANGE, ListAct::click, nullptr},
+    {"focus", 0, LBN_SETFOCUS, ListAct::focus, nullptr},
+    {"focus lost", 0, LBN_KILLFOCUS, ListAct::leave, nullptr},
+};
+
+TEST_F(ListBoxTest, AListDestroyedByItsParentWhileTellingIsLeftAlone)
+{
+    for (const ListDestroyCase& c : kListDestroyCases) {
+        SCOPED_TRACE(c.name);
+        make_list(LBS_NOTIFY | c.style, {"a", "b", "c"});
+        if (c.act != ListAct::focus)
+            set_focus(list);
+        clock_advance(1000);
+        destroy_on = c.code;
+        switch (c.act) {
+        case ListAct::click: click(list, 5, item_height() + 1); break;
+        case ListAct::double_click: click(list, 5, 1, true); break;
+        case ListAct::key: press(c.key); break;
+        case ListAct::focus: set_focus(list); break;
+        case ListAct::leave: set_focus(host); break;
+        }
+        pump();
+        destroy_on = -1;
+        EXPECT_FALSE(is_window(list));
+    }
+}
+
 } // namespace

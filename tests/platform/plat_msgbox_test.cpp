@@ -183,4 +183,47 @@ TEST_F(MessageBoxTest, ATaskModalBoxDisablesEveryWindowWhileItShows)
     EXPECT_TRUE(is_window_enabled(other));
 }
 
+// A dialog that asks before it closes: the box runs inside the dialog's own modal run.
+struct AskingDialog {
+    static inline std::vector<std::string> seen;
+    static LResult proc(WindowHandle dialog, uint32_t message, WParam wparam, LParam)
+    {
+        if (message == WM_INITDIALOG)
+            return 1;
+        if (message != WM_COMMAND || loword(wparam) != IDOK)
+            return 0;
+        int answer = message_box(dialog, "Close it?", "Ask", MB_YESNO);
+        seen.push_back(std::to_string(answer) + (is_window_enabled(dialog) ? " enabled" : " disabled"));
+        if (answer == IDYES)
+            end_dialog(dialog, 42);
+        return 1;
+    }
+};
+
+TEST_F(MessageBoxTest, ABoxFromAModalDialogReturnsToItsRun)
+{
+    DialogTemplate t;
+    t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_VISIBLE;
+    t.cx = 120;
+    t.cy = 60;
+    t.caption = "Asking";
+    DialogControl ok;
+    ok.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
+    ok.id = IDOK;
+    ok.class_name = kButtonClass;
+    ok.text = "OK";
+    ok.x = 10;
+    ok.y = 10;
+    ok.cx = 40;
+    ok.cy = 14;
+    t.controls.push_back(ok);
+    AskingDialog::seen.clear();
+    start_script("answer OK\nanswer No\nanswer OK\nanswer Yes\n");
+    EXPECT_EQ(dialog_box_indirect_param({}, t, host, AskingDialog::proc, 0), 42);
+    EXPECT_EQ(AskingDialog::seen, (std::vector<std::string>{"7 enabled", "6 enabled"}));
+    EXPECT_TRUE(is_window_enabled(host));
+    EXPECT_FALSE(find_window(nullptr, "Asking"));
+    EXPECT_FALSE(find_window(nullptr, "Ask"));
+}
+
 } // namespace
