@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -277,9 +278,10 @@ static const WindowArea kWindows[] = {
 constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kBlack = 0x000000;
 
-std::vector<std::string> headless_events(const std::string& folder, Picture& shot)
+std::vector<std::string> headless_events(const std::string& folder, Picture& shot,
+    const char* headless_steps = kHeadlessSteps)
 {
-    std::string steps = kHeadlessSteps;
+    std::string steps = headless_steps;
     steps.replace(steps.find("SHOT"), 4, folder + "/headless.png");
     std::ofstream(folder + "/headless.script") << steps;
     std::vector<std::string> env = environment_with({"PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/headless.log",
@@ -333,6 +335,80 @@ TEST_F(WintestOnDisplay, RealInputGivesTheHeadlessReactionsAndPixels)
         }
         EXPECT_EQ(differing, 0);
     }
+}
+
+// The same drag as the display run below: the main window's caption from (250, 90) by
+// (100, 200), so that the window is at (200, 280), clear of the tool window.
+constexpr const char* kHeadlessDrag = R"(wait 1000
+down 250 90
+move 300 190
+move 350 290
+up 350 290
+wait 100
+shot SHOT
+click 586 293
+)";
+
+constexpr uint32_t kActiveCaption = 0x000080;
+
+// The pointer's travel moves the window, though the window moves under the pointer on its way:
+// the same log and the same pixels of the window at its new place as headless.
+TEST_F(WintestOnDisplay, DraggingTheCaptionMovesTheWindowAsHeadless)
+{
+    std::vector<std::string> env = display_env({"PLAT_BACKEND=sdl", "PLAT_LOG=" + folder + "/run.log",
+        "LSAN_OPTIONS=suppressions=" STORVEL_SOURCE_DIR "/tests/wintest/lsan_display.supp"});
+    pid_t pid = spawn({WINTEST_PATH}, env, folder + "/program.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(wait_for_log("wintest: tick 3")) << read_text(folder + "/program.txt");
+    Picture screen;
+    ASSERT_TRUE(capture_when(250, 90, kActiveCaption, screen)) << "the main window's caption";
+
+    // Small quick steps: some are made while the window is still on its way to the place of the
+    // one before, relative to where it was, and must not pull it back.
+    std::vector<std::string> drag{"xdotool", "mousemove", "250", "90", "mousedown", "1"};
+    for (int step = 1; step <= 20; step++) {
+        drag.insert(drag.end(), {"mousemove", std::to_string(250 + 5 * step), std::to_string(90 + 10 * step),
+            "sleep", "0.002"});
+    }
+    drag.insert(drag.end(), {"mouseup", "1"});
+    ASSERT_TRUE(tool(drag));
+    ASSERT_TRUE(wait_for_log("main moved to")) << read_text(folder + "/program.txt");
+    EXPECT_TRUE(log_has("wintest: main moved to 200,280")) << read_text(folder + "/run.log");
+    EXPECT_TRUE(capture_when(350, 290, kActiveCaption, screen)) << "the caption at its new place";
+
+    ASSERT_TRUE(tool({"xdotool", "mousemove", "586", "293", "click", "1"})); // the moved close box
+    EXPECT_EQ(wait_for_exit(pid), 0) << read_text(folder + "/program.txt");
+
+    // The steps differ from headless; each must go on from the one before.
+    std::vector<std::string> events;
+    int last_x = 100;
+    int last_y = 80;
+    for (const std::string& event : events_of(read_text(folder + "/run.log"))) {
+        int x = 0;
+        int y = 0;
+        if (std::sscanf(event.c_str(), "wintest: main moving to %d,%d", &x, &y) != 2) {
+            events.push_back(event);
+            continue;
+        }
+        EXPECT_TRUE(x >= last_x && y >= last_y) << event << " after " << last_x << "," << last_y;
+        last_x = x;
+        last_y = y;
+    }
+    Picture expected;
+    std::vector<std::string> headless;
+    for (const std::string& event : headless_events(folder, expected, kHeadlessDrag)) {
+        if (event.find("moving to") == std::string::npos)
+            headless.push_back(event);
+    }
+    EXPECT_EQ(events, headless);
+    ASSERT_EQ(screen.width, expected.width);
+    ASSERT_EQ(screen.height, expected.height);
+    int differing = 0;
+    for (int y = 280; y < 580; y++) {
+        for (int x = 200; x < 600; x++)
+            differing += screen.at(x, y) != expected.at(x, y);
+    }
+    EXPECT_EQ(differing, 0) << "pixels of the moved main window";
 }
 
 } // namespace

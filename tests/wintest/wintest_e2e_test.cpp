@@ -156,6 +156,53 @@ TEST_F(WintestRun, DoubleAndRightClicksAndAltF4)
     EXPECT_EQ(events, expected);
 }
 
+// The main window dragged by its caption from (250, 90) by (100, 200): it is then at (200, 280),
+// its close box too (clear of the tool window), and the desktop shows where it was.
+constexpr const char* kDragScript = R"(wait 100
+down 250 90
+move 300 190
+move 350 290
+up 350 290
+wait 100
+shot moved.png
+click 586 293            # the close box, moved with the window
+)";
+
+static const PixelCase kMovedPixels[] = { // "after" only
+    {"where the caption was", 250, 90, 0, kDesktop},
+    {"where the client area was", 150, 150, 0, kDesktop},
+    {"the caption now", 350, 290, 0, kActiveCaption},
+    {"the panel now", 184 + 100, 163 + 200, 0, kRed},
+    {"the client area now", 414 + 100, 353 + 200, 0, kBlue},
+    {"the tool window stays", 640, 150, 0, kYellow},
+};
+
+TEST_F(WintestRun, DraggingTheCaptionMovesTheWindow)
+{
+    HeadlessRun result = run(kDragScript);
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    std::vector<std::string> events = events_of(result.log);
+    const std::vector<std::string> expected{
+        "window shown \"Win Test\"",
+        "window shown \"Tools\"",
+        "wintest: main moving to 150,180",
+        "wintest: main moving to 200,280",
+        "wintest: main moved to 200,280",
+        "wintest: close requested",
+        "window closed \"Tools\"",
+        "wintest: bye after 0 ticks",
+        "window closed \"Win Test\"",
+        "wintest: quit",
+    };
+    EXPECT_EQ(events, expected);
+    Picture moved;
+    ASSERT_TRUE(read_png(folder + "/moved.png", moved));
+    for (const PixelCase& c : kMovedPixels) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(moved.at(c.x, c.y), c.after);
+    }
+}
+
 TEST_F(WintestRun, TheEndOfTheScriptClosesTheProgram)
 {
     HeadlessRun result = run("wait 100\n");

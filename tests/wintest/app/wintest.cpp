@@ -1,7 +1,8 @@
 // wintest: a small program for end-to-end tests of the window layer. A captioned main window
 // (blue) holds a panel (red; a click turns it green and back) and shows a black square for
 // each character typed; a tool window (yellow) sits beside it; a timer ticks three times. It
-// logs what it sees to the event log, so a script can check the program's reactions.
+// logs what it sees to the event log (each place a drag of its caption takes the main window
+// through, too), so a script can check the program's reactions.
 #include <cstdio>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "platform/plat_focus.h"
 #include "platform/plat_keyboard.h"
 #include "platform/plat_log.h"
+#include "platform/plat_nonclient.h"
 #include "platform/plat_paint.h"
 #include "platform/plat_timer.h"
 #include "platform/plat_window.h"
@@ -29,6 +31,7 @@ struct App {
     WindowHandle panel;
     WindowHandle tool;
     bool panel_green = false;
+    bool dragged = false; // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
     int ticks = 0;
     std::string typed;
 };
@@ -73,6 +76,14 @@ void on_char(WindowHandle window, WParam wparam)
     invalidate_rect(window, nullptr, true);
 }
 
+// Each step of a drag is logged, so that a test can see the window never jump back.
+void note_place(WindowHandle window, const char* what)
+{
+    Rect rect;
+    get_window_rect(window, rect);
+    note(std::string("main ") + what + " " + std::to_string(rect.left) + "," + std::to_string(rect.top));
+}
+
 void on_timer(WindowHandle window)
 {
     s_app.ticks++;
@@ -91,6 +102,15 @@ LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
             note("key F5");
         return 0;
     case WM_TIMER: on_timer(window); return 0;
+    case WM_ENTERSIZEMOVE: s_app.dragged = true; return 0;
+    case WM_MOVE:
+        if (s_app.dragged)
+            note_place(window, "moving to");
+        return 0;
+    case WM_EXITSIZEMOVE:
+        s_app.dragged = false;
+        note_place(window, "moved to");
+        return 0;
     case WM_LBUTTONDOWN: note("main click " + point_text(lparam)); return 0;
     case WM_RBUTTONDOWN: note("main right click " + point_text(lparam)); return 0;
     case WM_CLOSE: note("close requested"); break;
