@@ -797,7 +797,7 @@ static LResult on_edit_message(WindowHandle window, uint32_t message, WParam wpa
         return 0;
     }
     case EM_GETLINE: return on_get_line(window, wparam, lparam);
-    case EM_LIMITTEXT: e->limit = wparam ? size_t(wparam) : kEditDefaultLimit; return 0;
+    case EM_LIMITTEXT: e->limit = wparam ? size_t(wparam) : kEditNoLimit; return 0;
     case EM_GETLIMITTEXT: return LResult(e->limit);
     case EM_CANUNDO: return e->can_undo ? 1 : 0;
     case EM_UNDO: undo(window); return 1;

@@ -47,8 +47,9 @@ enum : uint32_t {
     EN_MAXTEXT = 0x0501,
 };
 
-// The limit a new edit starts with (EM_LIMITTEXT 0 sets it again).
-constexpr uint32_t kEditDefaultLimit = 0x7FFFFFFE;
+// The limit a new edit starts with, and the one EM_LIMITTEXT 0 sets (no limit in practice).
+constexpr uint32_t kEditDefaultLimit = 32767;
+constexpr uint32_t kEditNoLimit = 0x7FFFFFFE;
 
 // For the layer: the class's window procedure, and forgetting every edit's state (tests).
 LResult edit_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam);

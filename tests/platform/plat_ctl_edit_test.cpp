@@ -106,6 +106,9 @@ TEST_F(EditTest, EachChangeIsAnnouncedUpdateFirst)
 TEST_F(EditTest, TheLimitStopsTypingAndSaysSo)
 {
     make_edit();
+    EXPECT_EQ(send_message(edit, EM_GETLIMITTEXT, 0, 0), 32767); // a new field's
+    send_message(edit, EM_LIMITTEXT, 0, 0);
+    EXPECT_EQ(send_message(edit, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE); // 0 is no limit, not the first one
     send_message(edit, EM_LIMITTEXT, 3, 0);
     type("abcd");
     EXPECT_EQ(text_of(edit), "abc");
