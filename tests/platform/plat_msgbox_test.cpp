@@ -193,7 +193,8 @@ struct AskingDialog {
         if (message != WM_COMMAND || loword(wparam) != IDOK)
             return 0;
         int answer = message_box(dialog, "Close it?", "Ask", MB_YESNO);
-        seen.push_back(std::to_string(answer) + (is_window_enabled(dialog) ? " enabled" : " disabled"));
+        seen.push_back(std::to_string(answer) + (is_window_enabled(dialog) ? " enabled" : " disabled")
+            + (get_active_window() == dialog ? " active" : "") + (get_focus() == get_dlg_item(dialog, IDOK) ? " focused" : ""));
         if (answer == IDYES)
             end_dialog(dialog, 42);
         return 1;
@@ -220,7 +221,7 @@ TEST_F(MessageBoxTest, ABoxFromAModalDialogReturnsToItsRun)
     AskingDialog::seen.clear();
     start_script("answer OK\nanswer No\nanswer OK\nanswer Yes\n");
     EXPECT_EQ(dialog_box_indirect_param({}, t, host, AskingDialog::proc, 0), 42);
-    EXPECT_EQ(AskingDialog::seen, (std::vector<std::string>{"7 enabled", "6 enabled"}));
+    EXPECT_EQ(AskingDialog::seen, (std::vector<std::string>{"7 enabled active focused", "6 enabled active focused"}));
     EXPECT_TRUE(is_window_enabled(host));
     EXPECT_FALSE(find_window(nullptr, "Asking"));
     EXPECT_FALSE(find_window(nullptr, "Ask"));
