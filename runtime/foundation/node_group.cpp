@@ -165,15 +165,22 @@ struct Slice {
     uint32_t used = 0; // offset entry 256
 };
 
+// The offsets were checked when the group loaded, but a damaged directory may name the same
+// record for another use (the title hash, a title set) whose writes reach them: they are
+// checked against the block again at every use. No bytes when they do not fit.
 Slice property_slice(const NodePlace& p, MemHandle block)
 {
     Slice s;
-    s.bytes = static_cast<uint8_t*>(mem_address(block));
-    if (!s.bytes)
+    uint8_t* bytes = static_cast<uint8_t*>(mem_address(block));
+    size_t size = mem_size(block);
+    if (!bytes || size < kPropertyGroupTable)
         return s;
-    s.offset = plat::load_u32le(s.bytes + 4 * p.index);
-    s.length = plat::load_u32le(s.bytes + 4 * (p.index + 1)) - s.offset;
-    s.used = plat::load_u32le(s.bytes + 4 * kNodeGroupSize);
+    uint32_t offset = plat::load_u32le(bytes + 4 * p.index);
+    uint32_t end = plat::load_u32le(bytes + 4 * (p.index + 1));
+    uint32_t used = plat::load_u32le(bytes + 4 * kNodeGroupSize);
+    if (offset < kPropertyGroupTable || end < offset || used < end || used > size)
+        return s;
+    s = { bytes, offset, end - offset, used };
     return s;
 }
 
@@ -191,6 +198,8 @@ int write_group(const NodePlace& p, MemHandle block, uint32_t used)
 int replace_slice(const NodePlace& p, MemHandle block, const uint8_t* list, uint32_t length)
 {
     Slice s = property_slice(p, block);
+    if (!s.bytes)
+        return kErrFileDamaged;
     uint32_t padded = (length + 1) & ~1u;
     int64_t delta = int64_t(padded) - int64_t(s.length);
     uint64_t new_used = uint64_t(int64_t(s.used) + delta);
@@ -246,10 +255,15 @@ NodeHeaderRef node_header_ref(IconId icon)
     NodePlace p = place_of(icon);
     MemHandle block = p.entry && p.node != 0 ? header_group(p) : MemHandle {};
     uint8_t* bytes = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
-    if (!bytes)
+    size_t size = mem_size(block);
+    if (!bytes || size < kHeaderGroupTable)
         return { s_zero_header, 0 };
+    // Checked again, as the property offsets are: another use of the same record may have
+    // written over them since the group loaded.
     uint32_t offset = plat::load_u16le(bytes + 2 * p.index);
     uint32_t end = plat::load_u16le(bytes + 2 * (p.index + 1));
+    if (offset < kHeaderGroupTable || end < offset || end - offset < kNodeHeaderFixed || end > size)
+        return { s_zero_header, 0 };
     return { bytes + offset, end - offset };
 }
 
@@ -416,8 +430,9 @@ void node_unlock_prop(IconId icon, uint16_t tag, int changed, const uint8_t* dat
     if (!group || !data)
         return;
     mem_unlock(group);
-    if (changed)
-        (void)write_group(p, group, property_slice(p, group).used);
+    Slice s = property_slice(p, group);
+    if (changed && s.bytes)
+        (void)write_group(p, group, s.used);
 }
 
 int node_get_prop_xy(IconId icon, uint16_t tag, int32_t* x, int32_t* y)

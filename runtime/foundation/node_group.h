@@ -6,7 +6,8 @@
 //
 // A group is checked when it loads: offsets that fall or leave the record, a header shorter
 // than 10 bytes, a link at or above the node count make it damaged (it then reads as free
-// nodes and is not loaded again). A node whose group cannot be had reads as the zero header
+// nodes and is not loaded again). A node's offsets are checked against the block again at
+// every use, as a damaged directory can name the group's record for another use too. A node whose group cannot be had reads as the zero header
 // and an empty property list. Addresses handed out are good until memory moves.
 #pragma once
 #include "runtime/foundation/fspec.h"
@@ -72,8 +73,8 @@ const uint8_t* node_props(IconId icon, size_t* length);
 // cannot be had.
 MemHandle node_props_copy(IconId icon);
 // Replaces the node's list (null: an empty one) in the group and writes the group record back:
-// 0, 8, 8004 (no such node) or the load error. On a packaged or read-only file only memory
-// changes, and that is a success.
+// 0, 8, 8004 (no such node), 5000 (the group's offsets do not fit its block) or the load
+// error. On a packaged or read-only file only memory changes, and that is a success.
 int node_props_store(IconId icon, TagList list);
 
 // A new block with a copy of one property; null when absent; kMemFailed without memory.

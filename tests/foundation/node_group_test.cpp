@@ -155,4 +155,57 @@ TEST_F(NodeGroupTest, ChunkListsNameTheIconsRecords)
     EXPECT_EQ(node_chunks_total_size(titled(1, "Top")), 0u);
 }
 
+// A damaged directory may name one record for two uses: here the title hash is also a group,
+// so converting a pending title writes its hash over the group's offsets after the group was
+// checked. Every read stays inside the group and a store is refused as damage.
+TEST_F(NodeGroupTest, GroupOffsetsChangedAfterTheLoadAreCheckedAgain)
+{
+    NodeServices services {};
+    services.titles_translated = [] { return 1; };
+    services.title_to_windows = [](char*, size_t) {};
+    node_set_services(&services);
+    // Node 7's hash (0x7e9a) lands on entry 7 of a header group's u16 offsets and on the high
+    // half of entry 3 of a property group's u32 offsets.
+    const std::string icons = "icon map \"Top\" {\n"
+                              "    icon calc \"Untitled\" pending {\n"
+                              "        prop 200 text \"kept\"\n"
+                              "    }\n"
+                              "    icon calc \"Next\" {\n"
+                              "        prop 200 text \"next\"\n"
+                              "    }\n"
+                              "}\n";
+    ASSERT_EQ(open_piece(1, "kind PCRS\n" + icons), 0);
+    const uint16_t header_group = node_dir_word(1, kDirGroupBase);
+    const uint16_t property_group = node_dir_word(1, kDirGroupBase + 1);
+    node_file_close_all(1);
+    for (uint16_t group : { header_group, property_group }) {
+        SCOPED_TRACE(group == header_group ? "header group" : "property group");
+        std::string damaged = "kind PCRS\ndir 28 " + std::to_string(group) + "\n" + icons;
+        ASSERT_EQ(open_piece(1, damaged), 0);
+        MemHandle properties = node_prop_group(icon(1, 8)); // both groups checked and loaded
+        ASSERT_TRUE(properties);
+        EXPECT_EQ(title_of(icon(1, 8)), "Next"); // converts the pending titles
+        EXPECT_EQ(node_dir_word(1, kDirPendingTitles), 0);
+        for (uint32_t node = 1; node < 256; node++) {
+            size_t length = 0;
+            node_props(icon(1, node), &length);
+            EXPECT_LE(length, mem_size(properties));
+            node_get_attr(icon(1, node), 0x4000002);
+            node_set_attr(icon(1, node), 0x2000101, 0);
+            MemHandle prop = node_get_prop(icon(1, node), 200);
+            if (prop && prop != kMemFailed)
+                mem_free(prop);
+        }
+        EXPECT_EQ(node_kind(icon(1, 7)), group == header_group ? kKindFree : kKindCalc);
+        if (group == property_group) {
+            EXPECT_EQ(node_put_prop(icon(1, 3), 200, "x", 1), 5000);
+            MemHandle next = node_get_prop(icon(1, 8), 200);
+            ASSERT_TRUE(next);
+            EXPECT_EQ(std::string(static_cast<const char*>(mem_address(next)), 4), "next");
+            mem_free(next);
+        }
+        node_file_close_all(1);
+    }
+}
+
 } // namespace
