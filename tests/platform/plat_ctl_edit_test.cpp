@@ -164,6 +164,12 @@ TEST_F(EditTest, PasswordsShowStarsAndNeverLeaveForTheClipboard)
     EXPECT_EQ(text_of(edit), "secret");
     send_message(edit, EM_SETPASSWORDCHAR, 0, 0);
     EXPECT_FALSE(get_window_long(edit, GWL_STYLE) & ES_PASSWORD);
+    // A double-byte character shows one star, not one for each byte.
+    ASSERT_TRUE(set_active_code_page(CP_KOREAN));
+    WindowHandle stars = control(kEditClass, "**", WS_BORDER, Rect{10, 40, 210, 64}, 51);
+    destroy_window(edit);
+    make_edit(ES_PASSWORD, "\xC7\xD1x");
+    EXPECT_EQ(send_message(edit, EM_POSFROMCHAR, 3, 0), send_message(stars, EM_POSFROMCHAR, 2, 0));
 }
 
 struct StyleCase {
