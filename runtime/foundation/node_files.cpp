@@ -48,13 +48,16 @@ void give_back(RecordId id)
     rec_discard(id);
 }
 
+RecordId taken(int slot, uint16_t number) { return rec_make_id(uint32_t(slot), number); }
+
 void release_groups(int slot, OpenFileEntry& e)
 {
+    const NodeGroupTable& t = e.groups;
     for (uint32_t g = 0; g < kNodeGroups; g++) {
-        if (e.groups.headers[g])
-            give_back(dir_record(slot, kDirGroupBase + 4 * g));
-        if (e.groups.properties[g])
-            give_back(dir_record(slot, kDirGroupBase + 4 * g + 1));
+        if (t.headers[g])
+            give_back(taken(slot, t.header_records[g]));
+        if (t.properties[g])
+            give_back(taken(slot, t.property_records[g]));
     }
     e.groups = NodeGroupTable {};
     e.has_groups = false;
@@ -67,18 +70,19 @@ void release_file_records(int slot, OpenFileEntry& e)
         strpool_detach(e.link_names);
         give_back(dir_record(slot, 9));
     }
+    const NodeFileRecords& r = e.records;
     if (e.titles.block) {
         strpool_detach(e.titles);
-        give_back(dir_record(slot, kDirTitlePool));
+        give_back(taken(slot, r.titles));
     }
     if (e.mapped_titles)
-        give_back(dir_record(slot, kDirMappedTitles));
+        give_back(taken(slot, r.mapped_titles));
     if (e.pending_titles)
-        give_back(dir_record(slot, kDirPendingTitles));
+        give_back(taken(slot, r.pending_titles));
     if (e.link_table)
-        give_back(dir_record(slot, kDirLinkTable));
+        give_back(taken(slot, r.link_table));
     if (e.title_hash)
-        give_back(dir_record(slot, kDirTitleHash));
+        give_back(taken(slot, r.title_hash));
 }
 
 // The directory block, extended to 1212 bytes: a shorter stored directory reads as zeros.
@@ -280,12 +284,15 @@ static uint8_t* link_table_slot(int slot, uint32_t node)
     OpenFileEntry* e = node_file_entry(slot);
     if (!e)
         return nullptr;
-    RecordId id = dir_record(slot, kDirLinkTable);
-    if (!e->link_table && rec_id_number(id) != 0)
-        e->link_table = rec_get(id);
+    if (!e->link_table) {
+        RecordId id = dir_record(slot, kDirLinkTable);
+        e->link_table = rec_id_number(id) != 0 ? rec_get(id) : MemHandle {};
+        e->records.link_table = uint16_t(rec_id_number(id));
+    }
     if (!e->link_table)
         return nullptr;
-    uint32_t size = rec_size(id, kSizeUnpacked);
+    RecordId id = rec_make_id(uint32_t(slot), e->records.link_table);
+    size_t size = std::min<size_t>(rec_size(id, kSizeUnpacked), mem_size(e->link_table));
     if (node >= size / 4)
         return nullptr;
     return static_cast<uint8_t*>(mem_address(e->link_table)) + 4 * node;

@@ -91,6 +91,21 @@ struct NodeGroupTable {
     MemHandle properties[kNodeGroups];
     NodeGroupState header_state[kNodeGroups];
     NodeGroupState property_state[kNodeGroups];
+    // The record numbers the loaded groups came from (see NodeFileRecords).
+    uint16_t header_records[kNodeGroups];
+    uint16_t property_records[kNodeGroups];
+};
+
+// The record numbers of the per-file records an entry holds, as the directory named them when
+// they were loaded. The directory in memory can change afterwards (a damaged file may name
+// record 1 itself as its title hash or a title set, whose writes then land on its words): a
+// use is given back, and a change written, to the record it was taken from.
+struct NodeFileRecords {
+    uint16_t titles = 0;
+    uint16_t link_table = 0;
+    uint16_t title_hash = 0;
+    uint16_t mapped_titles = 0;
+    uint16_t pending_titles = 0;
 };
 
 // One open file's node store.
@@ -108,6 +123,7 @@ struct OpenFileEntry {
     bool title_hash_tried = false;
     IdSet mapped_titles; // directory word 38
     IdSet pending_titles; // directory word 39
+    NodeFileRecords records;
 };
 
 // What other subsystems do while a file's node store opens and closes, and what titles and

@@ -118,7 +118,7 @@ int check_property_group_of(const uint8_t* bytes, size_t size, uint32_t, uint32_
 // Loads a group record on first use and checks it. A failure other than damage leaves the
 // slot for the next access to try again.
 MemHandle load_group(const NodePlace& p, uint32_t which, MemHandle& held, NodeGroupState& state,
-    GroupCheck check)
+    uint16_t& record, GroupCheck check)
 {
     if (held || state == kGroupDamaged)
         return held;
@@ -141,20 +141,22 @@ MemHandle load_group(const NodePlace& p, uint32_t which, MemHandle& held, NodeGr
     }
     held = block;
     state = kGroupLoaded;
+    record = uint16_t(rec_id_number(id));
     return held;
 }
 
 MemHandle header_group(const NodePlace& p)
 {
     NodeGroupTable& t = p.entry->groups;
-    return load_group(p, 0, t.headers[p.group], t.header_state[p.group], check_header_group);
+    return load_group(p, 0, t.headers[p.group], t.header_state[p.group], t.header_records[p.group],
+        check_header_group);
 }
 
 MemHandle property_group(const NodePlace& p)
 {
     NodeGroupTable& t = p.entry->groups;
-    return load_group(
-        p, 1, t.properties[p.group], t.property_state[p.group], check_property_group_of);
+    return load_group(p, 1, t.properties[p.group], t.property_state[p.group],
+        t.property_records[p.group], check_property_group_of);
 }
 
 // The node's list inside its group: offset and length.
@@ -184,10 +186,12 @@ Slice property_slice(const NodePlace& p, MemHandle block)
     return s;
 }
 
-// Writes the group back; a file that cannot be written keeps the change in memory only.
+// Writes the group back to the record it was loaded from; a file that cannot be written
+// keeps the change in memory only.
 int write_group(const NodePlace& p, MemHandle block, uint32_t used)
 {
-    int result = rec_put(group_record(p, 1), kTypePropertyGroup, block, used);
+    RecordId id = rec_make_id(uint32_t(p.slot), p.entry->groups.property_records[p.group]);
+    int result = rec_put(id, kTypePropertyGroup, block, used);
     if (result == kErrPackagedFile || result == kErrAccessDenied)
         return kErrOk;
     return result;

@@ -37,9 +37,11 @@ void give_back(RecordId id)
 }
 
 // A stored IdSet named by a directory word, checked against its record; null when absent.
-IdSet load_set(int slot, uint32_t word)
+// *record gets the number it was loaded from.
+IdSet load_set(int slot, uint32_t word, uint16_t* record)
 {
     RecordId id = dir_record(slot, word);
+    *record = uint16_t(rec_id_number(id));
     if (rec_id_number(id) == 0)
         return IdSet {};
     IdSet set = rec_get(id);
@@ -62,6 +64,7 @@ const uint8_t* title_hash(int slot, OpenFileEntry& e)
             give_back(id);
         else
             e.title_hash = block;
+        e.records.title_hash = uint16_t(rec_id_number(id));
     }
     return e.title_hash ? static_cast<const uint8_t*>(mem_address(e.title_hash)) : nullptr;
 }
@@ -202,8 +205,9 @@ int node_file_load_titles(int slot)
     MemHandle block = rec_id_number(id) != 0 ? rec_get(id) : MemHandle {};
     if (block && strpool_attach(e->titles, block) != kErrOk)
         give_back(id);
-    e->mapped_titles = load_set(slot, kDirMappedTitles);
-    e->pending_titles = load_set(slot, kDirPendingTitles);
+    e->records.titles = uint16_t(rec_id_number(id));
+    e->mapped_titles = load_set(slot, kDirMappedTitles, &e->records.mapped_titles);
+    e->pending_titles = load_set(slot, kDirPendingTitles, &e->records.pending_titles);
     return e->titles.block ? 1 : 0;
 }
 
@@ -324,7 +328,7 @@ int node_titles_convert(int slot)
                 note_converted(slot, *e, node, id, length);
         }
     }
-    give_back(dir_record(slot, kDirPendingTitles));
+    give_back(rec_make_id(uint32_t(slot), e->records.pending_titles));
     node_dir_set_word(slot, kDirPendingTitles, 0);
     e->pending_titles = IdSet {};
     return 1;

@@ -112,6 +112,45 @@ TEST_F(NodeFilesTest, AFileTheRecordStoreClosedFirstIsLetGo)
     EXPECT_EQ(node_file_is_open(2), 0);
 }
 
+// A damaged directory that names itself as the title hash gets hashes written over its group
+// words when pending titles are converted: what the entry took is still what it writes to and
+// gives back, not what the words name now.
+TEST_F(NodeFilesTest, TheEntryKeepsTheRecordsItTookWhenTheDirectoryChanges)
+{
+    NodeServices services {};
+    services.titles_translated = [] { return 1; };
+    services.title_to_windows = [](char*, size_t) {};
+    node_set_services(&services);
+    // Nodes 94 and 95 put their hashes ('a', 'b') on the words of groups 0.
+    FileSpec* spec = memory(piece_bytes("kind VCRS\ndir 28 1\nicon map \"Top\" {\n"
+                                        "    icon calc \"A\" node 94 pending\n"
+                                        "    icon calc \"B\" node 95 pending {\n"
+                                        "        prop 200 text \"old\"\n"
+                                        "    }\n"
+                                        "}\n"));
+    ASSERT_EQ(open(1, spec, kRecOpenWritable), 0);
+    ASSERT_EQ(node_file_open(1, 0), 0);
+    const uint16_t headers = node_dir_word(1, kDirGroupBase);
+    const uint16_t properties = node_dir_word(1, kDirGroupBase + 1);
+    ASSERT_TRUE(node_prop_group(icon(1, 95)));
+    EXPECT_EQ(title_of(icon(1, 95)), "B"); // converts
+    EXPECT_EQ(node_dir_word(1, kDirGroupBase + 1), 'b');
+    EXPECT_EQ(node_put_prop(icon(1, 95), 200, "new", 3), 0);
+    ASSERT_EQ(rec_flush(1, 0), 0);
+    node_file_close(1);
+    for (uint16_t number : { uint16_t(1), headers, properties })
+        EXPECT_EQ(cached(rec_make_id(1, number)), nullptr) << number;
+    rec_close_file(1);
+
+    node_set_services(nullptr);
+    ASSERT_EQ(open(1, memory(memory_bytes(spec))), 0);
+    ASSERT_EQ(node_file_open(1, 0), 0);
+    MemHandle text = node_get_prop(icon(1, 95), 200);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(std::string(static_cast<const char*>(mem_address(text)), 3), "new");
+    mem_free(text);
+}
+
 TEST_F(NodeFilesTest, OnlyIconsBelowTheCountAreValid)
 {
     ASSERT_EQ(open_piece(3, "kind PCRS\nnode-count 200\nicon map \"Top\" {\n"
