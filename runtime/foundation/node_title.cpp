@@ -69,6 +69,13 @@ const uint8_t* title_hash(int slot, OpenFileEntry& e)
     return e.title_hash ? static_cast<const uint8_t*>(mem_address(e.title_hash)) : nullptr;
 }
 
+// Nodes the loaded hash has an entry for: it was checked against the node count at load, but
+// the count may be raised in memory since.
+uint32_t hash_entries(const OpenFileEntry& e)
+{
+    return uint32_t(std::min<size_t>(e.node_count, mem_size(e.title_hash) / 2));
+}
+
 bool titles_translated()
 {
     const NodeServices& services = node_services();
@@ -150,7 +157,8 @@ bool take_match(Search& s, IconId icon)
 void search_by_hash(int slot, const OpenFileEntry& e, const uint8_t* hashes, Search& s)
 {
     uint16_t hash = node_title_hash(s.key);
-    for (uint32_t n = kFirstTitledNode; n < e.node_count; n++)
+    uint32_t entries = hash_entries(e);
+    for (uint32_t n = kFirstTitledNode; n < entries; n++)
         if (plat::load_u16le(hashes + 2 * n) == hash && take_match(s, node_make_icon(uint32_t(slot), n)))
             return;
 }
@@ -181,7 +189,7 @@ void note_converted(int slot, OpenFileEntry& e, uint32_t node, uint32_t id, int 
 {
     char title[kKeySize];
     strpool_get(e.titles, id, title, sizeof title);
-    if (title_hash(slot, e) && node < e.node_count) {
+    if (title_hash(slot, e) && node < hash_entries(e)) {
         uint8_t* hashes = static_cast<uint8_t*>(mem_address(e.title_hash));
         plat::store_u16le(hashes + 2 * node, node_title_hash(title));
     }

@@ -98,6 +98,18 @@ TEST_F(NodeTitleTest, EveryTitledNodeHasAStoredHash)
     rec_release(rec_make_id(1, node_dir_word(1, kDirTitleHash)), kReleaseOne);
 }
 
+// The node count may be raised in memory after the hash was loaded for the old one: the search
+// reads only the entries the hash record holds.
+TEST_F(NodeTitleTest, TheHashSearchStaysInTheHashRecord)
+{
+    ASSERT_EQ(open_piece(1, kTreeDescription), 0);
+    ASSERT_EQ(titled(1, "Far"), icon(1, 600)); // loads the hash of 768 nodes
+    node_dir_set_word(1, kDirNodeCount, uint16_t(kNodeCountMax));
+    EXPECT_EQ(node_file_node_count(1), kNodeCountMax);
+    EXPECT_EQ(titled(1, "Nothing like it"), 0u);
+    EXPECT_EQ(titled(1, "Far"), icon(1, 600));
+}
+
 // The texts other subsystems give for untitled Navigate icons, conditions and the top icon.
 TEST_F(NodeTitleTest, ShownTextsComeFromTheServices)
 {
