@@ -157,6 +157,7 @@ uint32_t node_get_attr(IconId icon, uint32_t descriptor)
     if (number == kAttrLinkFlag)
         return node_link_table_entry(int(node_icon_slot(icon)), node_icon_number(icon)) & 1;
     uint32_t target = computed_target(icon, h, number);
+    h = node_header_ref(icon); // the parent's group may have loaded: addresses are read again
     if (target == kHeaderBit20)
         return (word0_of(h) >> 20) & 1;
     if (target == kHeaderBit21)
@@ -182,6 +183,7 @@ void node_set_attr(IconId icon, uint32_t descriptor, uint32_t value)
         return;
     }
     uint32_t target = computed_target(icon, h, number);
+    h = node_header_ref(icon);
     if (target == kHeaderBit20)
         set_header_bit(h, kHeaderFlag20, value);
     else if (target == kHeaderBit21)

@@ -358,11 +358,13 @@ int node_props_store(IconId icon, TagList list)
     }
     if (!list)
         return replace_slice(p, block, kEmptyList, sizeof kEmptyList);
-    const uint8_t* bytes = static_cast<const uint8_t*>(mem_address(list));
-    size_t length = taglist_size(bytes, mem_size(list));
-    if (length == 0)
-        return kErrBadValue;
-    return replace_slice(p, block, bytes, uint32_t(length));
+    // Locked while the group grows, which may move unlocked blocks.
+    const uint8_t* bytes = static_cast<const uint8_t*>(mem_lock(list));
+    size_t length = bytes ? taglist_size(bytes, mem_size(list)) : 0;
+    int result = length != 0 ? replace_slice(p, block, bytes, uint32_t(length)) : kErrBadValue;
+    if (bytes)
+        mem_unlock(list);
+    return result;
 }
 
 MemHandle node_get_prop(IconId icon, uint16_t tag)

@@ -154,13 +154,18 @@ bool take_match(Search& s, IconId icon)
     return true;
 }
 
-void search_by_hash(int slot, const OpenFileEntry& e, const uint8_t* hashes, Search& s)
+// Candidates load groups and the pool, so the hash's address is read again for each node.
+void search_by_hash(int slot, const OpenFileEntry& e, Search& s)
 {
     uint16_t hash = node_title_hash(s.key);
     uint32_t entries = hash_entries(e);
-    for (uint32_t n = kFirstTitledNode; n < entries; n++)
+    for (uint32_t n = kFirstTitledNode; n < entries; n++) {
+        const uint8_t* hashes = static_cast<const uint8_t*>(mem_address(e.title_hash));
+        if (!hashes)
+            return;
         if (plat::load_u16le(hashes + 2 * n) == hash && take_match(s, node_make_icon(uint32_t(slot), n)))
             return;
+    }
 }
 
 void search_by_walk(int slot, Search& s)
@@ -292,8 +297,8 @@ IconId node_find_by_title(int slot, const char* title, uint32_t skip, int* uniqu
     node_title_fold(title, s.key);
     s.skip = skip;
     s.want_unique = unique != nullptr;
-    if (const uint8_t* hashes = title_hash(slot, *e))
-        search_by_hash(slot, *e, hashes, s);
+    if (title_hash(slot, *e))
+        search_by_hash(slot, *e, s);
     else
         search_by_walk(slot, s);
     if (unique)
