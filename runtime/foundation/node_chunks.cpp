@@ -4,6 +4,9 @@
 #include "runtime/foundation/errcode.h"
 #include "runtime/foundation/node_group.h"
 #include "runtime/foundation/rec_store.h"
+#include "runtime/foundation/taglist.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -25,8 +28,13 @@ ChunkList node_chunks_open(IconId icon)
     MemHandle stored = node_get_prop(icon, kPropChunkList);
     if (!stored || stored == kMemFailed)
         return ChunkList {};
+    // The copy's block may be larger than the property (blocks have at least 8 bytes): only
+    // the property's own bytes are read.
+    size_t list_length = 0;
+    const uint8_t* props = node_props(icon, &list_length);
+    size_t length = std::min<size_t>(taglist_item_length(props, list_length, kPropChunkList), mem_size(stored));
     ChunkList list;
-    plat::ByteReader reader(mem_address(stored), mem_size(stored));
+    plat::ByteReader reader(mem_address(stored), length);
     int result = idset32_load(reader, &list);
     mem_free(stored);
     if (result != kErrOk)

@@ -25,6 +25,9 @@ constexpr const char* kPropsPiece = R"(icon map "Top" {
     icon sound "Silent" {
         chunks
     }
+    icon sound "Short" {
+        prop 35 u16 1 0 41
+    }
 }
 record 40 -1 raw order little text "abc"
 record 41 -1 zlib order little zeros 100
@@ -152,6 +155,8 @@ TEST_F(NodeGroupTest, ChunkListsNameTheIconsRecords)
     EXPECT_EQ(node_chunks_count(silent), 0);
     node_chunks_close(silent);
     EXPECT_EQ(node_chunks_open(titled(1, "Top")), ChunkList {});
+    // One item claimed, but only half of it stored: the copy's spare bytes are not the file's.
+    EXPECT_EQ(node_chunks_open(titled(1, "Short")), ChunkList {});
     EXPECT_EQ(node_chunks_total_size(titled(1, "Top")), 0u);
 }
 
