@@ -355,6 +355,15 @@ static void run_loop(WindowHandle dialog)
     }
 }
 
+static void finish_run(WindowHandle dialog, std::vector<WindowHandle>& disabled)
+{
+    s_dlgmgr.modal_stack.erase(std::remove(s_dlgmgr.modal_stack.begin(), s_dlgmgr.modal_stack.end(), dialog),
+        s_dlgmgr.modal_stack.end());
+    // Enabling twice does nothing; a run that ended without end_dialog must still let go.
+    enable_again(disabled);
+    destroy_window(dialog);
+}
+
 intptr_t dlgmgr_run_modal(ModuleHandle module, const DialogTemplate& t, WindowHandle owner, DialogProc proc,
     LParam param, ModalScope scope)
 {
@@ -375,15 +384,18 @@ intptr_t dlgmgr_run_modal(ModuleHandle module, const DialogTemplate& t, WindowHa
     }
     s_dlgmgr.modal_stack.push_back(dialog);
     dlgmgr_listen_to_script();
-    run_loop(dialog);
-    s_dlgmgr.modal_stack.erase(std::remove(s_dlgmgr.modal_stack.begin(), s_dlgmgr.modal_stack.end(), dialog),
-        s_dlgmgr.modal_stack.end());
+    try {
+        run_loop(dialog);
+    } catch (...) {
+        // An internal error unwinds past the run: the dialog must not outlive the caller's frame
+        // that its procedure's data lives in, nor leave its owner disabled.
+        finish_run(dialog, disabled);
+        throw;
+    }
     intptr_t result = 0;
     if ((info = dialog_info(dialog)))
         result = info->ended ? info->result : 0;
-    // Enabling twice does nothing; a run that ended without end_dialog must still let go.
-    enable_again(disabled);
-    destroy_window(dialog);
+    finish_run(dialog, disabled);
     return result;
 }
 

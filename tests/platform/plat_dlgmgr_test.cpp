@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/internal_error.h"
 #include "platform/plat_headless.h"
 #include "control_test_support.h"
 
@@ -248,6 +249,28 @@ TEST_F(DialogManagerTest, AVisibleTemplateEndedAtItsStartIsNeverShownNorFocused)
     for (const std::string& line : log_lines())
         EXPECT_EQ(line.find("Navigation"), std::string::npos) << line;
     EXPECT_TRUE(is_window_enabled(host));
+}
+
+TEST_F(DialogManagerTest, AnInternalErrorInsideTheRunClosesTheDialogOnItsWayOut)
+{
+    constexpr uint32_t kFail = WM_USER + 1;
+    auto proc = [](WindowHandle dialog, uint32_t message, WParam, LParam) -> LResult {
+        if (message == WM_INITDIALOG) {
+            post_message(dialog, kFail, 0, 0);
+            return 1;
+        }
+        if (message == kFail)
+            raise_internal_error("dlgtest", 1);
+        return 0;
+    };
+    start_script("");
+    EXPECT_THROW(dialog_box_param(fixtures, 300, host, proc, 0), InternalError);
+    EXPECT_FALSE(find_window(nullptr, "Navigation"));
+    EXPECT_TRUE(is_window_enabled(host));
+    // The next run is the only one on the stack: the script answers it, not a stale dialog.
+    start_script("answer CANCEL\n");
+    g_end_on_command = true;
+    EXPECT_EQ(dialog_box_param(fixtures, 300, host, manager_dialog, LParam(host.id)), IDCANCEL);
 }
 
 TEST_F(DialogManagerTest, ATaskModalRunDisablesEveryWindowOfTheProgram)
