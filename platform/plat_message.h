@@ -134,6 +134,8 @@ enum : uint32_t {
     WM_ENTERMENULOOP = 0x0211,
     WM_EXITMENULOOP = 0x0212,
     WM_CAPTURECHANGED = 0x0215,
+    WM_ENTERSIZEMOVE = 0x0231, // around a move of the window by the mouse
+    WM_EXITSIZEMOVE = 0x0232,
     WM_IME_SETCONTEXT = 0x0281,
     WM_IME_NOTIFY = 0x0282,
     WM_MOUSEHOVER = 0x02A1,

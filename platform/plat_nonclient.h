@@ -30,11 +30,6 @@ void nonclient_paint(WindowHandle window);
 // while the mouse is over it, and a release over it sends WM_SYSCOMMAND with its command.
 void nonclient_track_button(WindowHandle window, int32_t hit);
 
-// What a program sees around a move of its window by the mouse (Win32's numbers).
-enum : uint32_t {
-    WM_ENTERSIZEMOVE = 0x0231,
-    WM_EXITSIZEMOVE = 0x0232,
-};
 // Whether a drag of the caption moves the window: not a child, neither minimised nor maximised.
 bool nonclient_can_move(WindowHandle window);
 // The default WM_SYSCOMMAND SC_MOVE|HTCAPTION for a left press at start (screen): until the
