@@ -2,8 +2,8 @@
 // here (WM_NCCREATE, WM_SETTEXT, WM_GETTEXT); the frame is computed, hit-tested and drawn;
 // WM_ERASEBKGND fills with the class brush; WM_CLOSE destroys the window; WM_SYSCOMMAND
 // closes, minimises, maximises, restores and moves (a drag of the caption); clicks on caption
-// buttons are tracked;
-// activation gives the focus; WM_SETCURSOR and WM_MOUSEACTIVATE ask the parent first.
+// buttons are tracked; activation gives the focus; WM_SETCURSOR and WM_MOUSEACTIVATE ask the
+// parent first.
 #pragma once
 #include <string_view>
 
