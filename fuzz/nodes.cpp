@@ -2,8 +2,9 @@
 // the record store opens it into a slot, the node store opens its directory, and the whole
 // tree of node 1 (and of node 2, as a library would have it) is walked in every recursive mode
 // with each icon's title, shown text, attributes, properties and chunk list read, its place in
-// its parent's lists asked for and its title searched for. Damage must end walks, never loop
-// or read outside the records. The first byte turns the title conversion on or off.
+// its parent's lists asked for and its title searched for; attributes are written back and a
+// property is stored, in memory only. Damage must end walks, never loop or reach outside the
+// records. The first byte turns the title conversion on or off.
 #include "platform/plat_resource.h"
 #include "runtime/foundation/fhdr.h"
 #include "runtime/foundation/file.h"
@@ -88,6 +89,10 @@ int visit(IconId icon, void*)
     node_child_count_in(icon, kListFramework4);
     node_enclosing_container(icon);
     read_properties(icon);
+    // Writes stay in memory (the file is open read-only) and must keep to the header and group.
+    for (uint32_t descriptor : kDescriptors)
+        node_set_attr(icon, descriptor, node_get_attr(icon, descriptor));
+    (void)node_put_prop(icon, 300, "new", 3);
     return 1;
 }
 
