@@ -136,6 +136,9 @@ uint32_t sched_add(uint32_t task_id, ScheduledTask* record, size_t record_size,
 {
     if (!record)
         return 0;
+    // Looked up before the record is written: a callback may pass the scheduler's own copy of
+    // its record, which clearing the id would hide.
+    long replaced = task_id != 0 ? find_live(task_id) : -1;
     record->task_id = 0;
     if (!s_sched.ready || s_sched.term_pending || record_size < sizeof(ScheduledTask)
         || record_size > 0xFFFF)
@@ -146,7 +149,6 @@ uint32_t sched_add(uint32_t task_id, ScheduledTask* record, size_t record_size,
     record->interval = interval_ms;
     record->suspended = 0;
     record->deleted = 0;
-    long replaced = task_id != 0 ? find_live(task_id) : -1;
     record->task_id = task_id != 0 ? task_id : next_id();
     record->next_due = due_after(clock_now_ms(), interval_ms);
     // The old task goes only once the new one is in, so a failure keeps it.

@@ -45,6 +45,15 @@ int replace_other(ScheduledTask* task)
     return kSchedContinue;
 }
 
+// Re-adds itself under its own id from the scheduler's copy of its record, slower.
+int reschedule_self(ScheduledTask* task)
+{
+    record_run(task);
+    uint32_t id = task->task_id;
+    EXPECT_EQ(sched_add(id, task, task->record_size, record_run, 500, 1), id);
+    return kSchedContinue;
+}
+
 int nested_tick(ScheduledTask* task)
 {
     record_run(task);
@@ -184,6 +193,17 @@ TEST_F(SchedTest, ReplacedTaskIsSkippedAndItsSuccessorRunsInTheSameWalk)
     EXPECT_EQ(live_tasks(), 2);
     EXPECT_EQ(tick(), (Runs { 10, 30 })); // the replacement replaces itself again
     EXPECT_EQ(live_tasks(), 2);
+}
+
+TEST_F(SchedTest, TaskReplacedFromItsOwnRecordLeavesOneTask)
+{
+    uint32_t id = add(7, 0, kSchedContinue, 1, reschedule_self);
+    EXPECT_EQ(tick(), Runs { 7 });
+    EXPECT_EQ(live_tasks(), 1);
+    plat::clock_advance(500 - kSchedEarlyMs);
+    EXPECT_EQ(tick(), Runs { 7 }); // the successor, at its own interval
+    sched_remove(id);
+    EXPECT_EQ(live_tasks(), 0);
 }
 
 TEST_F(SchedTest, AnswersOfCallbacksStopTheTickOrDeleteTheTask)
