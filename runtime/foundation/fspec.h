@@ -108,7 +108,7 @@ class MemoryFileSpec final : public FileSpec {
 public:
     MemoryFileSpec();
     ~MemoryFileSpec() override;
-    // Clears the three fields; the block is not freed (its owner may still hold it).
+    // Frees the spec's own copy of the bytes and clears the three fields.
     void reset() override;
     int kind() const override { return kSpecMemory; }
     int display_text(char* buffer, int size, int form) const override;
