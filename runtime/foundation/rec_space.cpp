@@ -160,13 +160,15 @@ static int move_down(
     return kErrOk;
 }
 
-// Size of the closed holes that lie below an offset.
+// Size of the closed holes that lie below an offset. Only an empty record can lie inside a
+// hole (another writer may have left it anywhere): it moves by the part below it, to the
+// hole's start, never below it.
 static int64_t shift_below(const std::vector<RecordHole>& closed, int64_t offset)
 {
     int64_t shift = 0;
     for (const RecordHole& hole : closed)
         if (hole.offset < offset)
-            shift += hole.size;
+            shift += std::min(hole.size, offset - hole.offset);
     return shift;
 }
 

@@ -166,6 +166,29 @@ TEST_F(RecSpaceTest, CompactingEverythingMovesDataAndEntriesDown)
     EXPECT_EQ(load_hex(3), "cccccccccccc");
 }
 
+TEST_F(RecSpaceTest, AnEmptyRecordInsideAClosedHoleMovesToTheHolesStart)
+{
+    // Another writer may leave an empty record's offset anywhere, here inside the bytes of a
+    // record that is then deleted: it moves by the part of the hole below it, never past it.
+    MemoryFile file({}, kFileModeReadWrite);
+    ASSERT_EQ(attach(file, kKindRecords, kRecOpenWritable, 1), 0);
+    uint32_t gone = add_record(1, std::vector<uint8_t>(300, 0xaa));
+    add_record(3, from_hex("cccc"));
+    RecordDirEntry empty;
+    empty.number = 2;
+    empty.type = -2;
+    empty.offset = gone + 100;
+    ASSERT_EQ(rec_dir_store(state, empty), 0);
+    rec_dir_remove(state, 1);
+    rec_free_space(state, gone, 300);
+    ASSERT_EQ(rec_compact(state, kCompactAll), 0);
+    EXPECT_EQ(offset_of(2), gone);
+    EXPECT_EQ(offset_of(3), gone);
+    EXPECT_EQ(state.allocated_end, gone + 2);
+    EXPECT_EQ(load_hex(2), "");
+    EXPECT_EQ(load_hex(3), "cccc");
+}
+
 TEST_F(RecSpaceTest, CompactingNewSpaceLeavesCommittedHolesAlone)
 {
     MemoryFile file({}, kFileModeReadWrite);
