@@ -3,10 +3,12 @@
 #include "runtime/foundation/errcode.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 constexpr size_t kCopyBufferMax = 0x40000;
 constexpr size_t kCopyBufferMin = 512;
+constexpr int64_t kMaxDataEnd = INT32_MAX;
 
 static bool by_size(const RecordHole& a, const RecordHole& b)
 {
@@ -111,6 +113,10 @@ int rec_extend(RecordFileState& state, int64_t size)
     if (size == 0 || (state.flags & kRecFileReadOnly))
         return kErrOk;
     int64_t new_end = std::max(state.end_at_open, state.allocated_end + size);
+    // Offsets in the header and the directory are 32-bit signed: a data area past that would
+    // place records and the directory where no stored offset can name them.
+    if (new_end > kMaxDataEnd)
+        return kErrWriteFault;
     if (state.file) {
         int64_t length = file_length(state.file.handle, state.file.kind);
         if (length < 0)

@@ -28,7 +28,8 @@ void rec_remove_hole(RecordFileState& state, size_t index);
 // Cuts a hole that ends at the end of the data area off the data area.
 int rec_trim_tail(RecordFileState& state);
 // Grows (or, negative, shrinks) the data area; the file is lengthened in whole clusters when it
-// is too short. Never below the end at open. 0 or the file layer's error.
+// is too short. Never below the end at open, nor past 2^31 - 1 (112). 0 or the file layer's
+// error.
 int rec_extend(RecordFileState& state, int64_t size);
 // Closes the holes from the mode's start by moving the data above them down, moves the entries
 // with it and cuts the file: 0, 8 or the file layer's error.

@@ -137,10 +137,17 @@ TEST_F(RecSpaceTest, TheDataAreaGrowsInClustersAndLosesItsTail)
     ASSERT_EQ(rec_trim_tail(state), 0);
     EXPECT_EQ(state.allocated_end, 4950);
     EXPECT_EQ(holes(), "4900+50 ");
+    // Stored offsets are 32-bit signed: the data area ends at 2^31 - 1 at the most.
+    state.end_at_open = state.allocated_end = INT32_MAX - 100;
+    state.file = FileHandle {};
+    EXPECT_EQ(rec_extend(state, 101), kErrWriteFault);
+    EXPECT_EQ(state.allocated_end, INT32_MAX - 100);
+    ASSERT_EQ(rec_extend(state, 100), 0);
+    EXPECT_EQ(state.allocated_end, INT32_MAX);
     // A read-only file never grows.
     state.flags |= kRecFileReadOnly;
     ASSERT_EQ(rec_extend(state, 10), 0);
-    EXPECT_EQ(state.allocated_end, 4950);
+    EXPECT_EQ(state.allocated_end, INT32_MAX);
 }
 
 TEST_F(RecSpaceTest, CompactingEverythingMovesDataAndEntriesDown)
