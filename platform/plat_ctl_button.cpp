@@ -471,14 +471,9 @@ static LResult on_click_message(WindowHandle window)
     return 0;
 }
 
-static LResult on_paint(WindowHandle window)
-{
-    PaintStruct ps;
-    DcHandle dc = begin_paint(window, ps);
-    paint(window, dc, ODA_DRAWENTIRE);
-    end_paint(window, ps);
-    return 0;
-}
+static void paint_whole(WindowHandle window, DcHandle dc) { paint(window, dc, ODA_DRAWENTIRE); }
+
+static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint_whole); }
 
 LResult button_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {

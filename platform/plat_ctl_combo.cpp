@@ -294,14 +294,7 @@ static void paint(WindowHandle window, DcHandle dc)
     draw_frame_control(dc, button, DFC_SCROLL, state);
 }
 
-static LResult on_paint(WindowHandle window)
-{
-    PaintStruct ps;
-    DcHandle dc = begin_paint(window, ps);
-    paint(window, dc);
-    end_paint(window, ps);
-    return 0;
-}
+static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint); }
 
 static void toggle(WindowHandle window)
 {

@@ -10,6 +10,7 @@
 #include "platform/plat_draw_text.h"
 #include "platform/plat_gdi_object.h"
 #include "platform/plat_metrics.h"
+#include "platform/plat_paint.h"
 #include "platform/plat_shape.h"
 
 namespace plat {
@@ -273,6 +274,15 @@ int ctl_draw_label(DcHandle dc, std::string_view text, Rect rect, uint32_t forma
     set_text_color(dc, old_color);
     set_bk_mode(dc, old_mode);
     return height;
+}
+
+LResult ctl_draw_on_paint(WindowHandle window, CtlPainter painter)
+{
+    PaintStruct ps;
+    DcHandle dc = begin_paint(window, ps);
+    painter(window, dc);
+    end_paint(window, ps);
+    return 0;
 }
 
 } // namespace plat

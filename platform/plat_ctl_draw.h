@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/plat_geometry.h"
+#include "platform/plat_message.h"
 #include "platform/plat_window_types.h"
 
 namespace plat {
@@ -68,5 +69,8 @@ void ctl_draw_fill(DcHandle dc, const Rect& rect, int color_index);
 // highlight and shadow colours. Answers the text's height.
 enum class LabelState { enabled, disabled };
 int ctl_draw_label(DcHandle dc, std::string_view text, Rect rect, uint32_t format, LabelState state);
+// WM_PAINT of a control that draws all of itself through painter; answers 0.
+using CtlPainter = void (*)(WindowHandle window, DcHandle dc);
+LResult ctl_draw_on_paint(WindowHandle window, CtlPainter painter);
 
 } // namespace plat

@@ -10,6 +10,7 @@
 #include "platform/plat_clipboard.h"
 #include "platform/plat_codepage.h"
 #include "platform/plat_controls.h"
+#include "platform/plat_ctl_draw.h"
 #include "platform/plat_dc.h"
 #include "platform/plat_defproc.h"
 #include "platform/plat_focus.h"
@@ -636,14 +637,7 @@ static void paint(WindowHandle window, DcHandle dc)
     close_dc(edc, false);
 }
 
-static LResult on_paint(WindowHandle window)
-{
-    PaintStruct ps;
-    DcHandle dc = begin_paint(window, ps);
-    paint(window, dc);
-    end_paint(window, ps);
-    return 0;
-}
+static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint); }
 
 // The caret is as high as a line of the field's font.
 static void make_caret(WindowHandle window)

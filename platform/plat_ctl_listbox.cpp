@@ -292,14 +292,7 @@ static void paint(WindowHandle window, DcHandle dc)
     select_object(dc, old_font);
 }
 
-static LResult on_paint(WindowHandle window)
-{
-    PaintStruct ps;
-    DcHandle dc = begin_paint(window, ps);
-    paint(window, dc);
-    end_paint(window, ps);
-    return 0;
-}
+static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint); }
 
 // A list that is not LBS_NOINTEGRALHEIGHT shows whole items only.
 static void fit_height(WindowHandle window)

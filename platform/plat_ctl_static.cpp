@@ -201,11 +201,7 @@ static LResult on_paint(WindowHandle window, WParam wparam)
         paint(window, DcHandle(uint32_t(wparam)));
         return 0;
     }
-    PaintStruct ps;
-    DcHandle dc = begin_paint(window, ps);
-    paint(window, dc);
-    end_paint(window, ps);
-    return 0;
+    return ctl_draw_on_paint(window, paint);
 }
 
 static LResult on_set_text(WindowHandle window, WParam wparam, LParam lparam)
