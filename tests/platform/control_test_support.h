@@ -3,7 +3,10 @@
 // whose procedure writes down each notification its controls send as "<id> <code>", and
 // helpers that press keys and click as a person would, through the input queue.
 #pragma once
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/plat_caret.h"
@@ -18,6 +21,7 @@
 #include "platform/plat_cursor.h"
 #include "platform/plat_dialog.h"
 #include "platform/plat_dlgmgr.h"
+#include "platform/plat_headless.h"
 #include "platform/plat_surface.h"
 #include "window_test_support.h"
 
@@ -185,6 +189,46 @@ protected:
     static uint32_t sys_pixel(int color) { return pixel_from_colorref(get_sys_color(color)); }
 
     static std::string text_of(WindowHandle window) { return controls_text(window); }
+};
+
+// For tests that run a headless script against the controls and read the event log back: the
+// log goes to a scratch folder of the test's own.
+class ScriptedControlTest : public ControlTest {
+protected:
+    std::string folder;
+
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        char pattern[] = "/tmp/plat-scripted-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override
+    {
+        log_close();
+        std::filesystem::remove_all(folder);
+        ControlTest::TearDown();
+    }
+    void start_script(const std::string& script)
+    {
+        std::vector<ScriptCommand> commands;
+        std::string error;
+        ASSERT_TRUE(script_parse(script, commands, error)) << error;
+        HeadlessOptions options;
+        options.log_path = folder + "/run.log";
+        ASSERT_TRUE(headless_start_with(options, commands, error)) << error;
+    }
+    // The log's lines without their times.
+    std::vector<std::string> log_lines()
+    {
+        std::ifstream file(folder + "/run.log");
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(file, line))
+            lines.push_back(line.substr(line.find(' ') + 1));
+        return lines;
+    }
 };
 
 } // namespace wintest

@@ -40,29 +40,19 @@ LResult manager_dialog(WindowHandle dialog, uint32_t message, WParam wparam, LPa
     }
 }
 
-class DialogManagerTest : public ControlTest {
+class DialogManagerTest : public ScriptedControlTest {
 protected:
     ModuleHandle fixtures;
     WindowHandle dialog;
-    std::string folder;
 
     void SetUp() override
     {
-        ControlTest::SetUp();
+        ScriptedControlTest::SetUp();
         g_commands.clear();
         g_end_on_command = false;
         g_end_at_once = false;
         fixtures = get_resource_module("test_dialogs");
         ASSERT_TRUE(fixtures);
-        char pattern[] = "/tmp/plat-dlgmgr-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        log_close();
-        std::filesystem::remove_all(folder);
-        ControlTest::TearDown();
     }
     void open_dialog()
     {
@@ -98,24 +88,6 @@ protected:
         for (char c : text)
             input_char(uint8_t(c));
         pump_dialog();
-    }
-    void start_script(const std::string& script)
-    {
-        std::vector<ScriptCommand> commands;
-        std::string error;
-        ASSERT_TRUE(script_parse(script, commands, error)) << error;
-        HeadlessOptions options;
-        options.log_path = folder + "/run.log";
-        ASSERT_TRUE(headless_start_with(options, commands, error)) << error;
-    }
-    std::vector<std::string> log_lines()
-    {
-        std::ifstream file(folder + "/run.log");
-        std::vector<std::string> lines;
-        std::string line;
-        while (std::getline(file, line))
-            lines.push_back(line.substr(line.find(' ') + 1));
-        return lines;
     }
 };
 

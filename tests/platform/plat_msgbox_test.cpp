@@ -11,42 +11,7 @@ namespace {
 
 using namespace wintest;
 
-class MessageBoxTest : public ControlTest {
-protected:
-    std::string folder;
-
-    void SetUp() override
-    {
-        ControlTest::SetUp();
-        char pattern[] = "/tmp/plat-msgbox-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        log_close();
-        std::filesystem::remove_all(folder);
-        ControlTest::TearDown();
-    }
-    void start_script(const std::string& script)
-    {
-        std::vector<ScriptCommand> commands;
-        std::string error;
-        ASSERT_TRUE(script_parse(script, commands, error)) << error;
-        HeadlessOptions options;
-        options.log_path = folder + "/run.log";
-        ASSERT_TRUE(headless_start_with(options, commands, error)) << error;
-    }
-    std::vector<std::string> log_lines()
-    {
-        std::ifstream file(folder + "/run.log");
-        std::vector<std::string> lines;
-        std::string line;
-        while (std::getline(file, line))
-            lines.push_back(line.substr(line.find(' ') + 1));
-        return lines;
-    }
-};
+class MessageBoxTest : public ScriptedControlTest {};
 
 struct AnswerCase {
     const char* name;
