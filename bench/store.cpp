@@ -132,9 +132,9 @@ bool make_piece()
 }
 
 // Every record loaded through the store; the sum of their Adler-32 checks.
-uint32_t store_load_all(FileSpec* spec)
+uint32_t store_load_all(FileSpec* file_path)
 {
-    if (rec_open_file(spec, 1, 0, fhdr_check, kKindPiece, kRecRefuseEmpty) != 0)
+    if (rec_open_file(file_path, 1, 0, fhdr_check, kKindPiece, kRecRefuseEmpty) != 0)
         return 0;
     uint32_t sum = 0;
     for (uint32_t number = 1; number <= s_piece.entries.size(); number++) {
@@ -173,12 +173,12 @@ uint32_t zlib_load_all()
 
 FileSpec* piece_spec()
 {
-    static FileSpec* spec = [] {
+    static FileSpec* file_path = [] {
         FileSpec* made = nullptr;
         fspec_from_path(s_piece.path.c_str(), &made);
         return made;
     }();
-    return spec;
+    return file_path;
 }
 
 void BM_StoreLoadAll(benchmark::State& state)

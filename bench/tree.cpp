@@ -164,12 +164,12 @@ bool write_piece()
 
 FileSpec* piece_spec()
 {
-    static FileSpec* spec = [] {
+    static FileSpec* file_path = [] {
         FileSpec* made = nullptr;
         fspec_from_path(("C:" + s_host_path).c_str(), &made);
         return made;
     }();
-    return spec;
+    return file_path;
 }
 
 constexpr int kWalkSlot = 1; // the node store's file

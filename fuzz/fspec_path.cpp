@@ -25,34 +25,34 @@ const uint32_t kPages[] = { plat::CP_WESTERN, plat::CP_KOREAN, plat::CP_SHIFT_JI
 constexpr int kGuard = 16;
 
 // Reads a part into a buffer of size with guard bytes after it.
-void read_part(const FileSpec& spec, int (FileSpec::*getter)(char*, int) const, int size)
+void read_part(const FileSpec& file_path, int (FileSpec::*getter)(char*, int) const, int size)
 {
     std::string buffer(size_t(size + kGuard), '\x7F');
-    (spec.*getter)(buffer.data(), size);
+    (file_path.*getter)(buffer.data(), size);
     if (size > 0)
         check(std::memchr(buffer.data(), 0, size_t(size)) != nullptr);
     check(buffer.compare(size_t(size), kGuard, std::string(kGuard, '\x7F')) == 0);
 }
 
-void read_display(const FileSpec& spec, int form, int size)
+void read_display(const FileSpec& file_path, int form, int size)
 {
     std::string buffer(size_t(size + kGuard), '\x7F');
-    spec.display_text(buffer.data(), size, form);
+    file_path.display_text(buffer.data(), size, form);
     check(buffer.compare(size_t(size), kGuard, std::string(kGuard, '\x7F')) == 0);
 }
 
-void check_parts(const DiskFileSpec& spec)
+void check_parts(const DiskFileSpec& file_path)
 {
-    int length = int(fspec_text(spec).size());
-    check(spec.name_start >= 0 && spec.name_length >= 0);
-    check(spec.name_start + spec.name_length == length);
-    check(spec.folder_end <= spec.name_start);
+    int length = int(fspec_text(file_path).size());
+    check(file_path.name_start >= 0 && file_path.name_length >= 0);
+    check(file_path.name_start + file_path.name_length == length);
+    check(file_path.folder_end <= file_path.name_start);
     for (int size : { 0, 1, 4, kPathBufferSize }) {
-        read_part(spec, &FileSpec::get_folder, size);
-        read_part(spec, &FileSpec::get_name, size);
-        read_part(spec, &FileSpec::get_root, size);
-        read_part(spec, &FileSpec::get_extension, size);
-        read_part(spec, &FileSpec::get_base_name, size);
+        read_part(file_path, &FileSpec::get_folder, size);
+        read_part(file_path, &FileSpec::get_name, size);
+        read_part(file_path, &FileSpec::get_root, size);
+        read_part(file_path, &FileSpec::get_extension, size);
+        read_part(file_path, &FileSpec::get_base_name, size);
     }
 }
 
