@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "bench/bench_ratio.h"
-#include "platform/byte_io.h"
-#include "platform/plat_bitmap.h"
-#include "platform/plat_blit.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_dib_blit.h"
-#include "platform/plat_shape.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/blit.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/dib_blit.h"
+#include "platform/gdi/shape.h"
 
 namespace {
 

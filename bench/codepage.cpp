@@ -1,7 +1,7 @@
 // Converting a long CP949 text to UTF-16: the code page tables against glibc's iconv in the same
 // run. The last line is "ratio: X", the tables' time over iconv's.
 #include "bench/bench_ratio.h"
-#include "platform/plat_codepage.h"
+#include "platform/kernel/codepage.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "bench/bench_ratio.h"
-#include "runtime/foundation/hash.h"
-#include "runtime/foundation/recarr.h"
-#include "runtime/foundation/symdict.h"
+#include "runtime/base/hash.h"
+#include "runtime/base/recarr.h"
+#include "runtime/base/symdict.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <deque>
 
 #include "bench/bench_ratio.h"
-#include "platform/plat_message.h"
-#include "platform/plat_window.h"
+#include "platform/window/message.h"
+#include "platform/window/window.h"
 
 namespace {
 

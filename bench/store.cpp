@@ -4,12 +4,12 @@
 // The piece is written into /tmp at start-up and removed at the end. The last line is
 // "ratio: X", the store's time over zlib's.
 #include "bench/bench_ratio.h"
-#include "platform/byte_io.h"
-#include "platform/plat_resource.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/fspec_func.h"
-#include "runtime/foundation/rec_store.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/resource.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/files/file.h"
+#include "runtime/files/fspec_func.h"
+#include "runtime/store/rec_store.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

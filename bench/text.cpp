@@ -6,13 +6,13 @@
 #include <benchmark/benchmark.h>
 #include <string>
 
-#include "platform/plat_bitmap.h"
-#include "platform/plat_codepage.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_font.h"
-#include "platform/plat_glyph_cache.h"
-#include "platform/plat_text.h"
-#include "platform/plat_text_setup.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/kernel/codepage.h"
+#include "platform/gdi/dc.h"
+#include "platform/text/font.h"
+#include "platform/text/glyph_cache.h"
+#include "platform/text/text.h"
+#include "platform/text/text_setup.h"
 
 namespace {
 

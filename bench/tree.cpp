@@ -5,15 +5,15 @@
 // piece is written into /tmp at start-up and removed at the end. The last line is "ratio: X",
 // the walk's time over the load's.
 #include "bench/bench_ratio.h"
-#include "platform/byte_io.h"
-#include "platform/plat_resource.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/fspec_func.h"
-#include "runtime/foundation/node_attr.h"
-#include "runtime/foundation/node_files.h"
-#include "runtime/foundation/node_tree.h"
-#include "runtime/foundation/rec_store.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/resource.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/files/file.h"
+#include "runtime/files/fspec_func.h"
+#include "runtime/nodes/node_attr.h"
+#include "runtime/nodes/node_files.h"
+#include "runtime/nodes/node_tree.h"
+#include "runtime/store/rec_store.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

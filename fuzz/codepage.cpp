@@ -1,6 +1,6 @@
 // Any bytes as text of each code page: stepping stays inside the text and agrees both ways,
 // and conversions, case mapping and comparison stay inside their buffers.
-#include "platform/plat_codepage.h"
+#include "platform/kernel/codepage.h"
 
 #include <cstdint>
 #include <cstring>

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "platform/byte_io.h"
-#include "platform/plat_memory.h"
-#include "runtime/foundation/errcode.h"
-#include "runtime/foundation/hash.h"
-#include "runtime/foundation/idset.h"
-#include "runtime/foundation/strpool.h"
-#include "runtime/foundation/symdict.h"
-#include "runtime/foundation/taglist.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/memory.h"
+#include "runtime/base/errcode.h"
+#include "runtime/base/hash.h"
+#include "runtime/base/idset.h"
+#include "runtime/base/strpool.h"
+#include "runtime/base/symdict.h"
+#include "runtime/base/taglist.h"
 
 namespace {
 

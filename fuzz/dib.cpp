@@ -6,13 +6,13 @@
 #include <span>
 #include <vector>
 
-#include "platform/byte_io.h"
-#include "platform/plat_bitmap.h"
-#include "platform/plat_bmp.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_dib.h"
-#include "platform/plat_dib_blit.h"
-#include "platform/plat_rle.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/bmp.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/dib.h"
+#include "platform/gdi/dib_blit.h"
+#include "platform/gdi/rle.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Formats stored in pieces reach the formatter: any format with any arguments, on any of the
 // code pages, stays inside its buffer, terminates it and reports the length written.
-#include "platform/byte_io.h"
-#include "platform/plat_codepage.h"
-#include "runtime/foundation/fmt.h"
-#include "runtime/foundation/str.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/codepage.h"
+#include "runtime/base/fmt.h"
+#include "runtime/base/str.h"
 
 #include <cstdint>
 #include <cstring>

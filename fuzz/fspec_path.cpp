@@ -2,12 +2,12 @@
 // into parts that lie inside the text, every part read stays inside its buffer and is
 // terminated, and replacing, comparing, relating and shortening them never reads or writes out
 // of bounds. Nothing here touches the file system: paths are parsed, not set.
-#include "platform/byte_io.h"
-#include "platform/plat_codepage.h"
-#include "runtime/foundation/fspec_disk.h"
-#include "runtime/foundation/fspec_inet.h"
-#include "runtime/foundation/fspec_text.h"
-#include "runtime/foundation/str.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/codepage.h"
+#include "runtime/files/fspec_disk.h"
+#include "runtime/files/fspec_inet.h"
+#include "runtime/files/fspec_text.h"
+#include "runtime/base/str.h"
 
 #include <cstdint>
 #include <cstring>

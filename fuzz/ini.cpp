@@ -1,7 +1,7 @@
 // Arbitrary bytes as an ini file: every read path (names, keys, values cut to small buffers,
 // integers, whole sections) and every edit, with the edits checked to read back and to leave
 // the other values as they were.
-#include "platform/plat_profile.h"
+#include "platform/kernel/profile.h"
 
 #include <cstdint>
 #include <cstring>

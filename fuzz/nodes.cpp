@@ -5,17 +5,17 @@
 // its parent's lists asked for and its title searched for; attributes are written back and a
 // property is stored, in memory only. Damage must end walks, never loop or reach outside the
 // records. The first byte turns the title conversion on or off.
-#include "platform/plat_resource.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/fspec_func.h"
-#include "runtime/foundation/node_attr.h"
-#include "runtime/foundation/node_chunks.h"
-#include "runtime/foundation/node_files.h"
-#include "runtime/foundation/node_group.h"
-#include "runtime/foundation/node_title.h"
-#include "runtime/foundation/node_tree.h"
-#include "runtime/foundation/rec_store.h"
+#include "platform/kernel/resource.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/files/file.h"
+#include "runtime/files/fspec_func.h"
+#include "runtime/nodes/node_attr.h"
+#include "runtime/nodes/node_chunks.h"
+#include "runtime/nodes/node_files.h"
+#include "runtime/nodes/node_group.h"
+#include "runtime/nodes/node_title.h"
+#include "runtime/nodes/node_tree.h"
+#include "runtime/store/rec_store.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,11 +2,11 @@
 // every record loaded (unpacked, converted to native order); then opened writable, which
 // places the directory anew and builds the holes, changed and compacted, and every record
 // loaded again. A refused file must leave nothing open.
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/fspec_func.h"
-#include "runtime/foundation/rec_file.h"
-#include "runtime/foundation/rec_space.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/files/file.h"
+#include "runtime/files/fspec_func.h"
+#include "runtime/store/rec_file.h"
+#include "runtime/store/rec_space.h"
 
 #include <cstddef>
 #include <cstdint>

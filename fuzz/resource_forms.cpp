@@ -1,6 +1,6 @@
 // Arbitrary bytes as each compiled resource form: the readers must refuse or accept them
 // without reading outside the bytes, and what they accept must be consistent.
-#include "platform/plat_resource_forms.h"
+#include "platform/kernel/resource_forms.h"
 
 #include <cstddef>
 #include <cstdint>

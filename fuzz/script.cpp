@@ -1,6 +1,6 @@
 // Arbitrary bytes as a headless script: parsing never crashes, and every command it accepts
 // carries what running it needs (coordinates in range, keys named, text where text belongs).
-#include "platform/plat_script.h"
+#include "platform/backend/script.h"
 
 #include <cstdint>
 #include <string>

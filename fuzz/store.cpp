@@ -4,14 +4,14 @@
 // flushed in place (the first byte picks the compaction) and saved as a copy into another
 // memory file. The copy and the flushed file must open, and hold every record that loaded,
 // with the same bytes.
-#include "platform/plat_resource.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/file_ops.h"
-#include "runtime/foundation/fspec_func.h"
-#include "runtime/foundation/rec_flush.h"
-#include "runtime/foundation/rec_store.h"
-#include "runtime/foundation/rec_write.h"
+#include "platform/kernel/resource.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/files/file.h"
+#include "runtime/files/file_ops.h"
+#include "runtime/files/fspec_func.h"
+#include "runtime/store/rec_flush.h"
+#include "runtime/store/rec_store.h"
+#include "runtime/store/rec_write.h"
 
 #include <cstddef>
 #include <cstdint>

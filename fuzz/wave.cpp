@@ -1,5 +1,5 @@
 // Any bytes as a WAV image: what the reader keeps lies inside the input, in whole frames.
-#include "platform/plat_wave.h"
+#include "platform/sound/wave.h"
 
 #include <cstdint>
 

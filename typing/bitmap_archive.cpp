@@ -2,12 +2,12 @@
 // the file, and its sizes against what the stream really gives, when the picture is read.
 #include "typing/bitmap_archive.h"
 
-#include "platform/byte_io.h"
-#include "platform/plat_codepage.h"
-#include "platform/plat_file.h"
-#include "platform/plat_gdi_object.h"
-#include "platform/plat_input.h"
-#include "platform/plat_path.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/file.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/window/input.h"
+#include "platform/kernel/path.h"
 #include "typing/dib.h"
 #include "typing/lzss.h"
 

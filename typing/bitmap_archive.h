@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/plat_window_types.h"
+#include "platform/window/window_types.h"
 
 constexpr size_t kArchiveEntryCount = 150;
 constexpr size_t kArchiveEntrySize = 28; // name[16], offset, packed size, unpacked size

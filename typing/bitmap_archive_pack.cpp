@@ -1,7 +1,7 @@
 // The archive writer: the index first, then each picture's LZSS stream in index order.
 #include "typing/bitmap_archive_pack.h"
 
-#include "platform/byte_io.h"
+#include "platform/kernel/byte_io.h"
 #include "typing/bitmap_archive.h"
 #include "typing/lzss.h"
 

@@ -2,9 +2,9 @@
 // every glyph is checked against the glyph block before a byte of it is read.
 #include "typing/bitmap_font.h"
 
-#include "platform/byte_io.h"
-#include "platform/plat_file.h"
-#include "platform/plat_path.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/file.h"
+#include "platform/kernel/path.h"
 #include "typing/johab.h"
 
 constexpr int kMaxCellSize = 64; // no size of a sane font is larger; bounds the cell buffer

@@ -2,10 +2,10 @@
 // there; a table that claims more colours than the block holds makes the picture damaged.
 #include "typing/dib.h"
 
-#include "platform/plat_dc.h"
-#include "platform/plat_dib.h"
-#include "platform/plat_dib_blit.h"
-#include "platform/plat_palette.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/dib.h"
+#include "platform/gdi/dib_blit.h"
+#include "platform/gdi/palette.h"
 
 #include <algorithm>
 #include <vector>

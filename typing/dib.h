@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/plat_window_types.h"
+#include "platform/window/window_types.h"
 
 constexpr uint32_t kDibPaletteMaxEntries = 256;
 

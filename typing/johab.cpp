@@ -2,7 +2,7 @@
 // CP949 side go through tables (the jamo table here, CP949 from the platform's code page).
 #include "typing/johab.h"
 
-#include "platform/plat_codepage.h"
+#include "platform/kernel/codepage.h"
 
 #include <algorithm>
 #include <iterator>

@@ -3,13 +3,13 @@
 // the blits let GDI's monochrome-to-colour rule put the colours in.
 #include "typing/text_draw.h"
 
-#include "platform/plat_bitmap.h"
-#include "platform/plat_blit.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_dib.h"
-#include "platform/plat_dib_blit.h"
-#include "platform/plat_gdi_object.h"
-#include "platform/plat_rop.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/blit.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/dib.h"
+#include "platform/gdi/dib_blit.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/rop.h"
 #include "typing/bitmap_font.h"
 
 constexpr uint32_t kBlack = 0x000000;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/plat_geometry.h"
-#include "platform/plat_window_types.h"
+#include "platform/window/geometry.h"
+#include "platform/window/window_types.h"
 
 // text_draw flags: black ink on white cells instead of ink alone in the text colour.
 constexpr uint32_t kTextOpaque = 2;

@@ -4,22 +4,22 @@
 #include <iterator>
 #include <string>
 
-#include "platform/internal_error.h"
-#include "platform/plat_clock.h"
-#include "platform/plat_window.h"
+#include "platform/kernel/internal_error.h"
+#include "platform/kernel/clock.h"
+#include "platform/window/window.h"
 #include "runtime/app/app_dispatch.h"
 #include "runtime/app/app_window.h"
-#include "runtime/foundation/clock.h"
-#include "runtime/foundation/err.h"
-#include "runtime/foundation/file.h"
-#include "runtime/foundation/fspec_mgr.h"
-#include "runtime/foundation/ini.h"
-#include "runtime/foundation/mem.h"
-#include "runtime/foundation/node_files.h"
-#include "runtime/foundation/rec_store.h"
-#include "runtime/foundation/sched.h"
-#include "runtime/foundation/str.h"
-#include "runtime/foundation/symdict.h"
+#include "runtime/files/clock.h"
+#include "runtime/files/err.h"
+#include "runtime/files/file.h"
+#include "runtime/files/fspec_mgr.h"
+#include "runtime/files/ini.h"
+#include "runtime/base/mem.h"
+#include "runtime/nodes/node_files.h"
+#include "runtime/store/rec_store.h"
+#include "runtime/files/sched.h"
+#include "runtime/base/str.h"
+#include "runtime/base/symdict.h"
 
 namespace {
 

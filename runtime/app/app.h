@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/plat_message.h"
+#include "platform/window/message.h"
 
 // The program's entry (WinMain): start-up, the first piece, the loop; the exit code (0 on
 // every road: a quiet start-up failure, an internal error, or the WM_QUIT of a close).

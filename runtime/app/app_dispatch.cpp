@@ -1,6 +1,6 @@
 #include "runtime/app/app_dispatch.h"
 
-#include "platform/plat_keyboard.h"
+#include "platform/window/keyboard.h"
 #include "runtime/app/app.h"
 
 using namespace plat;

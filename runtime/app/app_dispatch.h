@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/plat_message.h"
+#include "platform/window/message.h"
 
 // The dispatch step of the message loop: pre-translation, then translate and dispatch.
 void app_dispatch_message(const plat::Msg& msg);

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "platform/plat_defproc.h"
-#include "platform/plat_log.h"
-#include "platform/plat_window.h"
+#include "platform/window/defproc.h"
+#include "platform/kernel/log.h"
+#include "platform/window/window.h"
 #include "runtime/app/app.h"
-#include "runtime/foundation/err.h"
-#include "runtime/foundation/msg.h"
+#include "runtime/files/err.h"
+#include "runtime/files/msg.h"
 
 using namespace plat;
 

@@ -2,20 +2,20 @@
 
 #include <cstring>
 
-#include "platform/plat_cursor.h"
-#include "platform/plat_defproc.h"
-#include "platform/plat_focus.h"
-#include "platform/plat_input.h"
-#include "platform/plat_keyboard.h"
-#include "platform/plat_menu.h"
-#include "platform/plat_metrics.h"
-#include "platform/plat_paint.h"
-#include "platform/plat_resource.h"
-#include "platform/plat_window.h"
-#include "platform/plat_winpos.h"
+#include "platform/window/cursor.h"
+#include "platform/window/defproc.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/keyboard.h"
+#include "platform/window/menu.h"
+#include "platform/window/metrics.h"
+#include "platform/window/paint.h"
+#include "platform/kernel/resource.h"
+#include "platform/window/window.h"
+#include "platform/window/winpos.h"
 #include "runtime/app/app.h"
-#include "runtime/foundation/fspec_mgr.h"
-#include "runtime/foundation/msg.h"
+#include "runtime/files/fspec_mgr.h"
+#include "runtime/files/msg.h"
 
 using namespace plat;
 

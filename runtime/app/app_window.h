@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/plat_message.h"
+#include "platform/window/message.h"
 
 constexpr const char* kAppMainClass = "SVXMainClass";
 // The About item the main window adds to its system menu; the engine's menu handling takes it.

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/plat_backend.h"
-#include "platform/plat_sdl.h"
-#include "platform/plat_winpos.h"
+#include "platform/backend/backend.h"
+#include "platform/backend/sdl.h"
+#include "platform/window/winpos.h"
 #include "runtime/app/app.h"
 #ifdef STORVEL_TEST_HOOKS
 #include "runtime/app/app_test_hook.h"

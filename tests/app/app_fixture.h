@@ -4,20 +4,20 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include "platform/plat_backend.h"
-#include "platform/plat_clock.h"
-#include "platform/plat_keyboard.h"
-#include "platform/plat_log.h"
-#include "platform/plat_menu.h"
-#include "platform/plat_message.h"
-#include "platform/plat_script.h"
-#include "platform/plat_window.h"
-#include "platform/plat_winpos.h"
+#include "platform/backend/backend.h"
+#include "platform/kernel/clock.h"
+#include "platform/window/keyboard.h"
+#include "platform/kernel/log.h"
+#include "platform/window/menu.h"
+#include "platform/window/message.h"
+#include "platform/backend/script.h"
+#include "platform/window/window.h"
+#include "platform/window/winpos.h"
 #include "runtime/app/app.h"
 #include "runtime/app/app_dispatch.h"
 #include "runtime/app/app_window.h"
-#include "runtime/foundation/err.h"
-#include "runtime/foundation/msg.h"
+#include "runtime/files/err.h"
+#include "runtime/files/msg.h"
 #include "tests/wintest/wintest_support.h"
 
 class AppFixture : public testing::Test {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "platform/plat_defproc.h"
-#include "platform/plat_wndclass.h"
+#include "platform/window/defproc.h"
+#include "platform/window/wndclass.h"
 
 namespace {
 

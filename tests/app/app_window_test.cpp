@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app_fixture.h"
-#include "platform/plat_input.h"
-#include "platform/plat_metrics.h"
+#include "platform/window/input.h"
+#include "platform/window/metrics.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/byte_io.h"
+#include "platform/kernel/byte_io.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "platform/plat_bitmap.h"
-#include "platform/plat_blit.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_gdi_object.h"
-#include "platform/plat_pixels.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/blit.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/pixels.h"
 
 namespace gditest {
 

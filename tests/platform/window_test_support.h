@@ -10,22 +10,22 @@
 #include <string>
 #include <vector>
 
-#include "platform/plat_backend.h"
-#include "platform/plat_clock.h"
-#include "platform/plat_codepage.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_defproc.h"
-#include "platform/plat_focus.h"
-#include "platform/plat_input.h"
-#include "platform/plat_keyboard.h"
-#include "platform/plat_log.h"
-#include "platform/plat_message.h"
-#include "platform/plat_metrics.h"
-#include "platform/plat_paint.h"
-#include "platform/plat_script.h"
-#include "platform/plat_timer.h"
-#include "platform/plat_window.h"
-#include "platform/plat_winpos.h"
+#include "platform/backend/backend.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/codepage.h"
+#include "platform/gdi/dc.h"
+#include "platform/window/defproc.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/keyboard.h"
+#include "platform/kernel/log.h"
+#include "platform/window/message.h"
+#include "platform/window/metrics.h"
+#include "platform/window/paint.h"
+#include "platform/backend/script.h"
+#include "platform/window/timer.h"
+#include "platform/window/window.h"
+#include "platform/window/winpos.h"
 
 namespace wintest {
 

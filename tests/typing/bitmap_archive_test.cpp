@@ -1,10 +1,10 @@
 #include "typing/bitmap_archive.h"
 
-#include "platform/byte_io.h"
-#include "platform/plat_backend.h"
-#include "platform/plat_blit.h"
-#include "platform/plat_input.h"
-#include "platform/plat_rop.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/backend/backend.h"
+#include "platform/gdi/blit.h"
+#include "platform/window/input.h"
+#include "platform/gdi/rop.h"
 #include "typing/bitmap_archive_pack.h"
 
 #include "test_util.h"

@@ -1,6 +1,6 @@
 #include "typing/bitmap_font.h"
 
-#include "platform/byte_io.h"
+#include "platform/kernel/byte_io.h"
 #include "typing/bitmap_font_build.h"
 #include "typing/johab.h"
 #include "typing/text_draw.h"

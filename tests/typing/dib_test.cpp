@@ -1,8 +1,8 @@
 #include "typing/dib.h"
 
-#include "platform/plat_blit.h"
-#include "platform/plat_palette.h"
-#include "platform/plat_rop.h"
+#include "platform/gdi/blit.h"
+#include "platform/gdi/palette.h"
+#include "platform/gdi/rop.h"
 
 #include "test_util.h"
 

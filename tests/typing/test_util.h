@@ -3,12 +3,12 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "platform/byte_io.h"
-#include "platform/plat_bitmap.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_gdi_object.h"
-#include "platform/plat_shape.h"
-#include "platform/plat_surface.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/shape.h"
+#include "platform/gdi/surface.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -7,17 +7,19 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/foundation/file.h"
+#include "runtime/files/file.h"
 #include "tools/piecemaker/pm_build.h"
 #include "tools/piecemaker/pm_desc.h"
 #include "tools/piecemaker/pm_dump.h"
+#include "tools/tool_args.h"
+
+static const char kUsage[] = "usage: piecemaker build DESCRIPTION OUTPUT [--program FILE]\n"
+                             "       piecemaker dump FILE [--hex N]\n"
+                             "       piecemaker dump --tree FILE\n";
 
 static int usage()
 {
-    std::fputs("usage: piecemaker build DESCRIPTION OUTPUT [--program FILE]\n"
-               "       piecemaker dump FILE [--hex N]\n"
-               "       piecemaker dump --tree FILE\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -65,29 +67,38 @@ static int dump(const char* path, int hex_record)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 4 && std::strcmp(argv[1], "build") == 0) {
-        if (argc == 4)
-            return build(argv[2], argv[3], nullptr);
-        if (argc == 6 && std::strcmp(argv[4], "--program") == 0)
-            return build(argv[2], argv[3], argv[5]);
+    ToolArgs args = tool_parse_args(argc, argv, { "--program", "--hex" }, { "--tree" });
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!args.error.empty()) {
+        std::fprintf(stderr, "piecemaker: %s\n", args.error.c_str());
         return usage();
     }
-    if (argc == 4 && std::strcmp(argv[1], "dump") == 0 && std::strcmp(argv[2], "--tree") == 0) {
+    const std::vector<std::string>& files = args.files;
+    bool tree = args.flags.count("--tree") != 0;
+    bool hex = args.values.count("--hex") != 0;
+    if (files.size() == 3 && files[0] == "build" && !tree && !hex) {
+        auto program = args.values.find("--program");
+        return build(files[1].c_str(), files[2].c_str(),
+            program == args.values.end() ? nullptr : program->second.c_str());
+    }
+    if (files.size() != 2 || files[0] != "dump" || args.values.count("--program") || (tree && hex))
+        return usage();
+    if (tree) {
         std::string out;
-        int result = pm_dump_tree(argv[3], out);
+        int result = pm_dump_tree(files[1].c_str(), out);
         file_term();
         std::fputs(out.c_str(), stdout);
         return result;
     }
-    if (argc >= 3 && std::strcmp(argv[1], "dump") == 0) {
-        if (argc == 3)
-            return dump(argv[2], 0);
-        char* end = nullptr;
-        long number
-            = argc == 5 && std::strcmp(argv[3], "--hex") == 0 ? std::strtol(argv[4], &end, 10) : 0;
-        if (number < 1 || number > 65535 || (end && *end))
-            return usage();
-        return dump(argv[2], int(number));
-    }
-    return usage();
+    if (!hex)
+        return dump(files[1].c_str(), 0);
+    const std::string& text = args.values["--hex"];
+    char* end = nullptr;
+    long number = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || number < 1 || number > 65535)
+        return usage();
+    return dump(files[1].c_str(), int(number));
 }

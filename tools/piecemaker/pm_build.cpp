@@ -1,9 +1,9 @@
 #include "tools/piecemaker/pm_build.h"
 
-#include "platform/byte_io.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/rec_zip.h"
-#include "runtime/foundation/swap_record.h"
+#include "platform/kernel/byte_io.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/store/rec_zip.h"
+#include "runtime/store/swap_record.h"
 
 #include <algorithm>
 #include <cstdio>

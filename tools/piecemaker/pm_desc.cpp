@@ -6,8 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/byte_io.h"
-#include "runtime/foundation/fhdr.h"
+#include "platform/kernel/byte_io.h"
+#include "runtime/store/fhdr.h"
 #include "tools/piecemaker/pm_icons.h"
 
 namespace {

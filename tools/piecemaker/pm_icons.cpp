@@ -1,8 +1,8 @@
 #include "tools/piecemaker/pm_icons.h"
 
-#include "platform/byte_io.h"
-#include "runtime/foundation/fhdr.h"
-#include "runtime/foundation/node_title.h"
+#include "platform/kernel/byte_io.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/nodes/node_title.h"
 
 #include <algorithm>
 #include <cctype>

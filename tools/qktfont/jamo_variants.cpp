@@ -7,7 +7,7 @@
 // are the common ones.
 #include "jamo_variants.h"
 
-#include "platform/byte_io.h"
+#include "platform/kernel/byte_io.h"
 #include "typing/bitmap_font.h"
 
 #include <algorithm>

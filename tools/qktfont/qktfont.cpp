@@ -4,6 +4,7 @@
 #include "jamo_variants.h"
 #include "whole_glyphs.h"
 
+#include "tools/tool_args.h"
 #include "tools/tool_file.h"
 #include "typing/bitmap_font_build.h"
 
@@ -51,20 +52,29 @@ static bool build_image(FontImage& image, bool report, std::string& error)
     return ok;
 }
 
+static const char kUsage[] = "usage: qktfont OUTPUT [--report]\n";
+
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "--report")) {
-        std::fprintf(stderr, "usage: qktfont OUTPUT [--report]\n");
+    ToolArgs args = tool_parse_args(argc, argv, {}, { "--report" });
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!args.error.empty() || args.files.size() != 1) {
+        if (!args.error.empty())
+            std::fprintf(stderr, "qktfont: %s\n", args.error.c_str());
+        std::fputs(kUsage, stderr);
         return 2;
     }
     FontImage image;
     std::string error;
-    if (!build_image(image, argc == 3, error)) {
+    if (!build_image(image, args.flags.count("--report") != 0, error)) {
         std::fprintf(stderr, "qktfont: %s\n", error.c_str());
         return 1;
     }
-    if (!tool_write_replacing(argv[1], bitmap_font_build(image))) {
-        std::fprintf(stderr, "qktfont: cannot write %s\n", argv[1]);
+    if (!tool_write_replacing(args.files[0], bitmap_font_build(image))) {
+        std::fprintf(stderr, "qktfont: cannot write %s\n", args.files[0].c_str());
         return 1;
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "whole_glyphs.h"
 
-#include "platform/plat_codepage.h"
+#include "platform/kernel/codepage.h"
 
 #include <string>
 

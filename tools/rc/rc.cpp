@@ -2,6 +2,7 @@
 // table registers the module with the platform's resource store. README.md has the format.
 #include "tools/rc/rc_emit.h"
 #include "tools/rc/rc_parse.h"
+#include "tools/tool_args.h"
 
 #include <cctype>
 #include <cstdio>
@@ -20,11 +21,12 @@ struct Options {
     std::vector<std::string> sources;
 };
 
+static const char kUsage[]
+    = "usage: rc --module NAME [--program] --output FILE.cpp [--depfile FILE.d] SOURCE.rsrc...\n";
+
 static int usage()
 {
-    std::fprintf(stderr,
-        "usage: rc --module NAME [--program] --output FILE.cpp [--depfile FILE.d] "
-        "SOURCE.rsrc...\n");
+    std::fputs(kUsage, stderr);
     return kExitUsage;
 }
 
@@ -40,24 +42,22 @@ static bool is_identifier(const std::string& name)
     return true;
 }
 
-static bool parse_options(int argc, char** argv, Options& o)
+static bool parse_options(const ToolArgs& args, Options& o)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        bool has_value = i + 1 < argc;
-        if (arg == "--program")
-            o.kind = ModuleKind::program;
-        else if (arg == "--module" && has_value)
-            o.module_name = argv[++i];
-        else if (arg == "--output" && has_value)
-            o.output = argv[++i];
-        else if (arg == "--depfile" && has_value)
-            o.depfile = argv[++i];
-        else if (arg.rfind("--", 0) == 0)
-            return false;
-        else
-            o.sources.push_back(arg);
+    if (!args.error.empty()) {
+        std::fprintf(stderr, "rc: %s\n", args.error.c_str());
+        return false;
     }
+    if (args.flags.count("--program"))
+        o.kind = ModuleKind::program;
+    auto value = [&](const char* name) {
+        auto found = args.values.find(name);
+        return found == args.values.end() ? std::string() : found->second;
+    };
+    o.module_name = value("--module");
+    o.output = value("--output");
+    o.depfile = value("--depfile");
+    o.sources = args.files;
     return is_identifier(o.module_name) && !o.output.empty() && !o.sources.empty();
 }
 
@@ -72,8 +72,13 @@ static int report(const RcError& e)
 
 int main(int argc, char** argv)
 {
+    ToolArgs args = tool_parse_args(argc, argv, { "--module", "--output", "--depfile" }, { "--program" });
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     Options o;
-    if (!parse_options(argc, argv, o))
+    if (!parse_options(args, o))
         return usage();
     RcModule module;
     RcError error;

@@ -1,8 +1,8 @@
 // Statement parsers of the structured resources: dialog templates, menus, accelerator tables,
 // cursors and icons. README.md gives the bytes each one writes.
-#include "platform/byte_io.h"
-#include "platform/plat_resource.h"
-#include "platform/plat_resource_forms.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/resource_forms.h"
 #include "tools/rc/rc_parse.h"
 
 #include <cctype>

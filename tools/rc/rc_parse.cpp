@@ -1,8 +1,8 @@
 #include "tools/rc/rc_parse.h"
 
-#include "platform/byte_io.h"
-#include "platform/plat_resource.h"
-#include "platform/plat_styles.h"
+#include "platform/kernel/byte_io.h"
+#include "platform/kernel/resource.h"
+#include "platform/window/styles.h"
 
 #include <algorithm>
 #include <cctype>

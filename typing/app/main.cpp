@@ -1,4 +1,4 @@
-#include "platform/internal_error.h"
+#include "platform/kernel/internal_error.h"
 
 int main(int, char**)
 {

@@ -6,17 +6,17 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/plat_backend.h"
-#include "platform/plat_dc.h"
-#include "platform/plat_defproc.h"
-#include "platform/plat_focus.h"
-#include "platform/plat_keyboard.h"
-#include "platform/plat_log.h"
-#include "platform/plat_nonclient.h"
-#include "platform/plat_paint.h"
-#include "platform/plat_timer.h"
-#include "platform/plat_window.h"
-#include "platform/plat_winpos.h"
+#include "platform/backend/backend.h"
+#include "platform/gdi/dc.h"
+#include "platform/window/defproc.h"
+#include "platform/window/focus.h"
+#include "platform/window/keyboard.h"
+#include "platform/kernel/log.h"
+#include "platform/window/nonclient.h"
+#include "platform/window/paint.h"
+#include "platform/window/timer.h"
+#include "platform/window/window.h"
+#include "platform/window/winpos.h"
 
 using namespace plat;
 

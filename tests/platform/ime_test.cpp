@@ -1,0 +1,282 @@
+#include "platform/ime/ime.h"
+
+#include <cstdio>
+
+#include "window_test_support.h"
+
+namespace {
+
+using namespace wintest;
+
+using Events = std::vector<std::string>;
+
+// A window that records what the input method sends it, with the strings it reads back.
+class ImeTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        ime_reset();
+        if (!set_active_code_page(CP_KOREAN))
+            GTEST_SKIP() << "code page 949 not available";
+        window = make_top("W");
+        pump();
+        answer = [this](WindowHandle hwnd, uint32_t message, WParam wparam, LParam lparam) {
+            return note(hwnd, message, wparam, lparam);
+        };
+    }
+    void TearDown() override
+    {
+        ime_reset();
+        WindowTest::TearDown();
+    }
+
+    std::string read(uint32_t index)
+    {
+        char buffer[32] = {};
+        int32_t length = imm_get_composition_string(imm_get_context(window), index, buffer, sizeof buffer);
+        return code_page_to_utf8(CP_ACP, std::string(buffer, size_t(std::max(length, 0))));
+    }
+
+    std::optional<LResult> note(WindowHandle, uint32_t message, WParam wparam, LParam lparam)
+    {
+        char text[32];
+        switch (message) {
+        case WM_IME_STARTCOMPOSITION: events.push_back("START"); break;
+        case WM_IME_ENDCOMPOSITION: events.push_back("END"); break;
+        case WM_IME_COMPOSITION:
+            if (lparam & GCS_RESULTSTR)
+                events.push_back("RESULT " + read(GCS_RESULTSTR));
+            else
+                events.push_back("COMP " + read(GCS_COMPSTR));
+            if (cancel_each && !(lparam & GCS_RESULTSTR) && !read(GCS_COMPSTR).empty())
+                imm_set_composition_string(imm_get_context(window), SCS_SETSTR, "", 0, "", 0);
+            break;
+        case WM_CHAR:
+            std::snprintf(text, sizeof text, "CHAR %02X", unsigned(wparam));
+            events.push_back(text);
+            break;
+        case WM_IME_NOTIFY: events.push_back("NOTIFY " + std::to_string(wparam)); break;
+        case WM_KEYDOWN:
+            if (keys_too && wparam == VK_PROCESSKEY)
+                events.push_back("KEY 229 for " + std::to_string(imm_get_virtual_key(window)));
+            else if (keys_too)
+                events.push_back("KEY " + std::to_string(wparam));
+            break;
+        default: break;
+        }
+        return std::nullopt;
+    }
+
+    void hangul_mode(bool on)
+    {
+        imm_set_conversion_status(imm_get_context(window), on ? IME_CMODE_NATIVE : IME_CMODE_ALPHANUMERIC, 0);
+        pump();
+        events.clear();
+    }
+
+    // Letters as on the keyboard (upper case with Shift), '<' Backspace, ' ' the space bar.
+    void press(const std::string& keys)
+    {
+        for (char c : keys) {
+            uint32_t vk = c == '<' ? VK_BACK : c == ' ' ? VK_SPACE : uint32_t(std::toupper(uint8_t(c)));
+            bool shift = std::isupper(uint8_t(c)) != 0;
+            if (shift)
+                input_key(VK_SHIFT, true);
+            input_key(vk, true);
+            input_key(vk, false);
+            if (shift)
+                input_key(VK_SHIFT, false);
+        }
+        pump();
+    }
+
+    Events take()
+    {
+        Events out;
+        out.swap(events);
+        return out;
+    }
+
+    // The CP949 bytes of text as recorded WM_CHARs.
+    static Events chars_of(const char* utf8)
+    {
+        Events out;
+        char text[32];
+        for (char c : utf8_to_code_page(CP_KOREAN, utf8)) {
+            std::snprintf(text, sizeof text, "CHAR %02X", unsigned(uint8_t(c)));
+            out.push_back(text);
+        }
+        return out;
+    }
+
+    WindowHandle window;
+    Events events;
+    bool cancel_each = false;
+    bool keys_too = false;
+};
+
+Events operator+(Events a, const Events& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct TypingCase {
+    const char* name;
+    const char* keys;
+    Events expected;
+};
+
+TEST_F(ImeTest, HangulModeComposesKeysIntoSyllables)
+{
+    const TypingCase cases[] = {
+        {"a syllable finished by a space", "rk ",
+            Events{"START", "COMP ㄱ", "COMP 가", "RESULT 가 ", "END"} + chars_of("가 ")},
+        {"a consonant that does not join starts the next syllable", "dkssud",
+            Events{"START", "COMP ㅇ", "COMP 아", "COMP 안", "RESULT 안", "END", "START", "COMP ㄴ"} + chars_of("안")
+                + Events{"COMP 녀", "COMP 녕"}},
+        {"a vowel takes the second consonant of a compound final", "ekfrl",
+            Events{"START", "COMP ㄷ", "COMP 다", "COMP 달", "COMP 닭", "RESULT 달", "END", "START", "COMP 기"}
+                + chars_of("달")},
+        {"Shift types doubled consonants", "Rk",
+            Events{"START", "COMP ㄲ", "COMP 까"}},
+        {"backspace takes back keystrokes, then deletes as usual", "rk<<<",
+            Events{"START", "COMP ㄱ", "COMP 가", "COMP ㄱ", "COMP ", "END", "CHAR 08"}},
+    };
+    for (const TypingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ime_reset();
+        hangul_mode(true);
+        press(c.keys);
+        EXPECT_EQ(take(), c.expected);
+    }
+    ime_reset();
+    hangul_mode(false);
+    press("rk");
+    EXPECT_EQ(take(), (Events{"CHAR 72", "CHAR 6B"})) << "letters stay letters outside Hangul mode";
+}
+
+TEST_F(ImeTest, ComposingKeysArriveAsProcessKeyAndOthersAsThemselves)
+{
+    hangul_mode(true);
+    keys_too = true;
+    press("r1");
+    EXPECT_EQ(take(), (Events{"KEY 229 for 82", "START", "COMP ㄱ", "KEY 49", "RESULT ㄱ1", "END"} + chars_of("ㄱ1")));
+    press("r");
+    input_key(VK_RIGHT, true);
+    input_key(VK_RIGHT, false);
+    pump();
+    EXPECT_EQ(take(), (Events{"KEY 229 for 82", "START", "COMP ㄱ", "KEY 39", "RESULT ㄱ", "END"} + chars_of("ㄱ")))
+        << "a key without a character finishes the syllable alone";
+    input_key(VK_CONTROL, true);
+    press("r");
+    input_key(VK_CONTROL, false);
+    pump();
+    EXPECT_EQ(take(), (Events{"KEY 17", "KEY 82", "CHAR 12"})) << "Ctrl+letter is a command, not a jamo";
+}
+
+TEST_F(ImeTest, CancellingAfterEachReadGivesOneJamoPerKey)
+{
+    hangul_mode(true);
+    cancel_each = true;
+    press("rk");
+    EXPECT_EQ(take(), (Events{"START", "COMP ㄱ", "COMP ", "END", "START", "COMP ㅏ", "COMP ", "END"}));
+}
+
+TEST_F(ImeTest, TheHangulKeySwitchesTheModeBeforeTheWindowSeesIt)
+{
+    keys_too = true;
+    uint32_t seen_mode = 99;
+    auto record = answer;
+    answer = [&](WindowHandle hwnd, uint32_t message, WParam wparam, LParam lparam) {
+        if (message == WM_KEYDOWN && wparam == VK_HANGUL)
+            imm_get_conversion_status(imm_get_context(hwnd), &seen_mode, nullptr);
+        return record(hwnd, message, wparam, lparam);
+    };
+    input_key(VK_HANGUL, true);
+    input_key(VK_HANGUL, false);
+    pump();
+    EXPECT_EQ(take(), (Events{"NOTIFY 6", "KEY 21"}));
+    EXPECT_EQ(seen_mode, uint32_t(IME_CMODE_NATIVE));
+    press("g");
+    EXPECT_EQ(take(), (Events{"KEY 229 for 71", "START", "COMP ㅎ"}));
+}
+
+TEST_F(ImeTest, ContextsOpenCloseAndAssociate)
+{
+    ImcHandle own = imm_get_context(window);
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(imm_get_open_status(own));
+    hangul_mode(true);
+    press("g");
+    EXPECT_TRUE(imm_set_open_status(own, false)) << "closing finishes the syllable";
+    pump();
+    EXPECT_EQ(take(), (Events{"START", "COMP ㅎ", "NOTIFY 8", "RESULT ㅎ", "END"} + chars_of("ㅎ")));
+    press("g");
+    EXPECT_EQ(take(), (Events{"CHAR 67"})) << "a closed input method lets keys through";
+
+    ImcHandle made = imm_create_context();
+    EXPECT_EQ(imm_associate_context(window, made), own);
+    EXPECT_EQ(imm_get_context(window), made);
+    uint32_t mode = 99;
+    ASSERT_TRUE(imm_get_conversion_status(made, &mode, nullptr));
+    EXPECT_EQ(mode, uint32_t(IME_CMODE_ALPHANUMERIC)) << "each context keeps its own mode";
+    EXPECT_TRUE(imm_destroy_context(made));
+    EXPECT_EQ(imm_get_context(window), own) << "back to the window's own";
+    EXPECT_FALSE(imm_destroy_context(own)) << "a window's own context goes with the window";
+    imm_associate_context(window, ImcHandle{});
+    EXPECT_FALSE(imm_get_context(window));
+    EXPECT_FALSE(imm_get_open_status(ImcHandle{}));
+    EXPECT_FALSE(imm_get_context(WindowHandle{12345}));
+}
+
+TEST_F(ImeTest, CompositionStringsAreReadLikeImm)
+{
+    hangul_mode(true);
+    press("gks");
+    ImcHandle context = imm_get_context(window);
+    std::string expected = utf8_to_code_page(CP_KOREAN, "한");
+    EXPECT_EQ(imm_get_composition_string(context, GCS_COMPSTR, nullptr, 0), int32_t(expected.size()));
+    char one = 0;
+    EXPECT_EQ(imm_get_composition_string(context, GCS_COMPSTR, &one, 1), 1) << "cut to the buffer";
+    EXPECT_EQ(one, expected[0]);
+    EXPECT_EQ(imm_get_composition_string(context, GCS_COMPATTR, &one, 1), IMM_ERROR_NODATA);
+    EXPECT_EQ(imm_get_composition_string(ImcHandle{77}, GCS_COMPSTR, &one, 1), IMM_ERROR_GENERAL);
+    EXPECT_TRUE(imm_notify_ime(context, NI_COMPOSITIONSTR, CPS_CANCEL, 0));
+    EXPECT_EQ(imm_get_composition_string(context, GCS_COMPSTR, nullptr, 0), 0);
+}
+
+TEST_F(ImeTest, TheDesktopsInputMethodComposesAndCommits)
+{
+    ime_host_composition("ㅎ");
+    ime_host_composition("하");
+    ime_host_commit("하");
+    pump();
+    EXPECT_EQ(take(), (Events{"START", "COMP ㅎ", "COMP 하", "RESULT 하", "END"} + chars_of("하")));
+    // Text typed without composing arrives as code page characters, a lead and a trail byte.
+    ime_host_commit("가a");
+    pump();
+    EXPECT_EQ(take(), chars_of("가a"));
+    EXPECT_EQ(take(), Events{});
+}
+
+TEST_F(ImeTest, ScriptCompositionTypesTheTextAndFinishesIt)
+{
+    ime_compose_text("한글 ok");
+    pump();
+    Events all = take();
+    Events results;
+    Events chars;
+    for (const std::string& event : all) {
+        if (event.rfind("RESULT", 0) == 0)
+            results.push_back(event);
+        if (event.rfind("CHAR", 0) == 0)
+            chars.push_back(event);
+    }
+    EXPECT_EQ(results, (Events{"RESULT 한", "RESULT 글"}));
+    EXPECT_EQ(chars, chars_of("한글 ok"));
+    EXPECT_EQ(all.back(), "CHAR 6B");
+}
+
+} // namespace
