@@ -238,6 +238,19 @@ TEST_F(NodeFilesTest, TheProgramDumpsTheTree)
     EXPECT_EQ(out.substr(out.size() - 11), "error 5000\n") << out;
     EXPECT_EQ(run("dump --tree " + host("absent.v5r")), 1);
     EXPECT_EQ(out, "error 2\n");
+
+    // Titles longer than any line buffer come whole, each on its own line.
+    for (size_t length : { 255u, 300u, 2000u }) {
+        SCOPED_TRACE(length);
+        std::string title(length, 'x');
+        title.back() = 'Z';
+        std::ofstream(host("long.txt")) << "kind PCRS\nicon map \"Top\" {\n icon calc \"" << title
+                                        << "\" node 7\n icon wait \"Next\" node 8\n}\n";
+        ASSERT_EQ(run("build " + host("long.txt") + " " + host("long.v5r")), 0) << out;
+        ASSERT_EQ(run("dump --tree " + host("long.v5r")), 0) << out;
+        EXPECT_EQ(out, "1 map class 0 \"\"\n  7 calc class 0 \"" + title
+                           + "\"\n  8 wait class 0 \"Next\"\n");
+    }
 }
 
 } // namespace

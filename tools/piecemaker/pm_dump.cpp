@@ -14,8 +14,10 @@
 #include "tools/piecemaker/pm_build.h"
 #include "tools/piecemaker/pm_icons.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -167,17 +169,29 @@ struct TreeLines {
     std::string& out;
 };
 
+// A stored title may be longer than any buffer we would guess: read again into a larger one
+// until it fits (a title never exceeds its pool record).
+std::string whole_title(IconId icon)
+{
+    std::vector<char> buffer(kTitleKeyBytes + 1);
+    for (;;) {
+        int length = node_title(icon, buffer.data(), buffer.size());
+        if (length < 0 || size_t(length) + 1 < buffer.size() || buffer.size() >= (size_t(1) << 26))
+            return std::string(buffer.data(), size_t(std::max(length, 0)));
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
 int tree_line(IconId icon, void* user)
 {
     TreeLines& lines = *static_cast<TreeLines*>(user);
     int depth = 0;
     for (IconId at = icon; at != lines.start && at != 0 && depth < int(kNodeCountMax); depth++)
         at = node_parent(at);
-    char title[kTitleKeyBytes + 1];
-    node_title(icon, title, sizeof title);
     lines.out += std::string(size_t(2 * depth), ' ')
-        + format("%u %s class %d \"%s\"\n", node_icon_number(icon),
-            pm_kind_name(node_kind(icon)).c_str(), node_layout_class(icon), title);
+        + format("%u %s class %d \"", node_icon_number(icon), pm_kind_name(node_kind(icon)).c_str(),
+            node_layout_class(icon))
+        + whole_title(icon) + "\"\n";
     return 1;
 }
 
