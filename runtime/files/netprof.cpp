@@ -139,7 +139,7 @@ void netprof_init(const char* folder)
     } else {
         FileSpec* program = nullptr;
         char text[kPathBufferSize] = {};
-        if (fspec_new_exe_folder(&program) == 0)
+        if (fspec_new_exe(&program) == 0)
             fspec_get_folder(program, text, sizeof text);
         fspec_free(program);
         base = text;
