@@ -88,8 +88,8 @@ static int open_in_slot(FileSpec* spec, int slot, PieceFileKind kind)
 {
     if (!file_exists(spec))
         return kErrFileNotFound;
-    if (file_open_in_other_instance(spec, 0) != 0)
-        return kErrInUse;
+    if (int in_use = file_open_in_other_instance(spec, 0))
+        return in_use;
     uint32_t magic = kind == kOpenLibrary ? kKindLibrary : kKindPiece;
     int result = rec_open_file(spec, slot, kRecOpenWriteThrough, fhdr_check, magic, kRecRefuseEmpty);
     if (result != kErrOk)
@@ -249,13 +249,17 @@ void piece_close(int keep_scripting)
 
 static void delete_path(const std::string& path) { plat::delete_file(path); }
 
+// The copy is written and closed before it replaces the target: an open file cannot be renamed.
+// With switch_to_copy the slot then opens the copy (it holds every record the slot had).
 int piece_save_file_as(int slot, const FileSpec* target, int switch_to_copy)
 {
-    if (file_open_in_other_instance(target, 0) != 0)
-        return kErrInUse;
+    if (int in_use = file_open_in_other_instance(target, 0))
+        return in_use;
     std::string target_path;
     if (uint32_t error = file_spec_path(target, target_path))
         return int(error);
+    RecSlot* open = rec_slot(slot);
+    uint32_t open_flags = open ? open->open_flags : 0;
     FileSpec* temporary = nullptr;
     std::string temporary_path = target_path + "~";
     if (fspec_from_path(temporary_path.c_str(), &temporary) != kErrOk) {
@@ -267,18 +271,18 @@ int piece_save_file_as(int slot, const FileSpec* target, int switch_to_copy)
     if (result == kErrOk && !file)
         result = int(file_take_last_error());
     fspec_free(temporary);
+    if (result == kErrOk) {
+        result = rec_save_as(slot, file, target, kKindAny, kSaveAsCopy);
+        file_close(file.handle, file.kind);
+    }
+    if (result == kErrOk && !plat::move_file(temporary_path, target_path, plat::MOVEFILE_REPLACE_EXISTING))
+        result = int(plat::get_last_error());
     if (result != kErrOk) {
         delete_path(temporary_path);
         return result;
     }
-    RecSaveAs mode = switch_to_copy ? kSaveAsSwitch : kSaveAsCopy;
-    result = rec_save_as(slot, file, target, kKindAny, mode);
-    if (result == kErrOk && !plat::move_file(temporary_path, target_path, plat::MOVEFILE_REPLACE_EXISTING))
-        result = int(plat::get_last_error());
-    if (result != kErrOk || mode == kSaveAsCopy)
-        file_close(file.handle, file.kind);
-    if (result != kErrOk)
-        delete_path(temporary_path);
+    if (switch_to_copy)
+        result = rec_open_file(const_cast<FileSpec*>(target), slot, open_flags, fhdr_check, kKindAny, kRecRefuseEmpty);
     return result;
 }
 

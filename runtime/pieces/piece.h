@@ -40,7 +40,8 @@ void piece_close(int keep_scripting);
 void piece_file_record_close(PieceFileRecord& record);
 // A compacted copy of a slot's file at target: written to a temporary file beside it, which
 // then replaces target. With switch_to_copy the slot goes on with the copy. 0 or the error
-// (32 when another instance holds the target); target is untouched on failure.
+// (32 when an instance holds the target, 1118 for an unusable one); target is untouched on
+// failure.
 int piece_save_file_as(int slot, const FileSpec* target, int switch_to_copy);
 // The piece's title (property 20 of its top icon), else piece_window_title: 0.
 int piece_title(char* buffer, int size);
