@@ -1,6 +1,7 @@
 #include "runtime/pieces/lib.h"
 
 #include "platform/kernel/byte_io.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/log.h"
 #include "runtime/base/errcode.h"
 #include "runtime/base/str.h"
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -323,15 +325,26 @@ static bool icon_fits(IconId icon, uint16_t kind, const std::string* name)
     return !name || str_compare_nocase(recorded_name(icon).c_str(), name->c_str()) == 0;
 }
 
-static uint16_t find_icon_by_name(int library_slot, uint16_t kind, const std::string& name)
+// The library's icons under its node 2 by kind and recorded name (case folded), the first in
+// child order, as a search of the children finds it; made once per library check.
+using NameIndex = std::unordered_map<std::string, uint16_t>;
+
+static std::string name_key(int kind, std::string name)
 {
+    plat::char_lower(name.data(), name.size());
+    return std::to_string(kind) + ":" + name;
+}
+
+static NameIndex index_by_name(int library_slot)
+{
+    NameIndex index;
     IconId parent = node_make_icon(uint32_t(library_slot), 2);
     uint32_t limit = node_file_node_count(library_slot);
     IconId child = node_is_valid(parent) ? node_first_child(parent) : 0;
     for (uint32_t steps = 0; child && steps < limit; steps++, child = node_next(child))
-        if (icon_fits(child, kind, &name))
-            return uint16_t(node_icon_number(child));
-    return 0;
+        if (node_is_valid(child))
+            index.emplace(name_key(node_kind(child), recorded_name(child)), uint16_t(node_icon_number(child)));
+    return index;
 }
 
 static void check_links(int piece_slot, int number, int library_slot)
@@ -339,6 +352,8 @@ static void check_links(int piece_slot, int number, int library_slot)
     FileLinks& file = s_lib.files[piece_slot];
     LibraryEntry* e = entry(number);
     bool by_name = checks_by_name(piece_slot);
+    NameIndex index;
+    bool indexed = false;
     for (size_t i = 1; i < file.links.size(); i++) {
         LinkRecord& link = file.links[i];
         if (!(link.flags & kLinkExists) || link.library != number)
@@ -351,7 +366,12 @@ static void check_links(int piece_slot, int number, int library_slot)
         IconId candidate = library_slot ? node_make_icon(uint32_t(library_slot), link.node) : 0;
         bool ok = library_slot && link.node != 0 && icon_fits(candidate, link.kind, by_name ? &name : nullptr);
         if (!ok && by_name && library_slot) {
-            link.node = find_icon_by_name(library_slot, link.kind, name);
+            if (!indexed) {
+                index = index_by_name(library_slot);
+                indexed = true;
+            }
+            auto found = index.find(name_key(link.kind, name));
+            link.node = found == index.end() ? 0 : found->second;
             ok = link.node != 0;
         }
         if (ok)

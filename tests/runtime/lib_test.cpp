@@ -178,6 +178,24 @@ TEST_F(LibTest, OpenLibraryAnswersTheFileQuestionAndClosesWithThePiece)
     EXPECT_EQ(piece_file_in_use(disk("lib.v5e")), kAnswerReadOnly);
     EXPECT_EQ(piece_file_in_use(disk("course.v5r")), kAnswerReadOnly);
     EXPECT_EQ(piece_file_in_use(disk("other.v5r")), kAnswerNotOpen);
+    // The question's atom: this instance's answer for the path it names.
+    struct AtomCase {
+        const char* path;
+        int answer;
+    };
+    static const AtomCase kAtoms[] = {
+        {"T:\\course.v5r", kAnswerReadOnly},
+        {"t:\\LIB.V5E", kAnswerReadOnly},
+        {"T:\\other.v5r", kAnswerNotOpen},
+        {"Q:\\no drive\\x.v5r", kAnswerUnusable}, // counted as free, never as read-only use
+    };
+    for (const AtomCase& c : kAtoms) {
+        SCOPED_TRACE(c.path);
+        plat::Atom atom = plat::global_add_atom(c.path);
+        EXPECT_EQ(piece_answer_file_question(atom), c.answer);
+        plat::global_delete_atom(atom);
+    }
+    EXPECT_EQ(piece_answer_file_question(0), kAnswerUnusable);
     piece_close(0);
     EXPECT_EQ(node_file_is_open(2), 0);
     EXPECT_EQ(lib_file_in_use(disk("lib.v5e")), kAnswerNotOpen);
