@@ -3,10 +3,10 @@
 // piece as T:\p.v5r, the library as T:\lib.v5e, which the seeds' pieces name). The piece is
 // opened through the runtime's road with its libraries, every icon of it is asked for its
 // link and linked content, every link number is followed, and the piece is closed. Every file
-// dialog is cancelled, every message box answered, as a script would.
+// dialog is cancelled, every message box answered, as a script would. The program's own
+// resources (messages, texts, dialogs, the format number) are linked in.
 #include "platform/backend/script.h"
 #include "platform/kernel/path.h"
-#include "platform/kernel/resource.h"
 #include "runtime/files/file.h"
 #include "runtime/files/fspec_func.h"
 #include "runtime/files/fspec_mgr.h"
@@ -31,11 +31,6 @@ void check(bool ok)
     if (!ok)
         __builtin_trap();
 }
-
-const uint8_t kFormatData[4] = { 22, 0, 0, 0 };
-const plat::ResourceEntry kFormatEntries[] = { { 260, nullptr, 1, nullptr, 0, 4 } };
-const plat::ResourceModuleTable kFormatTable
-    = { "fuzz_piece", plat::ResourceModuleKind::program, kFormatEntries, 1, kFormatData, 4 };
 
 std::string s_folder;
 
@@ -77,7 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(mkdtemp(folder) != nullptr);
         s_folder = folder;
         plat::set_drive_root('T', s_folder);
-        plat::register_resource_module(kFormatTable);
         std::atexit(file_term);
         std::atexit(node_files_free);
         return fspec_manager_create() && file_init() && node_files_init() && rec_init()

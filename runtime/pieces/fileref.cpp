@@ -12,7 +12,6 @@
 
 constexpr size_t kMacPathMax = 260;
 constexpr size_t kMacNameSize = 64;
-constexpr size_t kMacItemSize = 76; // u32 tag, u16 flag, i16 volume, i32 folder, char[64] name
 
 // A stored text: its bytes up to the first NUL (a text without one ends with its bytes).
 static std::string read_text(plat::ByteReader r)
