@@ -506,6 +506,7 @@ static void open_one(int piece_slot, int number)
         }
         result = open_library_file(number, chosen);
         fspec_free(chosen);
+        e = entry(number); // the library's own libraries may have grown the list
     }
     check_links(piece_slot, number, e ? e->slot : 0);
     if (e && !e->slot) {

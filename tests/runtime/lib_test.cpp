@@ -155,6 +155,28 @@ icon map "Course" {
     EXPECT_EQ(lib_info(2, &info), 0);
 }
 
+// A library that links to a library of its own: both open, each in its slot; the list grows
+// while the first one opens.
+TEST_F(LibTest, LibrariesOfALibraryOpenToo)
+{
+    make_file("inner.v5e", "kind PLIB\nicon map \"Lib\" node 1\nicon map \"Top\" {\n icon display \"Deep\"\n}\n");
+    make_file("outer.v5e", R"(kind PLIB
+library "T:\\inner.v5e"
+icon map "Lib" node 1
+icon map "Top" {
+    icon display "Middle" link 1 7
+}
+)");
+    queue_cancel();
+    ASSERT_EQ(open_course("kind PCRS\nlibrary \"T:\\\\outer.v5e\"\nicon map \"Course\" {\n icon display \"Show\" link 1 7\n}\n"), 0);
+    EXPECT_EQ(target_of("Show"), "Middle");
+    LibInfo outer, inner;
+    ASSERT_EQ(lib_info(1, &outer), 1);
+    ASSERT_EQ(lib_info(2, &inner), 1);
+    EXPECT_EQ(outer.slot, 2);
+    EXPECT_EQ(inner.slot, 3);
+}
+
 TEST_F(LibTest, InternalLibraryIsThePieceItself)
 {
     ASSERT_EQ(open_course(R"(kind PCRS
