@@ -232,6 +232,27 @@ TEST_F(Artwork, TowerFramesMatchTheFieldBehindThem)
     }
 }
 
+// The gauges write their numbers on a copy of the background under them: it must be plain.
+TEST_F(Artwork, GaugeNumbersStandOnPlainBackground)
+{
+    static const struct {
+        const char* name;
+        int y; // of the number strips, 102 x 20 at cx - 51 for cx 216, 325, 434
+    } kScreens[] = {{"vd-smj.bmp", 325 + 20 + 51}, {"vd-lmj.bmp", 460}};
+    for (const auto& c : kScreens) {
+        SCOPED_TRACE(c.name);
+        Picture p = picture_read(bitmap_archive_read(c.name));
+        ASSERT_EQ(p.width, 640);
+        for (int cx : {216, 325, 434}) {
+            std::set<uint8_t> used;
+            for (int y = c.y; y < c.y + 20; ++y)
+                for (int x = cx - 51; x < cx + 51; ++x)
+                    used.insert(p.pixels[size_t(y) * 640 + size_t(x)]);
+            EXPECT_EQ(used.size(), 1u) << cx;
+        }
+    }
+}
+
 constexpr uint16_t final_code(int field) { return uint16_t(0x8440 | field); }
 
 std::vector<uint16_t> codes_of(const char* utf8)

@@ -422,10 +422,12 @@ void typing_well(Svg& svg, double x, double y, double w, double h, double margin
     svg.rect(x, y, w, h, "#C0C0C0");
 }
 
-void finger_draw(Svg& svg, bool lit, double x, double y)
+void finger_draw(Svg& svg, int finger, bool lit, double x, double y)
 {
-    svg.rect(x + 7, y + 2, 14, 26, lit ? colour::orange : colour::line, 7);
-    svg.rect(x + 10, y + 5, 8, 8, lit ? colour::pale_orange : colour::white, 4);
+    static const double kLength[8] = {17, 22, 26, 23, 23, 26, 22, 17}; // little, ring, middle, index
+    double top = 28 - kLength[finger];
+    svg.rect(x + 7, y + top, 14, kLength[finger] + 7, lit ? colour::orange : colour::line, 7);
+    svg.rect(x + 10, y + top + 3, 8, 8, lit ? colour::pale_orange : colour::white, 4);
 }
 
 void areas_draw(Svg& svg, const std::vector<int>& areas)

@@ -38,7 +38,8 @@ void selector_item(Svg& svg, double x, double y, double w, double h, const std::
 void screen_page(Svg& svg, int width, int height, const std::string& korean, const std::string& english);
 void face_well(Svg& svg, double x, double y); // a 70x88 face place with its frame
 void typing_well(Svg& svg, double x, double y, double w, double h, double margin = 6);
-void finger_draw(Svg& svg, bool lit, double x, double y); // 28x28
+// Finger 0..7 in finger-place order (left little finger to right little finger), 28x28.
+void finger_draw(Svg& svg, int finger, bool lit, double x, double y);
 void gauge_dial(Svg& svg, double cx, double cy, const std::string& korean, const std::string& english);
 void caption(Svg& svg, double x, double baseline, const std::string& korean,
     const std::string& english, Anchor anchor = Anchor::middle, double size = 12);

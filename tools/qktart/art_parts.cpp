@@ -77,7 +77,7 @@ void fingers(const PictureSpec&, Svg& svg)
 {
     svg.rect(0, 0, 224, 28, colour::page);
     for (int i = 0; i < 8; ++i)
-        finger_draw(svg, true, 28 * i, 0);
+        finger_draw(svg, i, true, 28 * i, 0);
 }
 
 void lesson_menu(const PictureSpec& spec, Svg& svg)

@@ -101,8 +101,8 @@ void lesson_screen(const PictureSpec& spec, Svg& svg)
     svg.text(99, 149, 11, "왼손 · Left hand", colour::muted);
     svg.text(542, 149, 11, "오른손 · Right hand", colour::muted);
     for (int i = 0; i < 4; ++i) {
-        finger_draw(svg, false, 43 + 28 * i, 155);
-        finger_draw(svg, false, 486 + 28 * i, 155);
+        finger_draw(svg, i, false, 43 + 28 * i, 155);
+        finger_draw(svg, 4 + i, false, 486 + 28 * i, 155);
     }
     svg.rect(38, 216, 569, 196, colour::line, 12);
     areas_draw(svg, spec.areas);
@@ -138,6 +138,8 @@ void long_text_screen(const PictureSpec& spec, Svg& svg)
     typing_well(svg, 38, 165, 562, 175, 2);
     gauges(svg, 410);
     // the gauges' numbers are written at (cx - 51, 460) on the plain page
+    for (double cx : {216.0, 325.0, 434.0})
+        svg.rect(cx - 51, 460, 102, 20, colour::page);
     areas_draw(svg, spec.areas);
 }
 
