@@ -3,6 +3,7 @@
 #include "tools/qktart/art_jamo.h"
 #include "typing/keyboard_legend.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -438,13 +439,16 @@ void areas_draw(Svg& svg, const std::vector<int>& areas)
     }
 }
 
-void gauge_dial(Svg& svg, double cx, double cy, const std::string& korean, const std::string& english)
+void gauge_dial(Svg& svg, double cx, double cy, double radius, const std::string& korean,
+    const std::string& english)
 {
     // The needle is a pie the program draws inverted inside the ring between two diamonds
-    // (radius 51 and 22); the dial shows that ring. Dials stand 109 pixels apart.
-    svg.circle(cx, cy, 53.5, colour::white);
-    svg.ring(cx, cy, 53.5, colour::line, 1.5);
-    svg.path(fmt("M %g %g L %g %g L %g %g L %g %g Z", cx, cy - 51, cx + 51, cy, cx, cy + 51, cx - 51, cy),
+    // (radius 51 and 22); the dial shows that ring.
+    double outer = std::min(51.0, radius - 2);
+    svg.circle(cx, cy, radius, colour::white);
+    svg.ring(cx, cy, radius, colour::line, 1.5);
+    svg.path(fmt("M %g %g L %g %g L %g %g L %g %g Z", cx, cy - outer, cx + outer, cy, cx, cy + outer,
+                 cx - outer, cy),
         colour::pale_blue);
     svg.path(fmt("M %g %g L %g %g L %g %g L %g %g Z", cx, cy - 22, cx + 22, cy, cx, cy + 22, cx - 22, cy),
         colour::white);
@@ -453,7 +457,7 @@ void gauge_dial(Svg& svg, double cx, double cy, const std::string& korean, const
         svg.line(cx + 24 * std::sin(a), cy - 24 * std::cos(a), cx + 28 * std::sin(a),
             cy - 28 * std::cos(a), colour::blue, 1.5);
     }
-    svg.text(cx, cy - 58, 11, korean + " " + english, colour::navy, Anchor::middle, Weight::bold);
+    svg.text(cx, cy - radius - 5, 11, korean + " " + english, colour::navy, Anchor::middle, Weight::bold);
 }
 
 void caption(Svg& svg, double x, double baseline, const std::string& korean, const std::string& english,

@@ -40,7 +40,9 @@ void face_well(Svg& svg, double x, double y); // a 70x88 face place with its fra
 void typing_well(Svg& svg, double x, double y, double w, double h, double margin = 6);
 // Finger 0..7 in finger-place order (left little finger to right little finger), 28x28.
 void finger_draw(Svg& svg, int finger, bool lit, double x, double y);
-void gauge_dial(Svg& svg, double cx, double cy, const std::string& korean, const std::string& english);
+// A speed gauge's dial of the given radius (at most 53: the dials stand 109 apart).
+void gauge_dial(Svg& svg, double cx, double cy, double radius, const std::string& korean,
+    const std::string& english);
 void caption(Svg& svg, double x, double baseline, const std::string& korean,
     const std::string& english, Anchor anchor = Anchor::middle, double size = 12);
 // A dialog's card filling w x h with a title band.

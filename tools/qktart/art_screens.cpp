@@ -108,11 +108,11 @@ void lesson_screen(const PictureSpec& spec, Svg& svg)
     areas_draw(svg, spec.areas);
 }
 
-static void gauges(Svg& svg, double cy)
+static void gauges(Svg& svg, double cy, double radius)
 {
-    gauge_dial(svg, 216, cy, "지금", "Now");
-    gauge_dial(svg, 325, cy, "한 줄", "Line");
-    gauge_dial(svg, 434, cy, "평균", "Mean");
+    gauge_dial(svg, 216, cy, radius, "지금", "Now");
+    gauge_dial(svg, 325, cy, radius, "한 줄", "Line");
+    gauge_dial(svg, 434, cy, radius, "평균", "Mean");
 }
 
 void short_text_screen(const PictureSpec& spec, Svg& svg)
@@ -121,7 +121,7 @@ void short_text_screen(const PictureSpec& spec, Svg& svg)
     face_well(svg, 45, 27);
     svg.text(38, 136, 13, "속담을 따라 치세요 · Type the proverb", colour::navy, Anchor::start, Weight::bold);
     typing_well(svg, 38, 156, 562, 84);
-    gauges(svg, 325);
+    gauges(svg, 325, 53.5);
     svg.text(560, 350, 11, "타수/분", colour::muted, Anchor::middle);
     svg.text(560, 364, 9, "strokes a minute", colour::muted, Anchor::middle);
     areas_draw(svg, spec.areas);
@@ -136,10 +136,7 @@ void long_text_screen(const PictureSpec& spec, Svg& svg)
     svg.text(130, 60, 11, "Long texts", colour::muted, Anchor::start);
     svg.rect(229, 15, 406, 150, colour::line, 4);
     typing_well(svg, 38, 165, 562, 175, 2);
-    gauges(svg, 410);
-    // the gauges' numbers are written at (cx - 51, 460) on the plain page
-    for (double cx : {216.0, 325.0, 434.0})
-        svg.rect(cx - 51, 460, 102, 20, colour::page);
+    gauges(svg, 410, 48.5); // the numbers are written at (cx - 51, 460) on the plain page
     areas_draw(svg, spec.areas);
 }
 
