@@ -540,10 +540,14 @@ void ime_compose_text(std::string_view utf8)
             queue_committed(to_code_page(std::u16string(1, ch)));
             continue;
         }
+        // A lone jamo stays alone, as typed with a pause before and after it, so that it
+        // joins neither the syllable before nor the one after; syllables join as typed.
+        bool lone = ch < 0xAC00;
+        if (lone)
+            queue_step(PendingStep{});
         for (char16_t one : jamo)
             queue_step(PendingStep{PendingStep::Kind::jamo, one, {}});
-        // A lone jamo stays alone, as typed with a pause; syllables join as typed.
-        if (ch < 0xAC00)
+        if (lone)
             queue_step(PendingStep{});
     }
     queue_step(PendingStep{});

@@ -143,6 +143,10 @@ TEST_F(ImeTest, HangulModeComposesKeysIntoSyllables)
             Events{"START", "COMP ㄲ", "COMP 까"}},
         {"backspace takes back keystrokes, then deletes as usual", "rk<<<",
             Events{"START", "COMP ㄱ", "COMP 가", "COMP ㄱ", "COMP ", "END", "CHAR 08"}},
+        {"a cluster typed alone is one jamo", "qt ",
+            Events{"START", "COMP ㅂ", "COMP ㅄ", "RESULT ㅄ ", "END"} + chars_of("ㅄ ")},
+        {"another cluster typed alone", "rt ",
+            Events{"START", "COMP ㄱ", "COMP ㄳ", "RESULT ㄳ ", "END"} + chars_of("ㄳ ")},
     };
     for (const TypingCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -277,6 +281,37 @@ TEST_F(ImeTest, ScriptCompositionTypesTheTextAndFinishesIt)
     EXPECT_EQ(results, (Events{"RESULT 한", "RESULT 글"}));
     EXPECT_EQ(chars, chars_of("한글 ok"));
     EXPECT_EQ(all.back(), "CHAR 6B");
+}
+
+TEST_F(ImeTest, ScriptCompositionKeepsLoneJamoApart)
+{
+    static const struct {
+        const char* text;
+        const char* results; // the results in order, one per syllable or jamo
+    } cases[] = {
+        {"가ㄴ", "가|ㄴ|"},
+        {"고ㅏ", "고|ㅏ|"},
+        {"달ㄱ", "달|ㄱ|"},
+        {"ㄴ가", "ㄴ|가|"},
+        {"ㅄ", "ㅄ|"},
+        {"ㄳ사", "ㄳ|사|"},
+        {"닭고기", "닭|고|기|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ime_compose_text(c.text);
+        pump();
+        std::string results;
+        Events chars;
+        for (const std::string& event : take()) {
+            if (event.rfind("RESULT ", 0) == 0)
+                results += event.substr(7) + "|";
+            if (event.rfind("CHAR", 0) == 0)
+                chars.push_back(event);
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(chars, chars_of(c.text));
+    }
 }
 
 } // namespace
