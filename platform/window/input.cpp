@@ -16,7 +16,7 @@
 
 namespace plat {
 
-enum class RawKind : uint8_t { move, button, wheel, key, character, toggle };
+enum class RawKind : uint8_t { move, button, wheel, key, character, toggle, again };
 
 struct RawEvent {
     RawKind kind = RawKind::move;
@@ -220,6 +220,17 @@ void input_set_toggle(uint32_t vk, bool on)
     event.down = on;
     event.pt = s_input.cursor;
     push_event(event);
+}
+
+void input_put_back(const Msg& msg)
+{
+    RawEvent event;
+    event.kind = RawKind::again;
+    event.cooked = true;
+    event.msg = msg;
+    event.time = msg.time;
+    event.pt = msg.pt;
+    s_input.events.push_front(event);
 }
 
 bool input_pending() { return !s_input.events.empty(); }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "window_test_support.h"
+#include "control_test_support.h"
 
 namespace {
 
@@ -311,6 +311,73 @@ TEST_F(ImeTest, ScriptCompositionKeepsLoneJamoApart)
         }
         EXPECT_EQ(results, c.results);
         EXPECT_EQ(chars, chars_of(c.text));
+    }
+}
+
+// Two edit fields in a window, typed into through the queue as a person would.
+class ImeFieldTest : public ControlTest {
+protected:
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        if (!set_active_code_page(CP_KOREAN))
+            GTEST_SKIP() << "code page 949 not available";
+        for (int i = 0; i < 2; i++) {
+            fields[i] = create_window_ex(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10 + 40 * i, 200, 24, host,
+                uintptr_t(100 + i), {}, nullptr);
+            ASSERT_TRUE(fields[i]);
+        }
+        set_focus(fields[0]);
+    }
+    std::string text(int field) { return code_page_to_utf8(CP_ACP, text_of(fields[field])); }
+
+    WindowHandle fields[2];
+};
+
+TEST_F(ImeFieldTest, TheHangulModeHoldsInTheNextField)
+{
+    press("Hangul");
+    type("gks");
+    set_focus(fields[1]);
+    type("rmf ");
+    EXPECT_EQ(text(1), "글 ");
+    EXPECT_EQ(imm_get_context(fields[0]), imm_get_context(fields[1])) << "one context for the thread";
+    press("Hangul");
+    type("ok");
+    EXPECT_EQ(text(1), "글 ok") << "and so does the mode set back";
+}
+
+TEST_F(ImeFieldTest, LeavingAFieldFinishesItsSyllableThere)
+{
+    enum class Leave { set_focus, click };
+    static const struct {
+        const char* name;
+        Leave leave;
+    } ways[] = {
+        {"set_focus", Leave::set_focus},
+        {"a click on the other field", Leave::click},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        set_window_text(fields[0], "");
+        set_window_text(fields[1], "");
+        set_focus(fields[0]);
+        type("Ann");
+        press("Hangul");
+        type("gks");
+        if (way.leave == Leave::set_focus)
+            set_focus(fields[1]);
+        else
+            click(fields[1], 5, 5);
+        pump();
+        EXPECT_EQ(get_focus(), fields[1]);
+        EXPECT_EQ(text(0), "Ann한");
+        type("rk");
+        set_focus(fields[0]);
+        pump();
+        EXPECT_EQ(text(1), "가");
+        EXPECT_EQ(text(0), "Ann한") << "the first syllable never comes back";
+        press("Hangul");
     }
 }
 
