@@ -8,6 +8,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/window/focus.h"
+#include "platform/ime/compwin.h"
 #include "platform/ime/hangul.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
@@ -494,6 +495,12 @@ static void send_result_chars(WindowHandle window)
 
 LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_COMPSTR)) {
+        InputContext* ctx = step_context(window);
+        compwin_show(window, ctx ? ctx->composition : std::string());
+    }
+    if (message == WM_IME_ENDCOMPOSITION)
+        compwin_hide();
     if (message == WM_IME_COMPOSITION && (lparam & GCS_RESULTSTR))
         send_result_chars(window);
     if (message == WM_IME_CHAR) {
@@ -598,6 +605,10 @@ void ime_compose_text(std::string_view utf8)
     queue_step(PendingStep{});
 }
 
-void ime_reset() { s_ime = ImeState{}; }
+void ime_reset()
+{
+    s_ime = ImeState{};
+    compwin_reset();
+}
 
 } // namespace plat

@@ -6,7 +6,9 @@
 // with GCS_COMPSTR as the syllable grows and GCS_RESULTSTR when it is finished, and
 // WM_IME_ENDCOMPOSITION. A key that finishes the syllable and types a character (a space, a
 // digit) adds its character to the result string, as a Korean input method does.
-// The default processing of a result sends WM_IME_CHAR, whose default posts WM_CHAR: a
+// The default processing of a composition shows it in the input method's own small window at
+// the caret (ime/compwin.h) until WM_IME_ENDCOMPOSITION; a window that shows it itself (an edit
+// field, inline) does not pass those on. The default processing of a result sends WM_IME_CHAR, whose default posts WM_CHAR: a
 // double-byte character of the active code page as its lead and then its trail byte. The same
 // messages come from the desktop's input method (display backend) and from a script's compose
 // command.

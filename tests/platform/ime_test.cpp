@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "control_test_support.h"
+#include "platform/ime/compwin.h"
 
 namespace {
 
@@ -379,6 +380,73 @@ TEST_F(ImeFieldTest, LeavingAFieldFinishesItsSyllableThere)
         EXPECT_EQ(text(0), "Ann한") << "the first syllable never comes back";
         press("Hangul");
     }
+}
+
+// The pixels of a window's client area in the highlight colour, which marks a composition.
+struct Marked : WindowTest {
+    static int pixels(WindowHandle window)
+    {
+        Rect client;
+        get_client_rect(window, client);
+        uint32_t marked = pixel_from_colorref(get_sys_color(COLOR_HIGHLIGHT));
+        int count = 0;
+        for (int32_t y = 0; y < client.bottom; y++) {
+            for (int32_t x = 0; x < client.right; x++)
+                count += client_pixel(window, x, y) == marked;
+        }
+        return count;
+    }
+};
+
+TEST_F(ImeFieldTest, TheSyllableShowsMarkedInTheFieldWhileComposed)
+{
+    press("Hangul");
+    type("Rks");
+    EXPECT_EQ(text(0), "") << "not yet typed";
+    EXPECT_GT(Marked::pixels(fields[0]), 20) << "but shown where it will go";
+    EXPECT_FALSE(find_window(kCompositionClass, nullptr) && is_window_visible(find_window(kCompositionClass, nullptr)))
+        << "the field shows it itself";
+    type(" ");
+    EXPECT_EQ(text(0), "깐 ");
+    EXPECT_EQ(Marked::pixels(fields[0]), 0);
+    send_message(fields[0], EM_SETSEL, 0, 2); // a composition takes the selection's place
+    type("r");
+    EXPECT_EQ(text(0), "깐 ");
+    int with_syllable = Marked::pixels(fields[0]);
+    type("<");
+    EXPECT_EQ(Marked::pixels(fields[0]), 0) << "withdrawn, and the selection hidden no more than before";
+    EXPECT_GT(with_syllable, 20);
+}
+
+// A window that does not show the composition itself gets the input method's own display at
+// its caret, which takes neither the focus nor activation.
+TEST_F(ImeTest, TheDefaultDisplayShowsTheSyllableAtTheCaret)
+{
+    create_caret(window, {}, 1, 12);
+    set_caret_pos(30, 20);
+    hangul_mode(true);
+    press("g");
+    WindowHandle display = find_window(kCompositionClass, nullptr);
+    ASSERT_TRUE(display);
+    EXPECT_TRUE(is_window_visible(display));
+    char text[16] = {};
+    get_window_text(display, text, sizeof text);
+    EXPECT_EQ(code_page_to_utf8(CP_ACP, text), "ㅎ");
+    Rect where;
+    get_window_rect(display, where);
+    Point caret{30, 20};
+    client_to_screen(window, caret);
+    EXPECT_EQ(where.left, caret.x);
+    EXPECT_EQ(where.top, caret.y);
+    EXPECT_GT(Marked::pixels(display), 20);
+    press("k");
+    get_window_text(display, text, sizeof text);
+    EXPECT_EQ(code_page_to_utf8(CP_ACP, text), "하");
+    EXPECT_EQ(get_active_window(), window);
+    EXPECT_EQ(get_focus(), window);
+    press(" ");
+    EXPECT_FALSE(is_window_visible(display)) << "gone with the composition";
+    destroy_caret();
 }
 
 } // namespace
