@@ -666,9 +666,11 @@ static LResult on_composition(WindowHandle window, uint32_t message, WParam wpar
     if (!e || is_read_only(window))
         return def_window_proc(window, message, wparam, lparam);
     if (message == WM_IME_COMPOSITION && (lparam & GCS_COMPSTR) && !e->password) {
-        char buffer[64];
-        int32_t length = imm_get_composition_string(imm_get_context(window), GCS_COMPSTR, buffer, sizeof buffer);
-        set_composition(window, std::string(buffer, size_t(std::max(length, 0))));
+        ImcHandle context = imm_get_context(window);
+        std::string text(size_t(std::max(imm_get_composition_string(context, GCS_COMPSTR, nullptr, 0), 0)), '\0');
+        int32_t length = imm_get_composition_string(context, GCS_COMPSTR, text.data(), uint32_t(text.size()));
+        text.resize(size_t(std::max(length, 0)));
+        set_composition(window, std::move(text));
     }
     if (message == WM_IME_ENDCOMPOSITION || (lparam & GCS_RESULTSTR))
         set_composition(window, {});

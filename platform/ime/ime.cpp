@@ -403,7 +403,12 @@ static void run_step(WindowHandle window)
     InputContext* ctx = step_context(window);
     if (!ctx)
         return;
-    if (ctx->composing && ctx->window != window)
+    // The desktop's result belongs where its composition was shown, though the focus moved on;
+    // any other step finishes a composition left in another window there first.
+    bool elsewhere = ctx->composing && ctx->window != window;
+    if (elsewhere && step.kind == PendingStep::Kind::host_commit)
+        window = ctx->window;
+    else if (elsewhere)
         complete(*ctx);
     std::u16string committed;
     switch (step.kind) {
@@ -511,9 +516,12 @@ LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, L
     return 0;
 }
 
-// The context composing into window, if any.
+// The context composing into window, if any. The desktop's input method finishes its own
+// compositions and sends the result: finishing one here as well would type it twice.
 static InputContext* composing_into(WindowHandle window)
 {
+    if (s_ime.host_composing)
+        return nullptr;
     InputContext* found = nullptr;
     s_ime.contexts.for_each([&](uint32_t, InputContext& ctx) {
         if (ctx.composing && ctx.window == window)

@@ -259,6 +259,20 @@ TEST_F(ImeTest, TheDesktopsInputMethodComposesAndCommits)
     ime_host_commit("하");
     pump();
     EXPECT_EQ(take(), (Events{"START", "COMP ㅎ", "COMP 하", "RESULT 하", "END"} + chars_of("하")));
+    // The desktop finishes its own composition where the focus left it; it is not typed twice.
+    WindowHandle other = make_top("Other");
+    pump();
+    set_focus(window);
+    ime_host_composition("하");
+    pump();
+    set_focus(other);
+    ime_host_commit("하");
+    pump();
+    EXPECT_EQ(take(), (Events{"START", "COMP 하", "RESULT 하", "END"} + chars_of("하")));
+    destroy_window(other);
+    set_focus(window);
+    pump();
+    take();
     // Text typed without composing arrives as code page characters, a lead and a trail byte.
     ime_host_commit("가a");
     pump();
