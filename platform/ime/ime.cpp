@@ -532,8 +532,12 @@ static InputContext* composing_into(WindowHandle window)
 
 void ime_focus_leaving(WindowHandle window)
 {
-    if (InputContext* ctx = composing_into(window))
-        complete(*ctx);
+    InputContext* ctx = composing_into(window);
+    if (!ctx)
+        return;
+    complete(*ctx);
+    // At once: a window losing the focus as it is destroyed never gets the end of composition.
+    compwin_hide();
 }
 
 bool ime_finish_before_key(const Msg& msg)

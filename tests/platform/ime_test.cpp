@@ -461,6 +461,14 @@ TEST_F(ImeTest, TheDefaultDisplayShowsTheSyllableAtTheCaret)
     press(" ");
     EXPECT_FALSE(is_window_visible(display)) << "gone with the composition";
     destroy_caret();
+
+    WindowHandle child = make_child("Child", window, Rect{0, 0, 50, 50});
+    set_focus(child);
+    press("g");
+    EXPECT_TRUE(is_window_visible(display));
+    destroy_window(child);
+    pump();
+    EXPECT_FALSE(is_window_visible(display)) << "gone with the window composed for";
 }
 
 } // namespace
