@@ -16,6 +16,7 @@
 #include "platform/window/focus.h"
 #include "platform/text/font.h"
 #include "platform/gdi/gdi_object.h"
+#include "platform/ime/ime.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
 #include "platform/window/metrics.h"
@@ -45,6 +46,9 @@ struct EditData {
     bool typing_run = false; // the last change was typing at the caret: more typing joins it
     std::string undo_text;
     size_t undo_anchor = 0, undo_caret = 0;
+    // The syllable the input method is composing: shown marked in place of the selection, not
+    // yet part of the text.
+    std::string composition;
 };
 
 static ControlTable<EditData> s_edits{0xED1};
@@ -625,6 +629,11 @@ static void paint(WindowHandle window, DcHandle dc)
     bool show_selection = e.focused || (style_of(window) & ES_NOHIDESEL);
     size_t from = show_selection ? shown_index(e, sel_start(e)) : shown.size();
     size_t to = show_selection ? shown_index(e, sel_end(e)) : shown.size();
+    if (!e.composition.empty()) {
+        // The syllable stands where typing will put it, marked as the selection is.
+        shown = shown.substr(0, from) + e.composition + shown.substr(to);
+        to = from + e.composition.size();
+    }
     set_bk_mode(dc, TRANSPARENT);
     int32_t x = area.left - e.scroll_x;
     paint_run(dc, shown, 0, from, x, area, false);
@@ -638,6 +647,37 @@ static void paint(WindowHandle window, DcHandle dc)
 }
 
 static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint); }
+
+static void set_composition(WindowHandle window, std::string text)
+{
+    EditData* e = s_edits.find(window);
+    if (!e || e->composition == text)
+        return;
+    e->composition = std::move(text);
+    invalidate_rect(window, nullptr, false);
+}
+
+// The syllable being composed shows inline (a password field shows nothing of it); a result
+// goes on to the default processing, which types it as characters. A field that takes no
+// typing leaves the composition to the input method's own display.
+static LResult on_composition(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+{
+    EditData* e = s_edits.find(window);
+    if (!e || is_read_only(window))
+        return def_window_proc(window, message, wparam, lparam);
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_COMPSTR) && !e->password) {
+        ImcHandle context = imm_get_context(window);
+        std::string text(size_t(std::max(imm_get_composition_string(context, GCS_COMPSTR, nullptr, 0), 0)), '\0');
+        int32_t length = imm_get_composition_string(context, GCS_COMPSTR, text.data(), uint32_t(text.size()));
+        text.resize(size_t(std::max(length, 0)));
+        set_composition(window, std::move(text));
+    }
+    if (message == WM_IME_ENDCOMPOSITION || (lparam & GCS_RESULTSTR))
+        set_composition(window, {});
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_RESULTSTR))
+        return def_window_proc(window, message, wparam, lparam);
+    return 0;
+}
 
 // The caret is as high as a line of the field's font.
 static void make_caret(WindowHandle window)
@@ -867,6 +907,9 @@ LResult edit_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
             return send_message(get_parent(window), message, wparam, lparam);
         return def_window_proc(window, message, wparam, lparam);
     case WM_CHAR: return on_char(window, wparam);
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION: return on_composition(window, message, wparam, lparam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return on_button_down(window, message, lparam);
     case WM_MOUSEMOVE: return on_mouse_move(window, lparam);
