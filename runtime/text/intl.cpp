@@ -355,15 +355,37 @@ struct Digits {
     std::string decimals;
 };
 
+// Adds one unit in the last place of a digit string; a carry out of the first digit adds "1".
+static void increment_digits(std::string& digits)
+{
+    for (size_t i = digits.size(); i-- > 0;) {
+        if (digits[i] != '9') {
+            digits[i]++;
+            return;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+// Halves round away from zero, as the runtime always showed them (2.5 gives 3), from the exact
+// decimal expansion of the double rather than printf's rounding to even.
 static Digits fixed_digits(double magnitude, int decimals)
 {
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, magnitude);
-    Digits digits;
+    constexpr int kExactDecimals = 1080; // every double's expansion ends before this
+    static char buffer[kExactDecimals + 400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", kExactDecimals, magnitude);
     const char* point = std::strchr(buffer, '.');
-    digits.integer.assign(buffer, point ? size_t(point - buffer) : std::strlen(buffer));
-    if (point)
-        digits.decimals = point + 1;
+    std::string integer(buffer, point ? size_t(point - buffer) : std::strlen(buffer));
+    std::string fraction = point ? point + 1 : "";
+    bool round_up = size_t(decimals) < fraction.size() && fraction[size_t(decimals)] >= '5';
+    fraction.resize(size_t(decimals), '0');
+    std::string all = integer + fraction;
+    if (round_up)
+        increment_digits(all);
+    Digits digits;
+    digits.integer = all.substr(0, all.size() - size_t(decimals));
+    digits.decimals = all.substr(all.size() - size_t(decimals));
     size_t first = digits.integer.find_first_not_of('0');
     digits.integer.erase(0, first == std::string::npos ? digits.integer.size() : first);
     return digits;
