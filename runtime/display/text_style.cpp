@@ -5,6 +5,7 @@
 #include "runtime/display/font_names.h"
 #include "runtime/display/text_style_record.h"
 #include "runtime/nodes/node_files.h"
+#include "runtime/store/rec_types.h"
 #include "runtime/store/swap.h"
 
 namespace {
@@ -43,10 +44,18 @@ static int swap_record_hook(uint16_t, uint8_t* data, size_t length, int to_nativ
 
 static void text_styles_release(int file) { text_styles_unload(file); }
 
+// A file without a text-style record opens with an empty table: such a file has no styled text
+// to show, and refusing it would refuse every file written without styles.
+static int text_styles_load_for_open(int file)
+{
+    int result = text_styles_load(file);
+    return result == kErrNotFound ? 0 : result;
+}
+
 static void lend_services(bool on)
 {
     NodeServices services = node_services();
-    services.text_styles_load = on ? text_styles_load : nullptr;
+    services.text_styles_load = on ? text_styles_load_for_open : nullptr;
     services.text_styles_release = on ? text_styles_release : nullptr;
     node_set_services(&services);
     swap_set_hook(kSwapHookTextStyles, on ? swap_record_hook : nullptr);

@@ -108,17 +108,12 @@ int str_charmap_reset(CharsetMap* map)
 static uint32_t piece_flags()
 {
     IconId top = piece_top_icon();
-    if (!top)
-        return default_flags();
-    MemHandle value = node_get_prop(top, kPropTranslationFlags);
+    uint16_t length = 0;
+    const uint8_t* value = top ? node_lock_prop(top, kPropTranslationFlags, &length) : nullptr;
     if (!value)
         return default_flags();
-    uint32_t flags = default_flags();
-    if (mem_size(value) == 4) {
-        flags = plat::load_u32le(static_cast<const uint8_t*>(mem_lock(value))) & ~kLowFlagBits;
-        mem_unlock(value);
-    }
-    mem_free(value);
+    uint32_t flags = length == 4 ? plat::load_u32le(value) & ~kLowFlagBits : default_flags();
+    node_unlock_prop(top, kPropTranslationFlags, 0, value);
     return flags;
 }
 
