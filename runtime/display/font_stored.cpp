@@ -115,6 +115,7 @@ int font_stored_swap(uint8_t* record, size_t size, int to_native)
 {
     if (!record || size < 2)
         return 0;
+    SwapScope scope(to_native);
     uint16_t raw = swap_take_u16(record);
     int version = to_native ? int16_t(plat::load_u16le(record)) : int16_t(raw);
     if (version < 1 || version > 3 || size < font_stored_size(version)) {
