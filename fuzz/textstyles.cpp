@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kFile = 2;
+constexpr int kCompared = 8;
 
 void check(bool ok)
 {
@@ -23,6 +24,8 @@ void read_every_style()
 {
     int count = text_style_count(kFile);
     for (int index = 1; index <= count; index++) {
+        if (!(text_style_get(index, kFile)->slot_flags & kStyleInUse) && index > kCompared)
+            continue; // the padding of a gap
         char name[64];
         text_style_font_name(index, kFile, name, sizeof name);
         check(std::strlen(name) < sizeof name);
@@ -33,9 +36,11 @@ void read_every_style()
         text_style_link(index, kFile);
         text_style_font_translated(index, kFile, 1);
         text_style_ascent(index, kFile, 0);
-        for (int other = 1; other <= count; other++)
+        // A record may number its styles up to 32767: compare with a few, not with all.
+        for (int other = 1; other <= count && other <= kCompared; other++)
             text_style_compare(index, kFile, other, kFile);
-        text_style_find_equal(index, kFile);
+        if (index <= kCompared)
+            text_style_find_equal(index, kFile);
         int copy = text_style_new(1, kFile);
         text_style_copy_attrs(index, copy, kFile);
         // A copy of every attribute compares equal to its source.
