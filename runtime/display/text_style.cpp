@@ -162,11 +162,15 @@ void text_style_delete(int index, int file)
 
 // --- attributes -----------------------------------------------------------------------------
 
-uint32_t text_style_attr_mask(int index, int file)
+// A field of a style; 0 for a style outside the tables.
+template <typename T>
+static T field_of(int index, int file, T TextStyle::*field)
 {
     const TextStyle* style = style_at(index, file);
-    return style ? style->mask : 0;
+    return style ? style->*field : T {};
 }
+
+uint32_t text_style_attr_mask(int index, int file) { return field_of(index, file, &TextStyle::mask); }
 
 void text_style_set_flags(int index, int file, uint32_t mask, uint32_t values)
 {
@@ -203,35 +207,15 @@ void text_style_font_name(int index, int file, char* out, size_t size)
         font_name_get(style->font_name, 1, out, size);
 }
 
-int32_t text_style_size(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->size : 0;
-}
+int32_t text_style_size(int index, int file) { return field_of(index, file, &TextStyle::size); }
 
-uint32_t text_style_flags(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->style_bits : 0;
-}
+uint32_t text_style_flags(int index, int file) { return field_of(index, file, &TextStyle::style_bits); }
 
-uint32_t text_style_color(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->color : 0;
-}
+uint32_t text_style_color(int index, int file) { return field_of(index, file, &TextStyle::color); }
 
-uint32_t text_style_number_format(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->number_format : 0;
-}
+uint32_t text_style_number_format(int index, int file) { return field_of(index, file, &TextStyle::number_format); }
 
-int text_style_hot_trigger(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->hot_trigger : 0;
-}
+int text_style_hot_trigger(int index, int file) { return field_of(index, file, &TextStyle::hot_trigger); }
 
 uint16_t text_style_link(int index, int file)
 {
@@ -239,29 +223,13 @@ uint16_t text_style_link(int index, int file)
     return style && (style->mask & kStyleLink) ? style->link : 0;
 }
 
-int text_style_alignment(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->alignment : 0;
-}
+int text_style_alignment(int index, int file) { return field_of(index, file, &TextStyle::alignment); }
 
-int text_style_first_indent(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->first_indent : 0;
-}
+int text_style_first_indent(int index, int file) { return field_of(index, file, &TextStyle::first_indent); }
 
-int text_style_left_indent(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->left_indent : 0;
-}
+int text_style_left_indent(int index, int file) { return field_of(index, file, &TextStyle::left_indent); }
 
-int text_style_right_indent(int index, int file)
-{
-    const TextStyle* style = style_at(index, file);
-    return style ? style->right_indent : 0;
-}
+int text_style_right_indent(int index, int file) { return field_of(index, file, &TextStyle::right_indent); }
 
 const int32_t* text_style_tabs(int index, int file, int* count)
 {

@@ -332,6 +332,18 @@ bool statement_program(Parser& p, const Tokens& t)
     return true;
 }
 
+// An optional "order little|big" at t[at]; at moves past it.
+bool read_order(Parser& p, const Tokens& t, size_t& at, bool& foreign)
+{
+    if (at >= t.size() || t[at].text != "order")
+        return true;
+    if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
+        return fail(p, "order takes little or big");
+    foreign = t[at + 1].text == "big";
+    at += 2;
+    return true;
+}
+
 // record NUMBER TYPE raw|zlib [order little|big] [CONTENT ...]: with content on the line the
 // record is complete; otherwise content lines follow until 'end'.
 bool statement_record(Parser& p, const Tokens& t)
@@ -352,12 +364,8 @@ bool statement_record(Parser& p, const Tokens& t)
     record.foreign = p.piece.foreign;
     record.line = p.line;
     size_t at = 4;
-    if (at < t.size() && t[at].text == "order") {
-        if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
-            return fail(p, "order takes little or big");
-        record.foreign = t[at + 1].text == "big";
-        at += 2;
-    }
+    if (!read_order(p, t, at, record.foreign))
+        return false;
     p.piece.records.push_back(record);
     p.record = &p.piece.records.back();
     if (at == t.size())
@@ -603,13 +611,7 @@ bool record_head(Parser& p, const Tokens& t, uint32_t& number, uint16_t& scheme,
     scheme = t[2].text == "zlib" ? 2 : 1;
     foreign = p.piece.foreign;
     at = 3;
-    if (at < t.size() && t[at].text == "order") {
-        if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
-            return fail(p, "order takes little or big");
-        foreign = t[at + 1].text == "big";
-        at += 2;
-    }
-    return true;
+    return read_order(p, t, at, foreign);
 }
 
 // styles NUMBER raw|zlib [order O] [names long|short] [flags F] [default D]
