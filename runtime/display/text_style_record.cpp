@@ -143,6 +143,9 @@ int text_styles_parse(const uint8_t* data, size_t size, int file, std::vector<Te
         marked |= (style.slot_flags & (kStyleFromFile04 | kStyleFromFile20)) != 0;
         out.push_back(std::move(style));
     }
+    // The fonts and names blocks follow the styles; overlapping them would read one field as two.
+    if (blocks.fonts.data < data + r.position())
+        return kErrFileDamaged;
     if (!out.empty())
         out[0].mask &= ~kNotInFirstStyle;
     if (!out.empty() && !(out[0].mask & kStyleLink))
@@ -270,6 +273,8 @@ int text_styles_swap(uint8_t* data, size_t size, int to_native)
             return kErrFileDamaged;
         at += used;
     }
+    if (fonts_offset < at)
+        return kErrFileDamaged;
     int result = swap_fonts_block(data + fonts_offset, fonts_length);
     if (result == 0)
         result = swap_names_block(data + fonts_offset + fonts_length, size - fonts_offset - fonts_length);

@@ -197,6 +197,8 @@ static const DamageCase kDamageCases[] = {
     {"a tab count past the record", 108 + 30, "ff7f", 5000},
     {"a negative tab count", 108 + 30, "ffff", 5000},
     {"fonts block past the record", 6, "ffff0000", 5000},
+    {"fonts block inside the header", 6, "05000000", 5000},
+    {"fonts block inside a style", 6, "c0000000", 5000},
     {"fonts block longer than the record", 14, "ffff0000", 5000},
     {"style numbers falling", 108, "0100", 5000},
     {"style number zero", 24, "0000", 5000},
