@@ -257,8 +257,8 @@ static DialogTemplate box_template(const BoxRequest& request)
     DialogTemplate t;
     t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
     t.ex_style = (request.type & (MB_SYSTEMMODAL | MB_TOPMOST)) ? uint32_t(WS_EX_TOPMOST) : 0u;
-    t.font_size = 8;
-    t.font_face = "MS Sans Serif";
+    t.font_size = kMessageFontPoints;
+    t.font_face = kMessageFontFace;
     t.caption = request.caption;
     if (icon_of(request.type)) {
         DialogControl icon;

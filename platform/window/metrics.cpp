@@ -2,6 +2,9 @@
 
 #include "platform/backend/backend.h"
 #include "platform/gdi/surface.h"
+#include "platform/kernel/error.h"
+
+#include <cstring>
 
 namespace plat {
 
@@ -153,5 +156,39 @@ bool set_sys_colors(int count, const int* indices, const uint32_t* colors)
 }
 
 uint32_t get_double_click_time() { return 500; }
+
+// A font of the non-client scheme at a size in points (96 pixels per inch, rounded).
+static LogFont scheme_font(int points, int32_t weight, const char* face)
+{
+    LogFont font;
+    font.height = -((points * 96 + 36) / 72);
+    font.weight = weight;
+    std::strncpy(font.face_name, face, LF_FACESIZE - 1);
+    return font;
+}
+
+bool system_parameters_info(uint32_t action, uint32_t, void* data, uint32_t)
+{
+    auto* metrics = static_cast<NonClientMetrics*>(data);
+    if (action != SPI_GETNONCLIENTMETRICS || !metrics || metrics->size != NonClientMetrics {}.size) {
+        set_last_error(87);
+        return false;
+    }
+    metrics->border_width = 1;
+    metrics->scroll_width = get_system_metrics(SM_CXVSCROLL);
+    metrics->scroll_height = get_system_metrics(SM_CYHSCROLL);
+    metrics->caption_width = get_system_metrics(SM_CXSIZE);
+    metrics->caption_height = get_system_metrics(SM_CYCAPTION) - 1;
+    metrics->caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
+    metrics->sm_caption_width = get_system_metrics(SM_CXSMSIZE);
+    metrics->sm_caption_height = get_system_metrics(SM_CYSMCAPTION) - 1;
+    metrics->sm_caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
+    metrics->menu_width = get_system_metrics(SM_CXMENUSIZE);
+    metrics->menu_height = get_system_metrics(SM_CYMENUSIZE);
+    metrics->menu_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    metrics->status_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    metrics->message_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    return true;
+}
 
 } // namespace plat

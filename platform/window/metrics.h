@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/text/font_types.h"
 #include "platform/window/window_types.h"
 
 namespace plat {
@@ -127,5 +128,36 @@ bool set_sys_colors(int count, const int* indices, const uint32_t* colors);
 
 // GetDoubleClickTime, in ms.
 uint32_t get_double_click_time();
+
+// The message box's font: its dialog template and the non-client metrics both name it.
+constexpr int kMessageFontPoints = 8;
+constexpr const char* kMessageFontFace = "MS Sans Serif";
+
+// SystemParametersInfo actions this layer answers.
+constexpr uint32_t SPI_GETNONCLIENTMETRICS = 41;
+
+// NONCLIENTMETRICSA: frame and caption sizes and the fonts of the non-client parts; size is
+// the 340 bytes of the Win32 structure.
+struct NonClientMetrics {
+    uint32_t size = 340;
+    int32_t border_width = 0;
+    int32_t scroll_width = 0;
+    int32_t scroll_height = 0;
+    int32_t caption_width = 0;
+    int32_t caption_height = 0;
+    LogFont caption_font;
+    int32_t sm_caption_width = 0;
+    int32_t sm_caption_height = 0;
+    LogFont sm_caption_font;
+    int32_t menu_width = 0;
+    int32_t menu_height = 0;
+    LogFont menu_font;
+    LogFont status_font;
+    LogFont message_font;
+};
+
+// SystemParametersInfoA, reading only: SPI_GETNONCLIENTMETRICS fills a NonClientMetrics whose
+// size is 340. False (error 87) for another action, a null pointer or a wrong size.
+bool system_parameters_info(uint32_t action, uint32_t param, void* data, uint32_t win_ini);
 
 } // namespace plat

@@ -26,6 +26,11 @@
 #include "runtime/files/sched.h"
 #include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
+#include "runtime/display/font.h"
+#include "runtime/display/fontmap.h"
+#include "runtime/display/text_style.h"
+#include "runtime/text/charmap.h"
+#include "runtime/text/intl.h"
 
 namespace {
 
@@ -77,6 +82,14 @@ static int start_text()
 }
 
 static int create_symbols() { return symdict_create() == 0; }
+static int start_locale()
+{
+    intl_init();
+    return 1;
+}
+static int create_font_map() { return font_map_create() == 0; }
+static int create_charset_map() { return str_charmap_init() == 0; }
+static void release_charset_map() { str_charmap_term(); }
 static int start_settings() { return ini_init(0); } // the authoring target icon comes with its link
 static int register_main_window() { return app_register_main_window(s_app.show_command); }
 static int start_record_store() { return rec_init(); }
@@ -110,6 +123,7 @@ static const InitStep kEarlySteps[] = {
     {"mem_note_physical", note_physical_memory, StepCheck::required},
     {"str_init", start_text, StepCheck::required},
     {"symdict_create", create_symbols, StepCheck::required},
+    {"intl_init", start_locale, StepCheck::required},
     {"fspec_manager_create", fspec_manager_create, StepCheck::required},
     {"file_init", file_init, StepCheck::required},
 };
@@ -119,9 +133,13 @@ static const InitStep kInitSteps[] = {
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
     {"node_files_init", node_files_init, StepCheck::required},
+    {"text_styles_init", text_styles_init, StepCheck::required},
 };
 
 static const InitStep kUiSteps[] = {
+    {"font_map_create", create_font_map, StepCheck::required},
+    {"str_charmap_init", create_charset_map, StepCheck::required},
+    {"font_init", font_init, StepCheck::required},
     {"app_register_main_window", register_main_window, StepCheck::required},
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"rec_init", start_record_store, StepCheck::ignored},
@@ -137,14 +155,18 @@ static const InitStep kUiSteps[] = {
 static const ReleaseStep kReleaseSteps[] = {
     {"app_quicktime_stop", app_quicktime_stop},
     {"ini_term", ini_term},
+    {"font_term", font_term},
     {"sched_term", sched_term},
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
+    {"text_styles_term", text_styles_term},
     {"lib_term", release_pieces},
     {"node_files_free", node_files_free},
     {"fspec_manager_destroy", fspec_manager_destroy},
+    {"str_charmap_term", release_charset_map},
+    {"font_map_destroy", font_map_destroy},
     {"symdict_release", symdict_release},
 };
 

@@ -9,6 +9,7 @@
 #include "platform/kernel/byte_io.h"
 #include "runtime/store/fhdr.h"
 #include "tools/piecemaker/pm_icons.h"
+#include "tools/piecemaker/pm_text.h"
 
 namespace {
 
@@ -331,6 +332,18 @@ bool statement_program(Parser& p, const Tokens& t)
     return true;
 }
 
+// An optional "order little|big" at t[at]; at moves past it.
+bool read_order(Parser& p, const Tokens& t, size_t& at, bool& foreign)
+{
+    if (at >= t.size() || t[at].text != "order")
+        return true;
+    if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
+        return fail(p, "order takes little or big");
+    foreign = t[at + 1].text == "big";
+    at += 2;
+    return true;
+}
+
 // record NUMBER TYPE raw|zlib [order little|big] [CONTENT ...]: with content on the line the
 // record is complete; otherwise content lines follow until 'end'.
 bool statement_record(Parser& p, const Tokens& t)
@@ -351,12 +364,8 @@ bool statement_record(Parser& p, const Tokens& t)
     record.foreign = p.piece.foreign;
     record.line = p.line;
     size_t at = 4;
-    if (at < t.size() && t[at].text == "order") {
-        if (at + 1 >= t.size() || (t[at + 1].text != "little" && t[at + 1].text != "big"))
-            return fail(p, "order takes little or big");
-        record.foreign = t[at + 1].text == "big";
-        at += 2;
-    }
+    if (!read_order(p, t, at, record.foreign))
+        return false;
     p.piece.records.push_back(record);
     p.record = &p.piece.records.back();
     if (at == t.size())
@@ -625,6 +634,147 @@ bool statement_dir_bytes(Parser& p, const Tokens& t)
     return true;
 }
 
+// --- text styles and the font map ----------------------------------------------------------
+
+// NUMBER raw|zlib [order little|big] from t[1]: the record's number and storage.
+bool record_head(Parser& p, const Tokens& t, uint32_t& number, uint16_t& scheme, bool& foreign, size_t& at)
+{
+    int64_t value = 0;
+    if (t.size() < 3 || !want_number(p, t[1], 1, 65535, value))
+        return p.error.empty() ? fail(p, "'" + t[0].text + "' takes a record number and raw or zlib") : false;
+    if (t[2].text != "raw" && t[2].text != "zlib")
+        return fail(p, "storage is raw or zlib");
+    number = uint32_t(value);
+    scheme = t[2].text == "zlib" ? 2 : 1;
+    foreign = p.piece.foreign;
+    at = 3;
+    return read_order(p, t, at, foreign);
+}
+
+// styles NUMBER raw|zlib [order O] [names long|short] [flags F] [default D]
+bool statement_styles(Parser& p, const Tokens& t)
+{
+    PieceStyles& s = p.piece.styles;
+    size_t at = 0;
+    if (!record_head(p, t, s.record, s.scheme, s.foreign, at))
+        return false;
+    s.line = p.line;
+    for (; at < t.size(); at += 2) {
+        int64_t value = 0;
+        if (at + 1 >= t.size())
+            return fail(p, "unknown styles option '" + t[at].text + "'");
+        if (t[at].text == "names") {
+            bool is_short = false;
+            if (!word_choice(p, Tokens {t[at], t[at + 1]}, "long", "short", is_short))
+                return false;
+            s.long_names = !is_short;
+        } else if (t[at].text == "flags" && want_number(p, t[at + 1], -32768, 32767, value)) {
+            s.flags = int16_t(value);
+        } else if (t[at].text == "default" && want_number(p, t[at + 1], -32768, 32767, value)) {
+            s.default_style = int16_t(value);
+        } else {
+            return p.error.empty() ? fail(p, "unknown styles option '" + t[at].text + "'") : false;
+        }
+    }
+    return true;
+}
+
+// style-name "PLATFORM 2 NAME" "PLATFORM 1 NAME" [flags F]
+bool statement_style_name(Parser& p, const Tokens& t)
+{
+    int64_t flags = 0;
+    if ((t.size() != 3 && t.size() != 5) || t[1].kind != Token::kText || t[2].kind != Token::kText)
+        return fail(p, "style-name takes two names and optionally flags F");
+    if (t.size() == 5 && (t[3].text != "flags" || !want_number(p, t[4], 0, 65535, flags)))
+        return p.error.empty() ? fail(p, "style-name takes flags F") : false;
+    p.piece.styles.names.push_back({t[1].text, t[2].text, uint16_t(flags)});
+    return true;
+}
+
+// style-font NAME-REFERENCE POINTS [style S] [flags F]
+bool statement_style_font(Parser& p, const Tokens& t)
+{
+    int64_t reference = 0, points = 0, value = 0;
+    if (t.size() < 3 || !want_number(p, t[1], -32768, 32767, reference) || !want_number(p, t[2], -32768, 32767, points))
+        return p.error.empty() ? fail(p, "style-font takes a name reference and a point size") : false;
+    PieceStyles::Font font;
+    font.name_reference = int16_t(reference);
+    font.points = int16_t(points);
+    for (size_t at = 3; at < t.size(); at += 2) {
+        if (at + 1 >= t.size() || !want_number(p, t[at + 1], -32768, 65535, value))
+            return p.error.empty() ? fail(p, "style-font options take a value") : false;
+        if (t[at].text == "style")
+            font.style = int16_t(value);
+        else if (t[at].text == "flags")
+            font.flags = uint16_t(value);
+        else
+            return fail(p, "unknown style-font option '" + t[at].text + "'");
+    }
+    p.piece.styles.fonts.push_back(font);
+    return true;
+}
+
+// style NUMBER [FIELD VALUE]... [tabs T...]
+bool statement_style(Parser& p, const Tokens& t)
+{
+    int64_t number = 0, value = 0;
+    if (t.size() < 2 || !want_number(p, t[1], -32768, 32767, number))
+        return p.error.empty() ? fail(p, "style takes a number") : false;
+    PieceStyles::Style style;
+    style.number = int16_t(number);
+    for (size_t at = 2; at < t.size();) {
+        if (t[at].text == "tabs") {
+            for (at++; at < t.size(); at++) {
+                if (!want_number(p, t[at], -32768, 32767, value))
+                    return false;
+                style.tabs.push_back(int16_t(value));
+            }
+            break;
+        }
+        if (!pm_text_style_field_known(t[at].text))
+            return fail(p, "unknown style field '" + t[at].text + "'");
+        if (at + 1 >= t.size() || !want_number(p, t[at + 1], -2147483648LL, 4294967295LL, value))
+            return p.error.empty() ? fail(p, "style field '" + t[at].text + "' takes a value") : false;
+        style.fields.emplace_back(t[at].text, value);
+        at += 2;
+    }
+    p.piece.styles.styles.push_back(std::move(style));
+    return true;
+}
+
+// font-map NUMBER raw|zlib [order O]
+bool statement_font_map(Parser& p, const Tokens& t)
+{
+    PieceFontMap& m = p.piece.font_map;
+    size_t at = 0;
+    if (!record_head(p, t, m.record, m.scheme, m.foreign, at))
+        return false;
+    m.line = p.line;
+    return at == t.size() || fail(p, "font-map takes a record number, raw or zlib and an order");
+}
+
+// font-map-line "TEXT": one line of FONTMAP.TXT
+bool statement_font_map_line(Parser& p, const Tokens& t)
+{
+    if (t.size() != 2 || t[1].kind != Token::kText)
+        return fail(p, "font-map-line takes a text");
+    p.piece.font_map.text += t[1].text + "\n";
+    return true;
+}
+
+// font-map-field TAG CONTENT...
+bool statement_font_map_field(Parser& p, const Tokens& t)
+{
+    int64_t tag = 0;
+    if (t.size() < 3 || !want_number(p, t[1], 1, 65535, tag))
+        return p.error.empty() ? fail(p, "font-map-field takes a tag and content") : false;
+    PieceFontMap::Field field {uint16_t(tag), {}};
+    if (!read_contents(p, t, 2, field.data))
+        return false;
+    p.piece.font_map.fields.push_back(std::move(field));
+    return true;
+}
+
 using StatementFn = bool (*)(Parser&, const Tokens&);
 
 struct Statement {
@@ -649,6 +799,13 @@ const Statement kStatements[] = {
     { "dir", statement_dir }, // a node directory word by hand
     { "dir-bytes", statement_dir_bytes }, // a shorter stored node directory
     { "library", statement_library }, // a library the icons link to: "PATH" or internal
+    { "styles", statement_styles }, // the text-style record (type 25, directory word 25)
+    { "style-name", statement_style_name }, // an entry of its names block
+    { "style-font", statement_style_font }, // an entry of its fonts block
+    { "style", statement_style }, // a stored style
+    { "font-map", statement_font_map }, // the font-map record (type 40, directory word 37)
+    { "font-map-line", statement_font_map_line }, // a FONTMAP.TXT line it holds
+    { "font-map-field", statement_font_map_field }, // a field by hand
 };
 
 // Inside an icon's block.
@@ -709,6 +866,8 @@ bool pm_parse(
         error = "the icon of line " + std::to_string(current_icon(p).line) + " has no '}'";
         return false;
     }
+    if (!pm_text_build(out, error))
+        return false;
     return out.nodes.icons.empty() || pm_icons_build(out, error);
 }
 

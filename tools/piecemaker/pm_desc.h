@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One record as described: its bytes in native order, before conversion and packing.
@@ -76,6 +77,48 @@ struct PieceNodes {
     std::vector<PieceLibrary> libraries;
 };
 
+// Text styles (record type 25, directory word 25) and the font map (record type 40, directory
+// word 37) as described; pm_text.h turns them into records.
+struct PieceStyles {
+    uint32_t record = 0; // 0: none
+    uint16_t scheme = 1;
+    bool foreign = false;
+    bool long_names = true;
+    int16_t flags = 0;
+    int16_t default_style = 1;
+    struct Name {
+        std::string platform2, platform1;
+        uint16_t flags = 0;
+    };
+    std::vector<Name> names;
+    struct Font {
+        int16_t name_reference = 1;
+        int16_t points = 12;
+        int16_t style = 0;
+        uint16_t flags = 0x20;
+    };
+    std::vector<Font> fonts;
+    struct Style {
+        int16_t number = 1;
+        std::vector<std::pair<std::string, int64_t>> fields; // option words and their values
+        std::vector<int16_t> tabs;
+    };
+    std::vector<Style> styles;
+    int line = 0;
+};
+struct PieceFontMap {
+    uint32_t record = 0; // 0: none
+    uint16_t scheme = 1;
+    bool foreign = false;
+    std::string text; // FONTMAP.TXT lines, read by the runtime's parser
+    struct Field {
+        uint16_t tag;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Field> fields; // given by hand; they replace the parsed ones of their tag
+    int line = 0;
+};
+
 struct PieceDescription {
     uint32_t magic = 0; // the kind, four characters as a little-endian u32
     uint32_t format = 22;
@@ -87,6 +130,8 @@ struct PieceDescription {
     std::string program; // a program file to append the piece to
     std::vector<PieceRecord> records;
     PieceNodes nodes;
+    PieceStyles styles;
+    PieceFontMap font_map;
 };
 
 // Parses a description; relative file names are taken from folder. Icons become the records

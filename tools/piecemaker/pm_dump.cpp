@@ -1,4 +1,5 @@
 #include "tools/piecemaker/pm_dump.h"
+#include "tools/piecemaker/pm_text.h"
 
 #include "platform/kernel/path.h"
 #include "runtime/base/errcode.h"
@@ -216,6 +217,7 @@ int dump_tree_of_open(uint32_t magic, std::string& out)
 
 int pm_dump_tree(const std::string& path, std::string& out)
 {
+    pm_text_lend_converters();
     file_init();
     FileSpec* spec = spec_of(path);
     FileHandle file = spec ? file_open(spec, kFileModeReadOnly) : FileHandle {};
@@ -247,6 +249,7 @@ int pm_dump_tree(const std::string& path, std::string& out)
 
 int pm_dump(const std::string& path, int hex_record, std::string& out)
 {
+    pm_text_lend_converters();
     file_init();
     FileSpec* spec = spec_of(path);
     FileHandle file = spec ? file_open(spec, kFileModeReadOnly) : FileHandle {};
