@@ -116,6 +116,15 @@ plat::GdiObject bitmap_copy_rect(plat::GdiObject bitmap, const plat::Rect* rect)
 
 plat::GdiObject bitmap_copy(plat::GdiObject bitmap) { return bitmap_copy_rect(bitmap, nullptr); }
 
+void dc_blit(plat::DcHandle dc, int32_t x, int32_t y, int32_t width, int32_t height,
+    plat::GdiObject bitmap, int32_t sx, int32_t sy)
+{
+    if (!bitmap)
+        return;
+    BitmapDc from(bitmap);
+    plat::bit_blt(dc, x, y, width, height, from.dc, sx, sy, plat::SRCCOPY);
+}
+
 void window_blit(plat::WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
     plat::GdiObject bitmap, int32_t sx, int32_t sy)
 {
@@ -127,10 +136,7 @@ void window_blit(plat::WindowHandle window, int32_t x, int32_t y, int32_t width,
         old_palette = plat::select_palette(dc, s_draw.palette, false);
         plat::realize_palette(dc);
     }
-    {
-        BitmapDc from(bitmap);
-        plat::bit_blt(dc, x, y, width, height, from.dc, sx, sy, plat::SRCCOPY);
-    }
+    dc_blit(dc, x, y, width, height, bitmap, sx, sy);
     if (old_palette)
         plat::select_palette(dc, old_palette, false);
     plat::release_dc(window, dc);
@@ -212,6 +218,23 @@ void transparent_blit(plat::DcHandle dc, plat::GdiObject bitmap, int32_t x, int3
     plat::delete_object(mask);
 }
 
+void bitmap_transparent_draw(plat::GdiObject dest, plat::GdiObject source, int32_t x, int32_t y, uint32_t key)
+{
+    if (!dest || !source)
+        return;
+    BitmapDc to(dest);
+    transparent_blit(to.dc, source, x, y, key);
+}
+
+void bitmap_masked_draw(plat::GdiObject dest, plat::GdiObject source, plat::GdiObject mask, int32_t x, int32_t y)
+{
+    if (!dest)
+        return;
+    plat::Size size = bitmap_size(source);
+    BitmapDc to(dest);
+    masked_blit(to.dc, source, mask, x, y, size.cx, size.cy, 0, 0);
+}
+
 void paint_bitmap(plat::DcHandle dc, plat::GdiObject bitmap, plat::GdiObject palette, const plat::Rect* rect)
 {
     if (!bitmap)
@@ -223,11 +246,7 @@ void paint_bitmap(plat::DcHandle dc, plat::GdiObject bitmap, plat::GdiObject pal
         old_palette = plat::select_palette(dc, palette, false);
         plat::realize_palette(dc);
     }
-    {
-        BitmapDc from(bitmap);
-        plat::bit_blt(dc, part.left, part.top, part.width(), part.height(), from.dc, part.left, part.top,
-            plat::SRCCOPY);
-    }
+    dc_blit(dc, part.left, part.top, part.width(), part.height(), bitmap, part.left, part.top);
     if (old_palette)
         plat::select_palette(dc, old_palette, false);
 }

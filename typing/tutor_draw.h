@@ -28,6 +28,9 @@ void bitmap_draw_into(plat::GdiObject dest, plat::GdiObject source, int32_t x, i
 // A new bitmap of a part (null: all) of a bitmap; null when the bitmap is null.
 plat::GdiObject bitmap_copy_rect(plat::GdiObject bitmap, const plat::Rect* rect);
 plat::GdiObject bitmap_copy(plat::GdiObject bitmap);
+// Blits a part of a bitmap onto a DC.
+void dc_blit(plat::DcHandle dc, int32_t x, int32_t y, int32_t width, int32_t height,
+    plat::GdiObject bitmap, int32_t sx, int32_t sy);
 // Blits a part of a bitmap into the window's client area.
 void window_blit(plat::WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height,
     plat::GdiObject bitmap, int32_t sx, int32_t sy);
@@ -43,6 +46,10 @@ void transparent_blit(plat::DcHandle dc, plat::GdiObject bitmap, int32_t x, int3
 // Draws a bitmap over the DC through its mask (bitmap_make_mask): white mask pixels stay.
 void masked_blit(plat::DcHandle dc, plat::GdiObject bitmap, plat::GdiObject mask, int32_t x, int32_t y,
     int32_t width, int32_t height, int32_t sx, int32_t sy);
+// The same into a bitmap: a source whose key-coloured pixels are left out, and a source drawn
+// through its mask.
+void bitmap_transparent_draw(plat::GdiObject dest, plat::GdiObject source, int32_t x, int32_t y, uint32_t key);
+void bitmap_masked_draw(plat::GdiObject dest, plat::GdiObject source, plat::GdiObject mask, int32_t x, int32_t y);
 // The bitmap's part under the rectangle (null: the whole bitmap) at the same place of the DC.
 void paint_bitmap(plat::DcHandle dc, plat::GdiObject bitmap, plat::GdiObject palette, const plat::Rect* rect);
 // WM_PAINT of a window showing a bitmap: the update rectangle of the bitmap; nothing drawn

@@ -112,20 +112,28 @@ static std::string user_key(int slot)
     return key;
 }
 
+// A name of the ini file in Johab, at most 40 bytes; read whole first, so the cut falls
+// between characters.
+static std::string read_name(const char* section, const char* key, const char* fallback)
+{
+    std::string file = path_in_program_folder(kSettingsFileName);
+    std::vector<char> name(256);
+    plat::get_private_profile_string(section, key, fallback, name.data(), uint32_t(name.size()), file.c_str());
+    return dbcs_cut(wansung_to_johab(name.data()), kUserNameMax);
+}
+
+std::string user_info_full_name(const char* fallback)
+{
+    return read_name("User Info", "User Full Name", fallback);
+}
+
 std::string user_list_name_get(int slot)
 {
     if (slot < -1 || slot >= kUserSlots)
         return {};
-    std::string file = path_in_program_folder(kSettingsFileName);
-    std::vector<char> name(256);
-    if (slot == -1) {
-        plat::get_private_profile_string("User Info", "User Full Name", "\xBA\xDF\xB7\xBB", name.data(),
-            uint32_t(name.size()), file.c_str());
-    } else {
-        plat::get_private_profile_string("User List", user_key(slot).c_str(), "", name.data(),
-            uint32_t(name.size()), file.c_str());
-    }
-    return dbcs_cut(wansung_to_johab(name.data()), kUserNameMax);
+    if (slot == -1)
+        return user_info_full_name("\xBA\xDF\xB7\xBB");
+    return read_name("User List", user_key(slot).c_str(), "");
 }
 
 bool user_list_name_set(int slot, std::string_view johab_name)

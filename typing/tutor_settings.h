@@ -44,6 +44,8 @@ void config_write(const TutorSettings& settings);
 // [User Info] (default "뷔렌"); at most 40 bytes, never cut inside a character. "" for a
 // slot outside -1..8.
 std::string user_list_name_get(int slot);
+// "User Full Name" of [User Info] in Johab, or the fallback (CP949) when it is missing.
+std::string user_info_full_name(const char* fallback);
 // Writes a Johab name as CP949 under "User<slot + 1>" (a negative slot writes "User1"); cut
 // to 40 bytes at a character boundary. False when the file cannot be written.
 bool user_list_name_set(int slot, std::string_view johab_name);
