@@ -92,6 +92,7 @@ protected:
     }
     void TearDown() override
     {
+        plat::destroy_window(host); // its children free what they hold
         reset_all();
         bitmap_font_free();
         s_test = nullptr;
