@@ -19,6 +19,9 @@ plat::GdiObject bitmap_dialog_background(plat::WindowHandle dialog, std::string_
 bool bitmap_dialog_default(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam,
     plat::LParam lparam, plat::GdiObject background, std::span<const uint16_t> areas)
 {
+    plat::LResult realized = 0;
+    if (palette_message(dialog, message, wparam, realized))
+        return true;
     switch (message) {
     case plat::WM_PAINT:
         paint_background(dialog, background);

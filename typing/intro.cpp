@@ -196,6 +196,9 @@ static void on_paint(plat::WindowHandle window)
 
 static plat::LResult intro_proc(plat::WindowHandle window, uint32_t message, plat::WParam wparam, plat::LParam lparam)
 {
+    plat::LResult realized = 0;
+    if (palette_message(window, message, wparam, realized))
+        return realized;
     switch (message) {
     case plat::WM_CREATE:
         on_create();

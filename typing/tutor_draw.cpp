@@ -156,12 +156,13 @@ uint32_t window_palette_realize(plat::WindowHandle window, uint32_t message, pla
     return changed;
 }
 
-uint32_t bitmap_key_colour(plat::GdiObject bitmap)
+bool palette_message(plat::WindowHandle window, uint32_t message, plat::WParam wparam, plat::LResult& result)
 {
-    if (!bitmap)
-        return 0;
-    BitmapDc from(bitmap);
-    return plat::get_pixel(from.dc, 0, 0);
+    bool changed_elsewhere = message == plat::WM_PALETTECHANGED && plat::WindowHandle(uint32_t(wparam)) != window;
+    if (message != plat::WM_QUERYNEWPALETTE && !changed_elsewhere)
+        return false;
+    result = plat::LResult(window_palette_realize(window, message, s_draw.palette));
+    return true;
 }
 
 plat::GdiObject bitmap_make_mask(plat::GdiObject bitmap)

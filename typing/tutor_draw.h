@@ -37,10 +37,11 @@ void window_blit(plat::WindowHandle window, int32_t x, int32_t y, int32_t width,
 // Realizes the palette in the window's DC, in the foreground for WM_QUERYNEWPALETTE, and
 // invalidates the window when colours changed; the number of colours changed.
 uint32_t window_palette_realize(plat::WindowHandle window, uint32_t message, plat::GdiObject palette);
+// WM_QUERYNEWPALETTE, and WM_PALETTECHANGED from another window: the program palette is
+// realized in the window. True when the message was one of them; result is the answer.
+bool palette_message(plat::WindowHandle window, uint32_t message, plat::WParam wparam, plat::LResult& result);
 // A monochrome mask of a bitmap: 1 (white) where a pixel has the top-left pixel's colour.
 plat::GdiObject bitmap_make_mask(plat::GdiObject bitmap);
-// The colour (COLORREF) of the top-left pixel of a bitmap.
-uint32_t bitmap_key_colour(plat::GdiObject bitmap);
 // Draws a bitmap over the DC leaving the pixels of the key colour (a COLORREF) alone.
 void transparent_blit(plat::DcHandle dc, plat::GdiObject bitmap, int32_t x, int32_t y, uint32_t key);
 // Draws a bitmap over the DC through its mask (bitmap_make_mask): white mask pixels stay.

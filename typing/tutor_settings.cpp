@@ -2,7 +2,6 @@
 // it holds nothing the program must keep open.
 #include "typing/tutor_settings.h"
 
-#include "platform/kernel/path.h"
 #include "platform/kernel/profile.h"
 #include "typing/johab.h"
 
@@ -10,36 +9,15 @@
 #include <vector>
 
 static struct {
-    std::string folder; // empty: the program's own, found on first use
     TutorSettings settings;
 } s_state;
-
-void tutor_folder_set(std::string_view folder)
-{
-    s_state.folder.assign(folder);
-    if (s_state.folder.empty() || (s_state.folder.back() != '\\' && s_state.folder.back() != '/'))
-        s_state.folder += '\\';
-}
-
-const std::string& tutor_folder()
-{
-    if (s_state.folder.empty())
-        tutor_folder_set(plat::get_program_folder());
-    return s_state.folder;
-}
-
-std::string path_in_program_folder(std::string_view name) { return tutor_folder() + std::string(name); }
-
-std::string path_in_data_folder(std::string_view name)
-{
-    return tutor_folder() + "data\\" + std::string(name);
-}
 
 TutorSettings& settings_current() { return s_state.settings; }
 
 void tutor_settings_reset()
 {
     s_state = {};
+    tutor_folder_reset();
 }
 
 int32_t value_clamp(int32_t value, int32_t low, int32_t high, int32_t fallback)

@@ -1,10 +1,11 @@
 // The tutor's settings, kept in "qkt.ini" in the program folder, and the names of its nine
-// users in that file's [User List]. Every file of the tutor is named relative to the program
-// folder.
+// users in that file's [User List].
 #pragma once
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "typing/tutor_paths.h"
 
 inline constexpr char kSettingsFileName[] = "qkt.ini";
 constexpr int kUserSlots = 9;
@@ -21,13 +22,6 @@ struct TutorSettings {
     uint16_t Job = 0; // screen open when the main window closed
     uint16_t StatTab = 501; // 501..503
 };
-
-// The program folder, ending in a backslash; the program's own unless a test or the shell set
-// another. Paths inside it and inside its "data" folder.
-void tutor_folder_set(std::string_view folder);
-const std::string& tutor_folder();
-std::string path_in_program_folder(std::string_view name);
-std::string path_in_data_folder(std::string_view name);
 
 // The settings the program runs with (one instance; the options dialog edits a copy).
 TutorSettings& settings_current();
