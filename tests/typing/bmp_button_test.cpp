@@ -1,5 +1,7 @@
 #include "typing/bmp_button.h"
 
+#include "platform/gdi/palette.h"
+
 #include "tutor_window_test.h"
 
 namespace {
@@ -68,6 +70,21 @@ TEST_F(PictureButton, TheCaptionIsCentredOneCellAboveTheBottom)
     plat::send_message(button, kMsgBmpButtonCaption, 0, 0);
     run_for(0);
     EXPECT_EQ(inked_rows(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TutorWindowTest, TheProgramPaletteIsFace1sColourTable)
+{
+    use_archive({solid_picture("face1.bmp", 8, 8, 1)});
+    std::vector<plat::PaletteEntry> entries(32);
+    ASSERT_TRUE(program_palette());
+    ASSERT_EQ(plat::get_palette_entries(program_palette(), 0, 32, entries.data()), std::size(kTestColours));
+    EXPECT_EQ(entries[2], (plat::PaletteEntry {0xC0, 0x00, 0x00, 0}));
+    use_archive({});
+    EXPECT_FALSE(program_palette()); // without face1.bmp there is none, and pictures still load
 }
 
 } // namespace
