@@ -1,10 +1,12 @@
 // User files. The file is read only when it has the exact length of the format; every field
 // of it is then taken as it stands (counts of any size are handled wide where they are used).
-// Saving never writes over the old file: the new one is written beside it and renamed.
+// Saving never destroys the old file before the new one is safely written.
 #include "typing/user_file.h"
 
 #include "platform/kernel/byte_io.h"
 #include "platform/kernel/file.h"
+#include "platform/kernel/file_save.h"
+#include "platform/kernel/path.h"
 #include "platform/gdi/gdi_object.h"
 #include "typing/tutor_draw.h"
 #include "typing/tutor_settings.h"
@@ -159,23 +161,23 @@ bool user_file_read(UserRecord& record)
     return true;
 }
 
-// Writes the bytes to a file beside the target and renames it over; the target is untouched
-// unless everything was written and flushed.
+// The old file stays whole until the new one is safely on disk (file_save.h).
 static bool replace_file(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::string temp = path + ".tmp";
-    plat::FileHandle file = plat::create_file(temp, plat::GENERIC_WRITE, 0, plat::CREATE_ALWAYS, 0);
-    if (!file)
+    std::string host_path = plat::path_to_host(path);
+    plat::FileSave save;
+    if (host_path.empty() || !plat::save_begin_host(host_path, save))
         return false;
-    uint32_t written = 0;
-    bool ok = plat::write_file(file, bytes.data(), uint32_t(bytes.size()), &written)
-        && written == bytes.size() && plat::flush_file_buffers(file);
-    plat::close_handle(file);
-    if (ok)
-        ok = plat::move_file(temp, path, plat::MOVEFILE_REPLACE_EXISTING);
-    if (!ok)
-        plat::delete_file(temp);
-    return ok;
+    bool written = plat::write_file(save.file, bytes.data(), uint32_t(bytes.size()), nullptr)
+        && plat::set_end_of_file(save.file);
+    // Once committed only the folder's sync can have failed: the new bytes are the file's.
+    bool saved = written && (plat::save_commit(save) || save.committed);
+    if (!written)
+        plat::save_abandon(save);
+    plat::close_handle(save.file);
+    if (save.old_bytes)
+        plat::close_handle(save.old_bytes);
+    return saved;
 }
 
 bool user_save(UserRecord& record, int slot)

@@ -67,8 +67,8 @@ bool user_file_read(UserRecord& record);
 // 4976. user_file_bytes is the reverse.
 bool user_file_parse(std::span<const uint8_t> bytes, UserRecord& record);
 std::vector<uint8_t> user_file_bytes(const UserRecord& record);
-// Updates the history and writes the file of the slot through a temporary file renamed over
-// the old one, so that a write that fails leaves the old file whole. False for slot -1, a slot
+// Updates the history and saves the file of the slot whole (a temporary file renamed over the
+// old one), so that a write that fails leaves the old file as it was. False for slot -1, a slot
 // outside 0..8 or a write that failed.
 bool user_save(UserRecord& record, int slot);
 // Today's block gets today's date and today's entry of the history its numbers; a 31st day
