@@ -7,9 +7,9 @@
 #include "platform/kernel/file.h"
 #include "platform/gdi/gdi_object.h"
 #include "platform/window/input.h"
-#include "platform/kernel/path.h"
 #include "typing/dib.h"
 #include "typing/lzss.h"
+#include "typing/tutor_paths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -67,18 +67,9 @@ std::vector<uint8_t> bmp_file_to_dib(std::span<const uint8_t> bmp)
     return std::vector<uint8_t>(bmp.begin() + kBmpFileHeaderSize, bmp.end());
 }
 
-// A file in the program's folder (which ends in a backslash only when it is a drive root).
-static std::string beside_program(const char* name)
-{
-    std::string folder = plat::get_program_folder();
-    if (folder.empty() || folder.back() != '\\')
-        folder += '\\';
-    return folder + name;
-}
-
 bool bitmap_archive_open()
 {
-    return bitmap_archive_open_file(beside_program(kArchiveFileName));
+    return bitmap_archive_open_file(path_in_program_folder(kArchiveFileName));
 }
 
 bool bitmap_archive_open_file(std::string_view path)

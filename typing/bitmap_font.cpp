@@ -4,8 +4,8 @@
 
 #include "platform/kernel/byte_io.h"
 #include "platform/kernel/file.h"
-#include "platform/kernel/path.h"
 #include "typing/johab.h"
+#include "typing/tutor_paths.h"
 
 constexpr int kMaxCellSize = 64; // no size of a sane font is larger; bounds the cell buffer
 
@@ -286,16 +286,7 @@ static bool read_head(plat::FileHandle file, std::vector<FontSize>& sizes)
     return bitmap_font_parse_sizes(head, sizes);
 }
 
-// A file in the program's folder (which ends in a backslash only when it is a drive root).
-static std::string beside_program(const char* name)
-{
-    std::string folder = plat::get_program_folder();
-    if (folder.empty() || folder.back() != '\\')
-        folder += '\\';
-    return folder + name;
-}
-
-std::string bitmap_font_file_path() { return beside_program(kFontFileName); }
+std::string bitmap_font_file_path() { return path_in_program_folder(kFontFileName); }
 
 bool bitmap_font_load()
 {
