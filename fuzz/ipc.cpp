@@ -21,7 +21,7 @@ void decode(const plat::Frame& frame)
     plat::CopyFrame copy;
     plat::ReplyFrame reply;
     plat::PlaceFrame place;
-    plat::Snapshot snapshot;
+    plat::ProgramSnapshot snapshot;
     switch (frame.kind) {
     case plat::FrameKind::send:
     case plat::FrameKind::post:

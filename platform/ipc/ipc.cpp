@@ -23,13 +23,16 @@ namespace plat {
 constexpr size_t kReadChunk = 64 * 1024;
 // How long the I/O thread may spend writing one answer to a program that does not read.
 constexpr uint32_t kAnswerWriteMs = 1000;
+// The most arrivals that may wait for the window thread, as many as a queue holds posts.
+constexpr size_t kIncomingLimit = kPostedMessageLimit;
+constexpr size_t kIncomingBytesLimit = 4 * size_t(kCopyDataMax);
 
 struct Pending {
     std::shared_ptr<IpcConnection> via;
     bool done = false;
     uint32_t error = 0;
     ReplyFrame reply;
-    Snapshot snapshot;
+    ProgramSnapshot snapshot;
 };
 
 struct IpcState {
@@ -49,6 +52,7 @@ struct IpcState {
     std::map<uint32_t, std::shared_ptr<IpcConnection>> outgoing; // by program number
     std::map<uint32_t, Pending> pending;                          // by serial
     std::deque<IpcIncoming> incoming;
+    size_t incoming_bytes = 0; // copied bytes among them
     std::vector<SnapshotWindow> windows;
     uint32_t next_serial = 1;
 
@@ -146,7 +150,7 @@ static void drop_connection_locked(const std::shared_ptr<IpcConnection>& connect
 
 static void answer_snapshot(const std::shared_ptr<IpcConnection>& connection, uint32_t serial)
 {
-    Snapshot snapshot;
+    ProgramSnapshot snapshot;
     snapshot.pid = s_ipc.pid;
     uint64_t now = ipc_now_ms();
     snapshot.ms_since_look = uint32_t(std::min<uint64_t>(now - std::min(now, s_ipc.last_look.load()), 0xFFFFFFFF));
@@ -164,12 +168,13 @@ static bool program_hung()
     return looked < now && now - looked > kIpcHungMs;
 }
 
-// The answer to one of this program's requests.
-static bool take_answer(const Frame& frame)
+// The answer to one of this program's requests; only the connection the request went by
+// may answer it.
+static bool take_answer(const std::shared_ptr<IpcConnection>& connection, const Frame& frame)
 {
     std::lock_guard<std::mutex> guard(s_ipc.lock);
     auto found = s_ipc.pending.find(frame.serial);
-    if (found == s_ipc.pending.end() || found->second.done)
+    if (found == s_ipc.pending.end() || found->second.done || found->second.via != connection)
         return true; // a request given up on: its late answer goes nowhere
     Pending& pending = found->second;
     bool good = frame.kind == FrameKind::reply ? frame_decode_reply(frame.payload, pending.reply)
@@ -205,6 +210,11 @@ static bool queue_incoming(const std::shared_ptr<IpcConnection>& connection, Fra
         return true;
     }
     std::lock_guard<std::mutex> guard(s_ipc.lock);
+    // A program that floods this one while its window thread is busy is cut off.
+    size_t bytes = incoming.copy.bytes.size();
+    if (s_ipc.incoming.size() >= kIncomingLimit || bytes > kIncomingBytesLimit - s_ipc.incoming_bytes)
+        return false;
+    s_ipc.incoming_bytes += bytes;
     s_ipc.incoming.push_back(std::move(incoming));
     return true;
 }
@@ -214,7 +224,7 @@ static bool handle_frame(const std::shared_ptr<IpcConnection>& connection, Frame
 {
     switch (frame.kind) {
     case FrameKind::reply:
-    case FrameKind::snapshot: return take_answer(frame);
+    case FrameKind::snapshot: return take_answer(connection, frame);
     case FrameKind::snapshot_request: answer_snapshot(connection, frame.serial); return true;
     default: return queue_incoming(connection, frame);
     }
@@ -354,6 +364,7 @@ void ipc_stop()
             drop_connection_locked(s_ipc.connections.front());
         s_ipc.pending.clear();
         s_ipc.incoming.clear();
+        s_ipc.incoming_bytes = 0;
         s_ipc.windows.clear();
     }
     ipc_folder_leave(s_ipc.folder, s_ipc.seat);
@@ -405,6 +416,7 @@ bool ipc_core_take_incoming(IpcIncoming& out, bool sent_only)
     for (auto it = s_ipc.incoming.begin(); it != s_ipc.incoming.end(); ++it) {
         if (sent_only && it->kind == FrameKind::post)
             continue;
+        s_ipc.incoming_bytes -= it->copy.bytes.size();
         out = std::move(*it);
         s_ipc.incoming.erase(it);
         return true;
@@ -533,9 +545,9 @@ uint32_t ipc_core_send_only(uint32_t program, FrameKind kind, const std::vector<
     return error;
 }
 
-std::vector<Snapshot> ipc_core_snapshots(uint32_t only)
+std::vector<ProgramSnapshot> ipc_core_snapshots(uint32_t only)
 {
-    std::vector<Snapshot> out;
+    std::vector<ProgramSnapshot> out;
     if (!s_ipc.active)
         return out;
     std::vector<uint32_t> programs = only ? std::vector<uint32_t>{only} : ipc_folder_programs(s_ipc.folder, s_ipc.seat.number);

@@ -51,7 +51,7 @@ uint32_t ipc_core_request(uint32_t program, FrameKind kind, const std::vector<ui
 uint32_t ipc_core_send_only(uint32_t program, FrameKind kind, const std::vector<uint8_t>& payload);
 // Asks every other program for its snapshot; those silent past kIpcSilentMs are left out.
 // only: one program's number, or 0 for all.
-std::vector<Snapshot> ipc_core_snapshots(uint32_t only);
+std::vector<ProgramSnapshot> ipc_core_snapshots(uint32_t only);
 
 // The window thread runs one arrival (ipc_deliver.cpp).
 void ipc_deliver(IpcIncoming& incoming);

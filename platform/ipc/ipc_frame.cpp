@@ -114,7 +114,7 @@ static void put_text(ByteWriter& w, const std::string& text)
     w.bytes(text.data(), length);
 }
 
-std::vector<uint8_t> frame_encode_snapshot(const Snapshot& snapshot)
+std::vector<uint8_t> frame_encode_snapshot(const ProgramSnapshot& snapshot)
 {
     std::vector<uint8_t> out;
     ByteWriter w(out);
@@ -200,7 +200,7 @@ static std::string get_text(ByteReader& r)
     return text;
 }
 
-bool frame_decode_snapshot(const std::vector<uint8_t>& payload, Snapshot& out)
+bool frame_decode_snapshot(const std::vector<uint8_t>& payload, ProgramSnapshot& out)
 {
     ByteReader r(payload.data(), payload.size());
     out.pid = r.u32le();

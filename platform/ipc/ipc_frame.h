@@ -84,7 +84,7 @@ struct SnapshotWindow {
     std::string title;
 };
 
-struct Snapshot {
+struct ProgramSnapshot {
     uint32_t pid = 0;
     uint32_t ms_since_look = 0; // how long ago its window thread last looked at its queue
     std::vector<SnapshotWindow> windows; // front first
@@ -97,14 +97,14 @@ std::vector<uint8_t> frame_encode_message(const MessageFrame& message);
 std::vector<uint8_t> frame_encode_copy(const CopyFrame& copy);
 std::vector<uint8_t> frame_encode_reply(const ReplyFrame& reply);
 std::vector<uint8_t> frame_encode_place(const PlaceFrame& place);
-std::vector<uint8_t> frame_encode_snapshot(const Snapshot& snapshot);
+std::vector<uint8_t> frame_encode_snapshot(const ProgramSnapshot& snapshot);
 
 // Payload readers: false when the payload is not exactly what its kind holds.
 bool frame_decode_message(const std::vector<uint8_t>& payload, MessageFrame& out);
 bool frame_decode_copy(const std::vector<uint8_t>& payload, CopyFrame& out);
 bool frame_decode_reply(const std::vector<uint8_t>& payload, ReplyFrame& out);
 bool frame_decode_place(const std::vector<uint8_t>& payload, PlaceFrame& out);
-bool frame_decode_snapshot(const std::vector<uint8_t>& payload, Snapshot& out);
+bool frame_decode_snapshot(const std::vector<uint8_t>& payload, ProgramSnapshot& out);
 
 // Reads frames out of a byte stream. feed appends the frames that the bytes complete to out;
 // false once the stream is bad (a wrong magic, version or kind, a payload too long or of the

@@ -115,7 +115,7 @@ bool ipc_window_info(WindowHandle window, SnapshotWindow& out)
     uint32_t program = window_program_of(window);
     if (!ipc_active() || !ipc_is_foreign(window))
         return fail(ERROR_INVALID_WINDOW_HANDLE);
-    for (Snapshot& snapshot : ipc_core_snapshots(program)) {
+    for (ProgramSnapshot& snapshot : ipc_core_snapshots(program)) {
         for (SnapshotWindow& candidate : snapshot.windows) {
             if (candidate.id == window.id) {
                 out = std::move(candidate);
@@ -129,7 +129,7 @@ bool ipc_window_info(WindowHandle window, SnapshotWindow& out)
 std::vector<SnapshotWindow> ipc_other_windows()
 {
     std::vector<SnapshotWindow> windows;
-    for (Snapshot& snapshot : ipc_core_snapshots(0)) {
+    for (ProgramSnapshot& snapshot : ipc_core_snapshots(0)) {
         for (SnapshotWindow& window : snapshot.windows)
             windows.push_back(std::move(window));
     }

@@ -29,7 +29,7 @@ std::vector<uint8_t> stream_of_frames()
     add(frame_encode(FrameKind::send, 1, frame_encode_message(MessageFrame{0x40000123, 0x40C, 49153, -5, kSendAbortIfHung})));
     add(frame_encode(FrameKind::snapshot_request, 2, {}));
     add(frame_encode(FrameKind::copy_data, 3, frame_encode_copy(CopyFrame{9, 10, 1226, {1, 2, 3, 4, 5}})));
-    Snapshot snapshot;
+    ProgramSnapshot snapshot;
     snapshot.pid = 4242;
     snapshot.windows.push_back(SnapshotWindow{0x40000123, 4242, 0x10000000, {1, 2, 3, 4}, {5, 6, 7, 8}, "SVXMainClass", "Intro \xEC\x95\x88"});
     add(frame_encode(FrameKind::snapshot, 4, frame_encode_snapshot(snapshot)));
@@ -58,7 +58,7 @@ TEST(IpcFrameTest, FramesArriveWholeInAnySplit)
         ASSERT_TRUE(frame_decode_copy(frames[2].payload, copy));
         EXPECT_EQ(copy.dwdata, 1226u);
         EXPECT_EQ(copy.bytes, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
-        Snapshot snapshot;
+        ProgramSnapshot snapshot;
         ASSERT_TRUE(frame_decode_snapshot(frames[3].payload, snapshot));
         ASSERT_EQ(snapshot.windows.size(), 1u);
         EXPECT_EQ(snapshot.windows[0].title, "Intro \xEC\x95\x88");
@@ -118,12 +118,12 @@ TEST(IpcFrameTest, PayloadsThatLieAreRefused)
     counted[20] = 2;
     EXPECT_FALSE(frame_decode_copy(counted, copy));
 
-    Snapshot snapshot;
-    std::vector<uint8_t> windows = frame_encode_snapshot(Snapshot{1, 0, {}});
+    ProgramSnapshot snapshot;
+    std::vector<uint8_t> windows = frame_encode_snapshot(ProgramSnapshot{1, 0, {}});
     windows[8] = 0xFF; // 255 windows in 12 bytes
     windows[11] = 0x7F;
     EXPECT_FALSE(frame_decode_snapshot(windows, snapshot));
-    Snapshot one{1, 0, {SnapshotWindow{5, 1, 0, {}, {}, "C", "T"}}};
+    ProgramSnapshot one{1, 0, {SnapshotWindow{5, 1, 0, {}, {}, "C", "T"}}};
     std::vector<uint8_t> text_too_long = frame_encode_snapshot(one);
     text_too_long[text_too_long.size() - 3] = 9; // the title's length past the end
     EXPECT_FALSE(frame_decode_snapshot(text_too_long, snapshot));

@@ -164,7 +164,7 @@ protected:
 // {A} and {B} in an expected line stand for the pid of that program.
 struct Exchange {
     const char* name;
-    const char* script; // B's, before it closes A
+    const char* script; // B's, before it closes A (unless it closes A itself and then serves)
     std::vector<const char*> in_a;
     std::vector<const char*> in_b;
 };
@@ -191,9 +191,11 @@ static const Exchange kExchanges[] = {
         {"from program {A}: send 0x0401 wparam 7 lparam 8 to WinTestMain \"Win Test\" answered 15",
             "send 0x0402 wparam 7 lparam 8 to WinTestMain * answered 15"}},
     {"crossing sends both finish",
-        "post WinTestMain * 0x0404 5 6\nsend WinTestMain * 0x0401 1 1\n",
+        "send WinTestMain * 0x0404 5 6 100\nsend WinTestMain * 0x0401 1 1\npost WinTestMain * 0x0010 0 0\n"
+        "serve 60000\n",
         {"wintest: crossed, answered 11", "from program {B}: send 0x0401 wparam 1 lparam 1 to WinTestMain \"Win Test\" answered 2"},
-        {"from program {A}: send 0x0401 wparam 5 lparam 6 to WinTestMain \"Win Test\" answered 11",
+        {"send 0x0404 wparam 5 lparam 6 to WinTestMain * failed 1460",
+            "from program {A}: send 0x0401 wparam 5 lparam 6 to WinTestMain \"Win Test\" answered 11",
             "send 0x0401 wparam 1 lparam 1 to WinTestMain * answered 2"}},
     {"atoms are shared, without case, and deleted",
         "atom add C:\\COURSE\\A.V5R\nsend WinTestMain * 0x0405 0xC000 0\natom find c:\\course\\a.v5r\n"

@@ -3,10 +3,11 @@
 // each character typed; a tool window (yellow) sits beside it; a timer ticks three times. It
 // logs what it sees to the event log (each place a drag of its caption takes the main window
 // through, too), so a script can check the program's reactions. For tests between programs it
-// answers WM_USER+1 with wParam + lParam and WM_COPYDATA with its byte count; WM_USER+2 and a
-// posted WM_USER+4 make it send WM_USER+1 with the same parameters to the sender's main window
-// (back during the send, or crossing the sender's own next send); WM_USER+3 keeps it busy for
-// wParam ms of real time; WM_USER+5 logs the name of the global atom in wParam.
+// answers WM_USER+1 with wParam + lParam and WM_COPYDATA with its byte count; WM_USER+2 makes
+// it send WM_USER+1 with the same parameters back to the sender's main window; WM_USER+3 keeps
+// it busy for wParam ms of real time; WM_USER+4 keeps it busy for 300 ms (so that the sender's
+// next send waits), then sends as WM_USER+2 does, crossing that send, and closes the sender's
+// main window; WM_USER+5 logs the name of the global atom in wParam.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +140,20 @@ void stay_busy(WParam ms)
     }
 }
 
+constexpr WParam kCrossBusyMs = 300;
+
+void cross(WParam wparam, LParam lparam)
+{
+    SenderSearch search;
+    search.pid = get_message_sender_process();
+    stay_busy(kCrossBusyMs);
+    note("crossed, answered " + std::to_string(send_to_sender(wparam, lparam)));
+    if (search.pid)
+        enum_windows(is_senders_main, reinterpret_cast<LParam>(&search));
+    if (search.found)
+        post_message(search.found, WM_CLOSE, 0, 0);
+}
+
 LResult on_copy_data(LParam lparam)
 {
     auto* data = reinterpret_cast<const CopyDataStruct*>(lparam);
@@ -160,7 +175,7 @@ LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
     case kAdd: return LResult(wparam) + lparam;
     case kSendBack: return send_to_sender(wparam, lparam);
     case kStayBusy: stay_busy(wparam); return 0;
-    case kCross: note("crossed, answered " + std::to_string(send_to_sender(wparam, lparam))); return 0;
+    case kCross: cross(wparam, lparam); return 0;
     case kAtomName: note_atom(wparam); return 0;
     case WM_COPYDATA: return on_copy_data(lparam);
     case WM_PAINT: paint_main(window); return 0;
