@@ -127,6 +127,7 @@ static void deliver_send(IpcIncoming& incoming)
     LResult result = 0;
     if (!error)
         result = call_for(incoming.from->peer_pid, window, message.message, WParam(message.wparam), LParam(message.lparam));
+    publish_snapshot(); // before the answer: the sender may ask about the windows next
     ipc_core_reply(incoming, result, error);
     log_event("from program " + std::to_string(incoming.from->peer_pid) + ": " + message_text("send", message)
         + " to " + target + outcome_text(result, error));
@@ -157,6 +158,7 @@ static void deliver_copy(IpcIncoming& incoming)
         result = call_for(incoming.from->peer_pid, window, WM_COPYDATA, WParam(copy.wparam),
             LParam(reinterpret_cast<intptr_t>(&data)));
     }
+    publish_snapshot(); // before the answer: the sender may ask about the windows next
     ipc_core_reply(incoming, result, error);
     log_event("from program " + std::to_string(incoming.from->peer_pid) + ": copydata " + std::to_string(copy.dwdata)
         + " bytes " + std::to_string(copy.bytes.size()) + " to " + target + outcome_text(result, error));
@@ -191,6 +193,7 @@ static void deliver_place(IpcIncoming& incoming)
     uint32_t error = record && wintree_is_top_level(*record) ? 0 : ERROR_INVALID_WINDOW_HANDLE;
     std::string target = target_text(window);
     LResult result = error ? 0 : do_place(incoming.place);
+    publish_snapshot(); // before the answer: the sender may ask about the windows next
     ipc_core_reply(incoming, result, error);
     log_event("from program " + std::to_string(incoming.from->peer_pid) + ": " + place_text(incoming.place) + " to "
         + target + outcome_text(result, error));
