@@ -409,6 +409,26 @@ bool icon_option(Parser& p, const Tokens& t, size_t& at, PieceIcon& icon)
     }
     if (at + 1 >= t.size())
         return fail(p, "unknown icon option '" + word + "'");
+    if (word == "link-name") {
+        if (t[at + 1].kind != Token::kText)
+            return fail(p, "link-name takes a text");
+        icon.link_name = t[at + 1].text;
+        icon.has_link_name = true;
+        at += 2;
+        return true;
+    }
+    if (word == "link") {
+        int64_t library = 0, node = 0;
+        if (at + 2 >= t.size() || !want_number(p, t[at + 1], 1, 0xFFFF, library)
+            || !want_number(p, t[at + 2], 1, 0xFFFF, node))
+            return p.error.empty() ? fail(p, "link takes LIBRARY NODE [\"EXPECTED NAME\"]") : false;
+        icon.link_library = uint32_t(library);
+        icon.link_node = uint32_t(node);
+        at += 3;
+        if (at < t.size() && t[at].kind == Token::kText)
+            icon.link_expected = t[at++].text;
+        return true;
+    }
     if (word == "node" && want_number(p, t[at + 1], 1, 32767, value))
         icon.node = uint32_t(value);
     else if (word == "class" && want_number(p, t[at + 1], 0, 15, value))
@@ -421,7 +441,8 @@ bool icon_option(Parser& p, const Tokens& t, size_t& at, PieceIcon& icon)
     return true;
 }
 
-// icon KIND ["TITLE"] [node N] [class C] [list L] [pending] [mapped] [{]
+// icon KIND ["TITLE"] [node N] [class C] [list L] [pending] [mapped] [link LIBRARY NODE
+// ["EXPECTED NAME"]] [link-name "NAME"] [{]
 bool statement_icon(Parser& p, const Tokens& t)
 {
     PieceIcon icon;
@@ -559,6 +580,22 @@ bool statement_title_hash(Parser& p, const Tokens& t)
     return true;
 }
 
+// library "PATH" | library internal: the next library of the file's list.
+bool statement_library(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 2))
+        return false;
+    PieceLibrary library;
+    if (t[1].kind == Token::kText)
+        library.path = t[1].text;
+    else if (t[1].text == "internal")
+        library.internal = true;
+    else
+        return fail(p, "library takes a file name in quotes or 'internal'");
+    p.piece.nodes.libraries.push_back(library);
+    return true;
+}
+
 bool statement_node_storage(Parser& p, const Tokens& t)
 {
     bool zlib = false;
@@ -611,6 +648,7 @@ const Statement kStatements[] = {
     { "node-storage", statement_node_storage }, // raw or zlib for every node record
     { "dir", statement_dir }, // a node directory word by hand
     { "dir-bytes", statement_dir_bytes }, // a shorter stored node directory
+    { "library", statement_library }, // a library the icons link to: "PATH" or internal
 };
 
 // Inside an icon's block.
