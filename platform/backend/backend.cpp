@@ -6,6 +6,8 @@
 #include "platform/kernel/clock.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/sdl.h"
+#include "platform/ipc/ipc.h"
+#include "platform/kernel/log.h"
 #include "platform/window/wintree.h"
 
 namespace plat {
@@ -40,7 +42,25 @@ static bool want_display(const char* name)
     return !(script && *script) && sdl_display_available();
 }
 
+// Programs started this way meet the user's other programs; one that cannot runs alone.
+static void join_other_programs()
+{
+    std::string reason;
+    if (!ipc_start(reason))
+        log_event("between programs: off (" + reason + ")");
+}
+
+static bool start_backend(std::string& error);
+
 bool backend_start_from_environment(std::string& error)
+{
+    if (!start_backend(error))
+        return false;
+    join_other_programs();
+    return true;
+}
+
+static bool start_backend(std::string& error)
 {
     const char* name = std::getenv("PLAT_BACKEND");
     bool named = name && *name;

@@ -8,6 +8,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/log.h"
+#include "platform/ipc/ipc.h"
 #include "platform/window/message.h"
 #include "platform/window/metrics.h"
 #include "platform/gdi/png.h"
@@ -89,6 +90,9 @@ bool HeadlessBackend::after_script(uint32_t max_ms)
 
 bool HeadlessBackend::wait(uint32_t max_ms)
 {
+    // Serving other programs: real time passes while virtual time stands still.
+    if (ipc_serve_wait(INFINITE))
+        return true;
     // The time of a "wait" passes first, also when it is the script's last command.
     int32_t until = int32_t(script_next_due() - get_tick_count());
     if (until > 0) {
@@ -103,6 +107,8 @@ bool HeadlessBackend::wait(uint32_t max_ms)
 
 void HeadlessBackend::poll()
 {
+    if (ipc_serve_wait(1))
+        return;
     clock_advance(1);
     if (int32_t(script_next_due() - get_tick_count()) > 0)
         return;

@@ -9,6 +9,7 @@
 #include "platform/window/focus.h"
 #include "platform/backend/headless.h"
 #include "platform/ime/ime.h"
+#include "platform/ipc/ipc_script.h"
 #include "platform/window/keyboard.h"
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
@@ -55,6 +56,12 @@ static const OpName kOps[] = {
     {"choose-file", ScriptOp::choose_file},
     {"shot", ScriptOp::shot},
     {"quit", ScriptOp::quit},
+    {"serve", ScriptOp::serve},
+    {"windows", ScriptOp::windows},
+    {"send", ScriptOp::send},
+    {"post", ScriptOp::post},
+    {"copydata", ScriptOp::copy_data},
+    {"atom", ScriptOp::atom},
 };
 
 static bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -205,6 +212,12 @@ static std::string parse_text(ScriptOp op, std::string_view rest, ScriptCommand&
 static std::string parse_arguments(ScriptOp op, std::string_view rest, ScriptCommand& command)
 {
     switch (op) {
+    case ScriptOp::serve:
+    case ScriptOp::windows:
+    case ScriptOp::send:
+    case ScriptOp::post:
+    case ScriptOp::copy_data:
+    case ScriptOp::atom: return ipc_script_parse(op, rest, command);
     case ScriptOp::wait: return parse_wait(rest, command);
     case ScriptOp::move: return parse_mouse(rest, command, ButtonWord::refused);
     case ScriptOp::click:
@@ -379,6 +392,12 @@ static bool execute(const ScriptCommand& command, std::string& error)
         s_script.quit_ran = true;
         script_close_program();
         return true;
+    case ScriptOp::serve:
+    case ScriptOp::windows:
+    case ScriptOp::send:
+    case ScriptOp::post:
+    case ScriptOp::copy_data:
+    case ScriptOp::atom: ipc_script_run(command); return true;
     }
     return true;
 }

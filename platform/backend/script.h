@@ -7,6 +7,12 @@
 //   down X Y [button] | up X Y [button] | key KEYS | keydown KEYS | keyup KEYS
 //   type TEXT | compose TEXT | answer BUTTON | choose-file PATH|cancel | shot FILE [TITLE] | quit
 //
+// and, on other programs' windows (CLASS or TITLE "*": any; titles in double quotes; numbers
+// decimal or 0x hex), each logging its outcome:
+//
+//   serve MS | windows | send CLASS TITLE MSG WPARAM LPARAM [MS] | post CLASS TITLE MSG WPARAM LPARAM
+//   copydata CLASS TITLE DWDATA HEX | atom add|find|delete NAME
+//
 // KEYS is a key name or a combination ("Enter", "Ctrl+Q"); TEXT is UTF-8 and arrives as
 // characters of the active code page. Commands that need dialogs or the input method are
 // handed to the services that those layers register.
@@ -37,6 +43,12 @@ enum class ScriptOp {
     choose_file,
     shot,
     quit,
+    serve,
+    windows,
+    send,
+    post,
+    copy_data,
+    atom,
 };
 
 struct ScriptCommand {
@@ -47,7 +59,15 @@ struct ScriptCommand {
     MouseButton button = MouseButton::left;
     std::vector<uint32_t> keys; // key commands, in order of pressing
     std::string text;           // type, compose, answer; choose-file ("" is cancel); shot's file
-    std::string title;          // shot: the window's title, "" for the whole screen
+    std::string title;          // shot: the window's title, "" for the whole screen; atom: the name
+    // Commands on other programs' windows: the class and the title ("*" for any; a title in
+    // quotes is always a title), the message and its parameters; ms is send's time-out.
+    std::string window_class;
+    bool any_title = false;
+    uint32_t message = 0;
+    uint64_t wparam = 0; // copydata: dwData
+    int64_t lparam = 0;
+    std::vector<uint8_t> bytes; // copydata
 };
 
 // Parses a whole script. False with "line N: ..." in error at the first bad line.

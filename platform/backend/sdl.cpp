@@ -9,6 +9,7 @@
 #include "platform/backend/backend.h"
 #include "platform/kernel/clock.h"
 #include "platform/ime/ime.h"
+#include "platform/ipc/ipc.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
 #include "platform/kernel/log.h"
@@ -235,6 +236,17 @@ static LaunchDecision log_launch(const std::vector<std::string>& argv, const std
     return LaunchDecision::start;
 }
 
+// The I/O thread of the between-programs layer ends the event wait with an event of its own,
+// which needs no handling: the next look at the queue takes what arrived.
+static uint32_t s_wake_event = 0;
+
+static void wake_event_wait()
+{
+    SDL_Event event {};
+    event.type = s_wake_event;
+    SDL_PushEvent(&event);
+}
+
 bool sdl_start(const std::string& log_path, std::string& error)
 {
     set_hints();
@@ -258,6 +270,9 @@ bool sdl_start(const std::string& log_path, std::string& error)
     clipboard_set_host(sdl_clipboard_host());
     sdlkeys_follow_locks(SDL_GetModState());
     SDL_StartTextInput();
+    s_wake_event = SDL_RegisterEvents(1);
+    if (s_wake_event != uint32_t(-1))
+        ipc_set_waker(wake_event_wait);
     return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/error.h"
+#include "platform/ipc/ipc.h"
+#include "platform/ipc/ipc_atoms.h"
 
 namespace plat {
 
@@ -91,6 +93,8 @@ Atom global_add_atom(std::string_view name)
             set_last_error(ERROR_INVALID_PARAMETER);
         return atom;
     }
+    if (ipc_active())
+        return ipc_atom_add(ipc_folder_path(), name);
     std::string folded = fold_case(name);
     auto found = s_atoms.by_name.find(folded);
     if (found != s_atoms.by_name.end()) {
@@ -117,6 +121,8 @@ Atom global_find_atom(std::string_view name)
             set_last_error(ERROR_INVALID_PARAMETER);
         return atom;
     }
+    if (ipc_active())
+        return ipc_atom_find(ipc_folder_path(), name);
     auto found = s_atoms.by_name.find(fold_case(name));
     if (found == s_atoms.by_name.end()) {
         set_last_error(ERROR_FILE_NOT_FOUND);
@@ -139,6 +145,8 @@ Atom global_delete_atom(Atom atom)
 {
     if (atom < kAtomFirstString)
         return 0; // integer atoms are not stored, so there is nothing to delete
+    if (ipc_active())
+        return ipc_atom_delete(ipc_folder_path(), atom);
     AtomEntry* entry = find_entry(atom);
     if (!entry)
         return atom;
@@ -168,6 +176,9 @@ uint32_t global_get_atom_name(Atom atom, char* buffer, uint32_t size)
     std::string name;
     if (atom > 0 && atom < kAtomFirstString) {
         name = "#" + std::to_string(atom);
+    } else if (ipc_active()) {
+        if (atom == 0 || !ipc_atom_name(ipc_folder_path(), atom, name))
+            return 0;
     } else {
         AtomEntry* entry = find_entry(atom);
         if (!entry)

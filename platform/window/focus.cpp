@@ -3,6 +3,7 @@
 #include "platform/backend/backend.h"
 #include "platform/ime/ime.h"
 #include "platform/kernel/error.h"
+#include "platform/ipc/ipc.h"
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
 #include "platform/window/wintree.h"
@@ -173,6 +174,10 @@ WindowHandle get_active_window() { return s_focus.active; }
 
 bool set_foreground_window(WindowHandle window)
 {
+    if (ipc_is_foreign(window)) {
+        LResult result = 0;
+        return ipc_place(PlaceFrame{window.id, PlaceOp::foreground, 0, 0, 0, 0, 0, 0}, result) && result != 0;
+    }
     return exists(window) && focus_activate(window, WA_ACTIVE);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/backend/backend.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/error.h"
+#include "platform/ipc/ipc.h"
 #include "platform/window/input.h"
 #include "platform/window/paint.h"
 #include "platform/window/timer.h"
@@ -26,6 +27,7 @@ struct QueueState {
     int quit_code = 0;
     uint32_t last_time = 0;
     Point last_pt;
+    uint32_t sender = 0; // of the message being handled
 };
 
 static QueueState s_queue;
@@ -60,12 +62,48 @@ LResult send_message(WindowHandle window, uint32_t message, WParam wparam, LPara
         broadcast_send(message, wparam, lparam);
         return 1;
     }
+    if (ipc_is_foreign(window)) {
+        LResult result = 0;
+        ipc_send(window, message, wparam, lparam, 0, kIpcSendTimeoutMs, result);
+        return result;
+    }
     WindowRecord* record = wintree_find(window);
     if (!record || wintree_is_desktop(window)) {
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    return call_window_proc(record->proc, window, message, wparam, lparam);
+    uint32_t outer = message_set_sender_process(0);
+    LResult result = call_window_proc(record->proc, window, message, wparam, lparam);
+    message_set_sender_process(outer);
+    return result;
+}
+
+LResult send_message_timeout(WindowHandle window, uint32_t message, WParam wparam, LParam lparam,
+    uint32_t flags, uint32_t timeout_ms, LResult* result)
+{
+    LResult answer = 0;
+    bool done = false;
+    if (ipc_is_foreign(window)) {
+        uint32_t send_flags = (flags & SMTO_ABORTIFHUNG) ? uint32_t(kSendAbortIfHung) : 0u;
+        done = ipc_send(window, message, wparam, lparam, send_flags, timeout_ms, answer);
+    } else if (window == HWND_BROADCAST || (wintree_find(window) && !wintree_is_desktop(window))) {
+        answer = send_message(window, message, wparam, lparam);
+        done = true;
+    } else {
+        set_last_error(ERROR_INVALID_WINDOW_HANDLE);
+    }
+    if (result)
+        *result = answer;
+    return done ? 1 : 0;
+}
+
+uint32_t get_message_sender_process() { return s_queue.sender; }
+
+uint32_t message_set_sender_process(uint32_t pid)
+{
+    uint32_t previous = s_queue.sender;
+    s_queue.sender = pid;
+    return previous;
 }
 
 static bool queue_posted(const Msg& msg)
@@ -86,11 +124,20 @@ bool post_message(WindowHandle window, uint32_t message, WParam wparam, LParam l
             all = queue_posted(stamped(top, message, wparam, lparam)) && all;
         return all;
     }
+    if (ipc_is_foreign(window))
+        return ipc_post(window, message, wparam, lparam);
     if (window && !wintree_find(window)) {
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
         return false;
     }
     return queue_posted(stamped(window, message, wparam, lparam));
+}
+
+bool message_post_from_process(WindowHandle window, uint32_t message, WParam wparam, LParam lparam, uint32_t pid)
+{
+    Msg msg = stamped(window, message, wparam, lparam);
+    msg.sender = pid;
+    return queue_posted(msg);
 }
 
 void post_quit_message(int exit_code)
@@ -161,6 +208,7 @@ static bool take_generated(Msg& out, WindowHandle filter, uint32_t first, uint32
 // One look at the queue in Win32's order, without waiting.
 static bool look(Msg& out, WindowHandle filter, uint32_t first, uint32_t last, bool remove)
 {
+    ipc_pump();
     deliver_incoming();
     bool found = take_posted(out, filter, first, last, remove)
         || take_quit(out, first, last, remove)
@@ -226,8 +274,12 @@ LResult dispatch_message(const Msg& msg)
     WindowRecord* record = wintree_find(msg.hwnd);
     if (!record)
         return 0;
-    if (msg.message != WM_PAINT)
-        return call_window_proc(record->proc, msg.hwnd, msg.message, msg.wparam, msg.lparam);
+    if (msg.message != WM_PAINT) {
+        uint32_t outer = message_set_sender_process(msg.sender);
+        LResult result = call_window_proc(record->proc, msg.hwnd, msg.message, msg.wparam, msg.lparam);
+        message_set_sender_process(outer);
+        return result;
+    }
     paint_before_dispatch(msg.hwnd);
     LResult result = call_window_proc(record->proc, msg.hwnd, msg.message, msg.wparam, msg.lparam);
     paint_after_dispatch(msg.hwnd);

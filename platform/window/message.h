@@ -187,6 +187,23 @@ struct Msg {
     LParam lparam = 0;
     uint32_t time = 0; // get_tick_count when the message arose
     Point pt;          // cursor position, screen coordinates, at that time
+    uint32_t sender = 0; // the process that posted it from another program; 0 for this one
+};
+
+// COPYDATASTRUCT: what WM_COPYDATA's lParam points to. Sent to another program, the bytes are
+// copied across (at most 16 MiB) and the receiver's procedure gets a copy for the call.
+struct CopyDataStruct {
+    uintptr_t dw_data = 0;
+    uint32_t cb_data = 0;
+    const void* lp_data = nullptr;
+};
+
+// SendMessageTimeout flags.
+enum : uint32_t {
+    SMTO_NORMAL = 0x0000,
+    SMTO_BLOCK = 0x0001,
+    SMTO_ABORTIFHUNG = 0x0002,
+    SMTO_NOTIMEOUTIFNOTHUNG = 0x0008,
 };
 
 // MAKELPARAM / MAKEWPARAM, LOWORD / HIWORD, and the signed coordinates of mouse messages.
@@ -204,14 +221,32 @@ constexpr int32_t get_x_lparam(LParam lparam) { return int16_t(lparam & 0xFFFF);
 constexpr int32_t get_y_lparam(LParam lparam) { return int16_t(lparam >> 16 & 0xFFFF); }
 
 // SendMessage: the window procedure's answer; 0 with error 1400 for a window that does not
-// exist. HWND_BROADCAST sends to every top-level window and answers 1.
+// exist. HWND_BROADCAST sends to every top-level window of this program and answers 1. A
+// window of another program answers within 5 s, else 0 with error 1460; its program runs the
+// procedure, and this one runs messages sent to it meanwhile. A system message that carries
+// an address does not go to another program (0, error 5).
 LResult send_message(WindowHandle window, uint32_t message, WParam wparam, LParam lparam);
+
+// SendMessageTimeout: as send_message, waiting up to timeout_ms for another program's window
+// (SMTO_ABORTIFHUNG: failing at once when that program has not looked at its queue for 5 s).
+// Nonzero with the answer in result, else 0 with error 1460 (time-out, hung) or 1400.
+LResult send_message_timeout(WindowHandle window, uint32_t message, WParam wparam, LParam lparam,
+    uint32_t flags, uint32_t timeout_ms, LResult* result);
+
+// Inside a window procedure: the process of the other program that sent or posted the
+// message being handled, or 0 when it came from this program.
+uint32_t get_message_sender_process();
+// For the between-programs layer: sets the sender of the messages handled from now on and
+// answers the previous one; posts a message that another program posted.
+uint32_t message_set_sender_process(uint32_t pid);
+bool message_post_from_process(WindowHandle window, uint32_t message, WParam wparam, LParam lparam, uint32_t pid);
 
 // CallWindowProc: calls a procedure (a subclass calls the one it replaced this way).
 LResult call_window_proc(WindowProc proc, WindowHandle window, uint32_t message, WParam wparam, LParam lparam);
 
 // PostMessage: queues a message; a null window posts to the thread. False with error 1400
-// for a window that does not exist, 1816 when the queue is full.
+// for a window that does not exist, 1816 when the queue is full. To another program's window
+// posts arrive in order; false with 1400 when that program is gone.
 bool post_message(WindowHandle window, uint32_t message, WParam wparam, LParam lparam);
 
 // PostQuitMessage: the next get_message returns 0 once no posted message is left before it.

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 #include "platform/backend/backend.h"
 #include "platform/kernel/codepage.h"
 #include "platform/controls/controls.h"
 #include "platform/gdi/dc.h"
 #include "platform/ime/ime.h"
+#include "platform/ipc/ipc.h"
 #include "platform/kernel/error.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
@@ -345,7 +347,17 @@ bool destroy_window(WindowHandle window)
     return true;
 }
 
-bool is_window(WindowHandle window) { return window && wintree_find(window) != nullptr; }
+// Another program's top-level window as its snapshot says (ipc.h); false with 1400 for one
+// that is gone or not top-level there.
+static bool foreign_info(WindowHandle window, SnapshotWindow& info) { return ipc_window_info(window, info); }
+
+bool is_window(WindowHandle window)
+{
+    SnapshotWindow info;
+    if (ipc_is_foreign(window))
+        return foreign_info(window, info);
+    return window && wintree_find(window) != nullptr;
+}
 
 bool is_child(WindowHandle parent, WindowHandle window)
 {
@@ -360,6 +372,9 @@ bool is_child(WindowHandle parent, WindowHandle window)
 
 bool is_window_visible(WindowHandle window)
 {
+    SnapshotWindow info;
+    if (ipc_is_foreign(window))
+        return foreign_info(window, info) && (info.style & WS_VISIBLE);
     WindowRecord* record = wintree_find(window);
     return record && wintree_is_visible(*record);
 }
@@ -372,6 +387,9 @@ bool is_window_enabled(WindowHandle window)
 
 bool is_iconic(WindowHandle window)
 {
+    SnapshotWindow info;
+    if (ipc_is_foreign(window))
+        return foreign_info(window, info) && (info.style & WS_MINIMIZE);
     WindowRecord* record = wintree_find(window);
     return record && (record->style & WS_MINIMIZE);
 }
@@ -725,8 +743,26 @@ bool set_window_text(WindowHandle window, const char* text)
     return send_message(window, WM_SETTEXT, 0, reinterpret_cast<LParam>(text ? text : "")) != 0;
 }
 
+// Text of another program's window in this program's code page, cut as get_window_text cuts.
+static int foreign_text(const std::string& utf8, char* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    std::string text = utf8_to_code_page(CP_ACP, utf8);
+    const char* start = text.c_str();
+    const char* end = start;
+    while (*end && char_next(end) - start <= size - 1)
+        end = char_next(end);
+    std::memcpy(buffer, start, size_t(end - start));
+    buffer[end - start] = '\0';
+    return int(end - start);
+}
+
 int get_window_text(WindowHandle window, char* buffer, int size)
 {
+    SnapshotWindow info;
+    if (ipc_is_foreign(window))
+        return foreign_info(window, info) ? foreign_text(info.title, buffer, size) : 0;
     if (!find_or_fail(window) || !buffer || size <= 0)
         return 0;
     buffer[0] = '\0';
@@ -750,6 +786,26 @@ static bool matches(const WindowRecord& record, const char* class_name, const ch
     return !title || lstrcmpi(record.text.c_str(), title) == 0;
 }
 
+static bool foreign_matches(const SnapshotWindow& window, const char* class_name, const char* title)
+{
+    if (class_name && lstrcmpi(utf8_to_code_page(CP_ACP, window.class_name).c_str(), class_name) != 0)
+        return false;
+    return !title || lstrcmpi(utf8_to_code_page(CP_ACP, window.title).c_str(), title) == 0;
+}
+
+// Top-level windows of other programs come after this program's own.
+static WindowHandle find_foreign(WindowHandle child_after, const char* class_name, const char* title)
+{
+    bool started = !ipc_is_foreign(child_after);
+    for (const SnapshotWindow& window : ipc_other_windows()) {
+        if (started && foreign_matches(window, class_name, title))
+            return WindowHandle(window.id);
+        if (window.id == child_after.id)
+            started = true;
+    }
+    return {};
+}
+
 WindowHandle find_window_ex(WindowHandle parent, WindowHandle child_after, const char* class_name, const char* title)
 {
     WindowRecord* container = parent ? find_or_fail(parent) : &wintree_desktop();
@@ -757,11 +813,17 @@ WindowHandle find_window_ex(WindowHandle parent, WindowHandle child_after, const
         return {};
     bool started = !child_after;
     for (WindowHandle handle : container->children) {
+        if (ipc_is_foreign(child_after))
+            break;
         WindowRecord* record = wintree_find(handle);
         if (started && record && !record->destroying && matches(*record, class_name, title))
             return handle;
         if (handle == child_after)
             started = true;
+    }
+    if (!parent && ipc_active()) {
+        if (WindowHandle found = find_foreign(child_after, class_name, title))
+            return found;
     }
     set_last_error(ERROR_FILE_NOT_FOUND);
     return {};
@@ -779,7 +841,28 @@ bool enum_windows(WindowEnumProc callback, LParam lparam)
         if (wintree_find(window) && !callback(window, lparam))
             return false;
     }
+    if (!ipc_active())
+        return true;
+    for (const SnapshotWindow& window : ipc_other_windows()) {
+        if (!callback(WindowHandle(window.id), lparam))
+            return false;
+    }
     return true;
+}
+
+uint32_t get_window_thread_process_id(WindowHandle window, uint32_t* process_id)
+{
+    uint32_t pid = 0;
+    SnapshotWindow info;
+    if (ipc_is_foreign(window)) {
+        if (foreign_info(window, info))
+            pid = info.pid;
+    } else if (find_or_fail(window)) {
+        pid = uint32_t(getpid());
+    }
+    if (process_id)
+        *process_id = pid;
+    return pid; // the window thread is the process's first thread, whose id is the pid
 }
 
 bool enum_child_windows(WindowHandle parent, WindowEnumProc callback, LParam lparam)

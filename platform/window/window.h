@@ -159,16 +159,23 @@ int get_window_text_length(WindowHandle window);
 
 // FindWindow / FindWindowEx: by class name and title (either may be null: any), without regard
 // to case. FindWindowEx searches the children of parent (null: top-level windows) after
-// child_after.
+// child_after; top-level windows of other programs come after this program's own. is_window,
+// get_class_name, get_window_text, is_window_visible, is_iconic, get_window_placement and
+// get_window_thread_process_id answer for other programs' top-level windows too.
 WindowHandle find_window(const char* class_name, const char* title);
 WindowHandle find_window_ex(WindowHandle parent, WindowHandle child_after, const char* class_name,
     const char* title);
 
-// EnumWindows: every top-level window, front first; EnumChildWindows: every descendant, parents
+// EnumWindows: every top-level window, front first, this program's before other programs'
+// (window ids carry the program); EnumChildWindows: every descendant, parents
 // before their children. The callback returns false to stop; the answer is false then.
 using WindowEnumProc = bool (*)(WindowHandle window, LParam lparam);
 bool enum_windows(WindowEnumProc callback, LParam lparam);
 bool enum_child_windows(WindowHandle parent, WindowEnumProc callback, LParam lparam);
+
+// GetWindowThreadProcessId: the id of the window's thread and, in process_id (may be null),
+// of its process; 0 for a window that does not exist.
+uint32_t get_window_thread_process_id(WindowHandle window, uint32_t* process_id);
 
 // Rectangles and coordinates. get_window_rect is in screen coordinates; get_client_rect starts
 // at 0, 0. map_window_points maps from one window's client coordinates to another's (null:

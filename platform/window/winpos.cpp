@@ -4,6 +4,7 @@
 
 #include "platform/backend/backend.h"
 #include "platform/kernel/error.h"
+#include "platform/ipc/ipc.h"
 #include "platform/window/focus.h"
 #include "platform/kernel/log.h"
 #include "platform/window/metrics.h"
@@ -188,9 +189,18 @@ static void apply(WindowHandle handle, WindowPos& pos)
         paint_frames_and_erase_now(handle);
 }
 
+// Another program's window is placed by its owner, as its desktop allows.
+static bool place_foreign(PlaceFrame request)
+{
+    LResult result = 0;
+    return ipc_place(request, result) && result != 0;
+}
+
 bool set_window_pos(WindowHandle window, WindowHandle insert_after, int32_t x, int32_t y,
     int32_t cx, int32_t cy, uint32_t flags)
 {
+    if (ipc_is_foreign(window))
+        return place_foreign(PlaceFrame{window.id, PlaceOp::position, insert_after.id, x, y, cx, cy, flags});
     WindowRecord* record = wintree_is_desktop(window) ? nullptr : wintree_find(window);
     if (!record) {
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
@@ -307,6 +317,8 @@ static void run_show_command(WindowHandle window, int command)
 
 bool show_window(WindowHandle window, int command)
 {
+    if (ipc_is_foreign(window))
+        return place_foreign(PlaceFrame{window.id, PlaceOp::show, uint32_t(command), 0, 0, 0, 0, 0});
     WindowRecord* record = wintree_is_desktop(window) ? nullptr : wintree_find(window);
     if (!record) {
         set_last_error(ERROR_INVALID_WINDOW_HANDLE);
@@ -329,6 +341,33 @@ bool show_window(WindowHandle window, int command)
     }
     run_show_command(window, command);
     return was_visible;
+}
+
+bool get_window_placement(WindowHandle window, WindowPlacement& placement)
+{
+    uint32_t style = 0;
+    Rect normal;
+    if (ipc_is_foreign(window)) {
+        SnapshotWindow info;
+        if (!ipc_window_info(window, info))
+            return false;
+        style = info.style;
+        normal = info.normal_rect;
+    } else {
+        WindowRecord* record = wintree_is_desktop(window) ? nullptr : wintree_find(window);
+        if (!record) {
+            set_last_error(ERROR_INVALID_WINDOW_HANDLE);
+            return false;
+        }
+        style = record->style;
+        normal = (style & (WS_MINIMIZE | WS_MAXIMIZE)) ? record->normal_rect : record->window_rect;
+    }
+    placement = WindowPlacement{};
+    placement.show_cmd = (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    placement.normal_position = normal;
+    placement.min_position = Point{-1, -1};
+    placement.max_position = Point{-1, -1};
+    return true;
 }
 
 } // namespace plat

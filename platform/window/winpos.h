@@ -66,13 +66,27 @@ struct MinMaxInfo {
     Point max_track_size;
 };
 
-// ShowWindow: answers whether the window was visible before.
+// ShowWindow: answers whether the window was visible before. show_window, set_window_pos and
+// set_foreground_window on another program's window are done by that program (answering
+// whether it did).
 bool show_window(WindowHandle window, int command);
 // SetWindowPos: x, y in the parent's client coordinates.
 bool set_window_pos(WindowHandle window, WindowHandle insert_after, int32_t x, int32_t y,
     int32_t cx, int32_t cy, uint32_t flags);
 bool move_window(WindowHandle window, int32_t x, int32_t y, int32_t width, int32_t height, bool repaint);
 bool bring_window_to_top(WindowHandle window);
+
+// WINDOWPLACEMENT: the show state (SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED) and
+// the rectangle the window has when neither minimised nor maximised.
+struct WindowPlacement {
+    uint32_t flags = 0;
+    int show_cmd = SW_SHOWNORMAL;
+    Point min_position;
+    Point max_position;
+    Rect normal_position;
+};
+// GetWindowPlacement; false with 1400 for a window that does not exist.
+bool get_window_placement(WindowHandle window, WindowPlacement& placement);
 
 // The defaults and the program's answer to WM_GETMINMAXINFO.
 MinMaxInfo winpos_min_max_info(WindowHandle window);

@@ -7,14 +7,18 @@
 
 namespace plat {
 
-// Window ids start their generations here, away from the small values that stand for special
-// handles (HWND_BOTTOM, HWND_BROADCAST) and from other tables' ids.
-constexpr uint32_t kWindowFirstGeneration = 0x3A1;
+// Window ids: 14 bits of index and 8 of generation below the program's number, so that an id
+// stays below 2^31. Generations start away from other tables' ids and never fall below 4,
+// which keeps even a lone program's ids (number 0) above the special handles (HWND_BOTTOM,
+// HWND_BROADCAST).
+constexpr uint32_t kWindowFirstGeneration = 0xA1;
+constexpr SlotLayout kWindowLayout{14, 8, 4};
 constexpr Size kDefaultScreen{1024, 768};
 
 struct WindowTreeState {
     // Shared pointers only because the table copies its slots; each record has one owner here.
-    SlotTable<std::shared_ptr<WindowRecord>> windows{kWindowFirstGeneration};
+    SlotTable<std::shared_ptr<WindowRecord>> windows{kWindowFirstGeneration, kWindowLayout};
+    uint32_t program = 0;
     WindowHandle desktop;
     Size screen = kDefaultScreen;
 };
@@ -218,6 +222,16 @@ void wintree_set_screen_size(Size size)
     desktop.window_rect = Rect{0, 0, size.cx, size.cy};
     desktop.client_rect = desktop.window_rect;
 }
+
+void wintree_set_program(uint32_t number)
+{
+    s_tree.program = number & kWindowProgramMask;
+    s_tree.windows.set_prefix(s_tree.program << kWindowProgramShift);
+}
+
+uint32_t wintree_program() { return s_tree.program; }
+
+uint32_t window_program_of(WindowHandle window) { return window.id >> kWindowProgramShift & kWindowProgramMask; }
 
 void wintree_reset()
 {

@@ -94,6 +94,15 @@ const std::vector<WindowHandle>& wintree_top_levels();
 // Sets the desktop's size (the backend's screen).
 void wintree_set_screen_size(Size size);
 
+// Window ids carry the number of the program that made them in bits 22-30 (0 for a program
+// that runs alone), so that one id names one window among all programs.
+constexpr uint32_t kWindowProgramShift = 22;
+constexpr uint32_t kWindowProgramMask = 0x1FF;
+// The number put into ids made from now on; ids made before keep theirs.
+void wintree_set_program(uint32_t number);
+uint32_t wintree_program();
+uint32_t window_program_of(WindowHandle window);
+
 // Frees every record without messages (tests call it through window_system_reset).
 void wintree_reset();
 

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "platform/controls/controls.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/error.h"
+#include "platform/ipc/ipc.h"
 #include "platform/kernel/slots.h"
 #include "platform/window/wintree.h"
 
@@ -145,11 +147,22 @@ static ClassRecord* class_of_window(WindowHandle window)
 
 int get_class_name(WindowHandle window, char* buffer, int size)
 {
-    ClassRecord* record = class_of_window(window);
-    if (!record || !buffer || size <= 0)
+    std::string name;
+    if (ipc_is_foreign(window)) {
+        SnapshotWindow info;
+        if (!ipc_window_info(window, info))
+            return 0;
+        name = utf8_to_code_page(CP_ACP, info.class_name);
+    } else {
+        ClassRecord* record = class_of_window(window);
+        if (!record)
+            return 0;
+        name = record->info.class_name;
+    }
+    if (!buffer || size <= 0)
         return 0;
-    size_t length = std::min(record->info.class_name.size(), size_t(size - 1));
-    std::memcpy(buffer, record->info.class_name.data(), length);
+    size_t length = std::min(name.size(), size_t(size - 1));
+    std::memcpy(buffer, name.data(), length);
     buffer[length] = '\0';
     return int(length);
 }

@@ -1,6 +1,7 @@
 // Shared by the end-to-end tests of the programs: running one headless under a script in a
 // scratch folder, and reading what the run left behind, its event log and its screenshots.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -76,12 +77,18 @@ struct HeadlessRun {
 
 // Runs program in folder (its working folder, where the log, the script and the shots go) on the
 // headless backend, with the script when it is not empty, and waits for it to end. The caller's
-// own PLAT_ settings are left out so that a developer's environment cannot change a test.
+// own PLAT_ settings are left out so that a developer's environment cannot change a test; a
+// STORVEL_RUNTIME_DIR in environment replaces the run's own folder for meeting programs.
 inline HeadlessRun run_headless(const std::string& program, const std::string& folder,
     const std::string& script, const std::vector<std::string>& arguments = {},
     const std::vector<std::string>& environment = {})
 {
+    // A folder of its own to meet other programs in: runs of other tests stay unseen.
     std::vector<std::string> settings { "PLAT_BACKEND=headless", "PLAT_LOG=" + folder + "/run.log" };
+    bool own_folder = std::none_of(environment.begin(), environment.end(),
+        [](const std::string& setting) { return setting.rfind("STORVEL_RUNTIME_DIR=", 0) == 0; });
+    if (own_folder)
+        settings.push_back("STORVEL_RUNTIME_DIR=" + folder + "/runtime");
     if (!script.empty()) {
         std::ofstream(folder + "/run.script") << script;
         settings.push_back("PLAT_SCRIPT=" + folder + "/run.script");
@@ -89,7 +96,8 @@ inline HeadlessRun run_headless(const std::string& program, const std::string& f
     settings.insert(settings.end(), environment.begin(), environment.end());
     std::vector<char*> env;
     for (char** e = environ; *e; e++) {
-        if (std::string(*e).rfind("PLAT_", 0) != 0)
+        std::string setting(*e);
+        if (setting.rfind("PLAT_", 0) != 0 && setting.rfind("STORVEL_RUNTIME_DIR=", 0) != 0)
             env.push_back(*e);
     }
     for (std::string& setting : settings)

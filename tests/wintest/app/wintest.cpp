@@ -2,8 +2,15 @@
 // (blue) holds a panel (red; a click turns it green and back) and shows a black square for
 // each character typed; a tool window (yellow) sits beside it; a timer ticks three times. It
 // logs what it sees to the event log (each place a drag of its caption takes the main window
-// through, too), so a script can check the program's reactions.
+// through, too), so a script can check the program's reactions. For tests between programs it
+// answers WM_USER+1 with wParam + lParam and WM_COPYDATA with its byte count; WM_USER+2 makes
+// it send WM_USER+1 with the same parameters back to the sender's main window; WM_USER+3 keeps
+// it busy for wParam ms of real time; WM_USER+4 keeps it busy for 300 ms (so that the sender's
+// next send waits), then sends as WM_USER+2 does, crossing that send, and closes the sender's
+// main window; WM_USER+5 logs the name of the global atom in wParam.
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/backend/backend.h"
@@ -11,6 +18,7 @@
 #include "platform/window/defproc.h"
 #include "platform/window/focus.h"
 #include "platform/window/keyboard.h"
+#include "platform/kernel/atom.h"
 #include "platform/kernel/log.h"
 #include "platform/window/nonclient.h"
 #include "platform/window/paint.h"
@@ -92,9 +100,84 @@ void on_timer(WindowHandle window)
         kill_timer(window, kTickTimer);
 }
 
+constexpr uint32_t kAdd = WM_USER + 1;
+constexpr uint32_t kSendBack = WM_USER + 2;
+constexpr uint32_t kStayBusy = WM_USER + 3;
+constexpr uint32_t kCross = WM_USER + 4;
+constexpr uint32_t kAtomName = WM_USER + 5;
+
+struct SenderSearch {
+    uint32_t pid = 0;
+    WindowHandle found;
+};
+
+bool is_senders_main(WindowHandle window, LParam lparam)
+{
+    auto* search = reinterpret_cast<SenderSearch*>(lparam);
+    uint32_t pid = 0;
+    char name[64];
+    get_window_thread_process_id(window, &pid);
+    if (pid != search->pid || !get_class_name(window, name, sizeof name) || std::strcmp(name, "WinTestMain") != 0)
+        return true;
+    search->found = window;
+    return false;
+}
+
+// Sends WM_USER+1 to the main window of the program the message came from.
+LResult send_to_sender(WParam wparam, LParam lparam)
+{
+    SenderSearch search;
+    search.pid = get_message_sender_process();
+    if (search.pid)
+        enum_windows(is_senders_main, reinterpret_cast<LParam>(&search));
+    return search.found ? send_message(search.found, kAdd, wparam, lparam) : -1;
+}
+
+void stay_busy(WParam ms)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
+constexpr WParam kCrossBusyMs = 300;
+
+void cross(WParam wparam, LParam lparam)
+{
+    SenderSearch search;
+    search.pid = get_message_sender_process();
+    stay_busy(kCrossBusyMs);
+    note("crossed, answered " + std::to_string(send_to_sender(wparam, lparam)));
+    if (search.pid)
+        enum_windows(is_senders_main, reinterpret_cast<LParam>(&search));
+    if (search.found)
+        post_message(search.found, WM_CLOSE, 0, 0);
+}
+
+LResult on_copy_data(LParam lparam)
+{
+    auto* data = reinterpret_cast<const CopyDataStruct*>(lparam);
+    return data ? LResult(data->cb_data) : 0;
+}
+
+void note_atom(WParam atom)
+{
+    char name[300];
+    if (global_get_atom_name(Atom(atom), name, sizeof name))
+        note(std::string("atom ") + name);
+    else
+        note("no atom " + std::to_string(atom));
+}
+
 LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
     switch (message) {
+    case kAdd: return LResult(wparam) + lparam;
+    case kSendBack: return send_to_sender(wparam, lparam);
+    case kStayBusy: stay_busy(wparam); return 0;
+    case kCross: cross(wparam, lparam); return 0;
+    case kAtomName: note_atom(wparam); return 0;
+    case WM_COPYDATA: return on_copy_data(lparam);
     case WM_PAINT: paint_main(window); return 0;
     case WM_CHAR: on_char(window, wparam); return 0;
     case WM_KEYDOWN:
