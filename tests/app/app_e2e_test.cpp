@@ -382,6 +382,21 @@ TEST_F(Svrun32Run, FileThatCannotOpenShowsTheBoxOnceThenTheDialog)
     }
 }
 
+// Before it opens a file, svrun32 asks every svrun32 window whether it holds it. A piece is
+// open read-only, so a second instance plays the piece the first one holds.
+TEST_F(Svrun32Run, SecondInstanceAsksTheFirstAndOpensThePieceItHolds)
+{
+    std::string piece = path("piece.v5r");
+    Peer first(folder, "first", path("runtime"), "serve 60000\n", SVRUN32_PATH, {piece},
+        {"STORVEL_WINDOWS_DIR=" + windows_folder()});
+    ASSERT_TRUE(first.wait_for("piece opened \"" + piece + "\""));
+    ProgramRun second = run("wait 100\nkey Ctrl+Q\n");
+    EXPECT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_TRUE(second.has("piece opened \"" + piece + "\" title \"Storvel\""));
+    // The question (WM_USER+12 with the path's atom) reached the first, which holds it read-only.
+    EXPECT_TRUE(first.wait_for("lparam 0 to SVXMainClass \"Storvel\" answered 0"));
+}
+
 std::string replace_slashes(std::string text)
 {
     std::replace(text.begin(), text.end(), '/', '\\');

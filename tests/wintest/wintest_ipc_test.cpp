@@ -29,111 +29,6 @@ namespace {
 
 using namespace wintest;
 
-// How long a test waits for a line before it gives up on a program (a hang, not a result).
-constexpr int kLineWaitMs = 30000;
-
-// A wintest running headless whose event log comes through a pipe, so that a test can wait
-// for a line without polling a file.
-class Peer {
-public:
-    Peer(const std::string& folder, const std::string& name, const std::string& runtime_dir, const std::string& script)
-    {
-        std::string script_path = folder + "/" + name + ".script";
-        std::ofstream(script_path) << script;
-        std::vector<std::string> settings {"PLAT_BACKEND=headless", "PLAT_LOG=/dev/stdout", "PLAT_SCRIPT=" + script_path,
-            "STORVEL_RUNTIME_DIR=" + runtime_dir};
-        std::vector<char*> env;
-        for (char** e = environ; *e; e++) {
-            std::string setting(*e);
-            if (setting.rfind("PLAT_", 0) != 0 && setting.rfind("STORVEL_RUNTIME_DIR=", 0) != 0)
-                env.push_back(*e);
-        }
-        for (std::string& setting : settings)
-            env.push_back(setting.data());
-        env.push_back(nullptr);
-        int pipe_fds[2];
-        if (pipe2(pipe_fds, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-        std::string errors = folder + "/" + name + ".stderr";
-        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::string program = WINTEST_PATH;
-        char* argv[] = {program.data(), nullptr};
-        running_ = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, env.data()) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipe_fds[1]);
-        fd_ = pipe_fds[0];
-    }
-    ~Peer()
-    {
-        if (running_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
-
-    pid_t pid() const { return pid_; }
-
-    // Reads the log until a line holds text; false when the log ends or stays silent first.
-    bool wait_for(const std::string& text)
-    {
-        for (;;) {
-            while (checked_ < events_.size()) {
-                if (events_[checked_++].find(text) != std::string::npos)
-                    return true;
-            }
-            if (!read_more())
-                return false;
-        }
-    }
-
-    // Reads the log to its end and collects the program: its event lines, without their time.
-    const std::vector<std::string>& finish()
-    {
-        while (read_more()) {
-        }
-        if (running_)
-            waitpid(pid_, nullptr, 0);
-        running_ = false;
-        return events_;
-    }
-
-    // Stops waiting for the program's end (it was killed).
-    void forget() { running_ = false; }
-
-private:
-    bool read_more()
-    {
-        pollfd in {fd_, POLLIN, 0};
-        if (fd_ < 0 || poll(&in, 1, kLineWaitMs) <= 0)
-            return false;
-        char buffer[4096];
-        ssize_t got = read(fd_, buffer, sizeof buffer);
-        if (got <= 0)
-            return false;
-        pending_.append(buffer, size_t(got));
-        for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-            std::vector<std::string> lines = events_of(pending_.substr(0, end));
-            events_.insert(events_.end(), lines.begin(), lines.end());
-            pending_.erase(0, end + 1);
-        }
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    bool running_ = false;
-    int fd_ = -1;
-    std::string pending_;
-    std::vector<std::string> events_;
-    size_t checked_ = 0;
-};
-
 bool has_line(const std::vector<std::string>& events, const std::string& line)
 {
     return std::find(events.begin(), events.end(), line) != events.end();
@@ -227,9 +122,9 @@ TEST_F(Between, ExchangesBetweenTwoPrograms)
 {
     for (const Exchange& exchange : kExchanges) {
         SCOPED_TRACE(exchange.name);
-        Peer a(folder, "a", runtime_dir, "serve 60000\n");
+        Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
         ASSERT_TRUE(a.wait_for("serving 60000 ms"));
-        Peer b(folder, "b", runtime_dir, std::string(exchange.script) + "post WinTestMain * 0x0010 0 0\n");
+        Peer b(folder, "b", runtime_dir, std::string(exchange.script) + "post WinTestMain * 0x0010 0 0\n", WINTEST_PATH);
         const std::vector<std::string>& in_b = b.finish();
         const std::vector<std::string>& in_a = a.finish();
         for (const char* line : exchange.in_a)
@@ -267,7 +162,7 @@ protected:
 
 TEST_F(WithTestProgram, AnotherProgramsWindowAnswersQuestions)
 {
-    Peer a(folder, "a", runtime_dir, "serve 60000\n");
+    Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
     plat::WindowHandle window = serve(a);
     ASSERT_TRUE(window);
     EXPECT_NE(plat::window_program_of(window), plat::ipc_program_number());
@@ -305,7 +200,7 @@ TEST_F(WithTestProgram, AnotherProgramsWindowAnswersQuestions)
 
 TEST_F(WithTestProgram, BusyProgramIsFoundAndStoppedOneTimesOut)
 {
-    Peer a(folder, "a", runtime_dir, "serve 60000\n");
+    Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
     plat::WindowHandle window = serve(a);
     ASSERT_TRUE(window);
     plat::LResult result = 7;
@@ -329,7 +224,7 @@ TEST_F(WithTestProgram, BusyProgramIsFoundAndStoppedOneTimesOut)
 
 TEST_F(WithTestProgram, KilledProgramFailsAtOnceAndItsSocketGoes)
 {
-    Peer a(folder, "a", runtime_dir, "serve 60000\n");
+    Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
     plat::WindowHandle window = serve(a);
     ASSERT_TRUE(window);
     std::string socket = socket_of(window);
@@ -351,7 +246,7 @@ TEST_F(WithTestProgram, ProgramsOfAnotherFolderAreUnseen)
 {
     std::string elsewhere = folder + "/elsewhere";
     ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
-    Peer a(folder, "a", elsewhere, "serve 60000\n");
+    Peer a(folder, "a", elsewhere, "serve 60000\n", WINTEST_PATH);
     ASSERT_TRUE(a.wait_for("serving"));
     EXPECT_FALSE(plat::find_window("WinTestMain", nullptr));
     kill(a.pid(), SIGTERM);
@@ -376,7 +271,7 @@ TEST_F(Between, UnsafeFolderLeavesTheProgramAlone)
     };
     for (const FolderCase& test : cases) {
         SCOPED_TRACE(test.name);
-        Peer a(folder, "a", test.path, "windows\n");
+        Peer a(folder, "a", test.path, "windows\n", WINTEST_PATH);
         const std::vector<std::string>& events = a.finish();
         ASSERT_FALSE(events.empty());
         std::string first = events.front();
@@ -427,7 +322,7 @@ TEST_F(WithTestProgram, LyingFrameClosesItsConnection)
         {"send of the wrong size", frame_bytes(0x43505653, 1, 1, 4, 4)},
         {"copy whose count lies", copy_with_count(9, 1)},
     };
-    Peer a(folder, "a", runtime_dir, "serve 60000\n");
+    Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
     plat::WindowHandle window = serve(a);
     ASSERT_TRUE(window);
     for (const LieCase& lie : lies) {

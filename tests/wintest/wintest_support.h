@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <png.h>
+#include <csignal>
+#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -128,6 +130,118 @@ inline HeadlessRun run_headless(const std::string& program, const std::string& f
     result.errors = read_text(errors_path);
     return result;
 }
+
+// How long a test waits for a line before it gives up on a program (a hang, not a result).
+constexpr int kLineWaitMs = 30000;
+
+// A wintest running headless whose event log comes through a pipe, so that a test can wait
+// for a line without polling a file.
+class Peer {
+public:
+    Peer(const std::string& folder, const std::string& name, const std::string& runtime_dir, const std::string& script,
+        const std::string& program, std::vector<std::string> arguments = {},
+        const std::vector<std::string>& environment = {})
+    {
+        std::string script_path = folder + "/" + name + ".script";
+        std::ofstream(script_path) << script;
+        std::vector<std::string> settings {"PLAT_BACKEND=headless", "PLAT_LOG=/dev/stdout", "PLAT_SCRIPT=" + script_path,
+            "STORVEL_RUNTIME_DIR=" + runtime_dir};
+        settings.insert(settings.end(), environment.begin(), environment.end());
+        std::vector<char*> env;
+        for (char** e = environ; *e; e++) {
+            std::string setting(*e);
+            if (setting.rfind("PLAT_", 0) != 0 && setting.rfind("STORVEL_RUNTIME_DIR=", 0) != 0)
+                env.push_back(*e);
+        }
+        for (std::string& setting : settings)
+            env.push_back(setting.data());
+        env.push_back(nullptr);
+        int pipe_fds[2];
+        if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+        std::string errors = folder + "/" + name + ".stderr";
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> words {program};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        running_ = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), env.data()) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipe_fds[1]);
+        fd_ = pipe_fds[0];
+    }
+    ~Peer()
+    {
+        if (running_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // Reads the log until a line holds text; false when the log ends or stays silent first.
+    bool wait_for(const std::string& text)
+    {
+        for (;;) {
+            while (checked_ < events_.size()) {
+                if (events_[checked_++].find(text) != std::string::npos)
+                    return true;
+            }
+            if (!read_more())
+                return false;
+        }
+    }
+
+    // Reads the log to its end and collects the program: its event lines, without their time.
+    const std::vector<std::string>& finish()
+    {
+        while (read_more()) {
+        }
+        if (running_)
+            waitpid(pid_, nullptr, 0);
+        running_ = false;
+        return events_;
+    }
+
+    // Stops waiting for the program's end (it was killed).
+    void forget() { running_ = false; }
+
+private:
+    bool read_more()
+    {
+        pollfd in {fd_, POLLIN, 0};
+        if (fd_ < 0 || poll(&in, 1, kLineWaitMs) <= 0)
+            return false;
+        char buffer[4096];
+        ssize_t got = read(fd_, buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
+        pending_.append(buffer, size_t(got));
+        for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+            std::vector<std::string> lines = events_of(pending_.substr(0, end));
+            events_.insert(events_.end(), lines.begin(), lines.end());
+            pending_.erase(0, end + 1);
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    bool running_ = false;
+    int fd_ = -1;
+    std::string pending_;
+    std::vector<std::string> events_;
+    size_t checked_ = 0;
+};
 
 // A fresh folder under /tmp for one test, removed with everything in it at the end.
 class ScratchFolder {
