@@ -1,0 +1,32 @@
+// The object table of list values: each live list, rect or point under a 32-bit id with a
+// stamp (a generation counter checked on every lookup, so a stale value never reaches a newer
+// object in its slot) and a 32-bit reference count.
+#pragma once
+#include <cstdint>
+
+#include "runtime/base/mem.h"
+#include "runtime/calc/value.h"
+
+constexpr uint32_t kListNotLive = 0xFFFF;
+
+// Start-up and release: 1 ok, 0 no memory.
+int list_tables_init();
+void list_tables_free();
+
+// A new object of kind 5-9 with count copies of out (the empty string for a new value) and
+// one reference; out names it. 0 when it could not be made.
+int list_new(int kind, int count, ScriptValue& out);
+// 1 when the value names a live object.
+int list_is_live(const ScriptValue& v);
+// The new count, or kListNotLive.
+uint32_t list_add_ref(const ScriptValue& v);
+// The remaining count (kListNotLive when not live); at 0 the object and its elements go.
+uint32_t list_release(const ScriptValue& v);
+
+// Element count, 0 for a non-object.
+int list_count(const ScriptValue& v);
+// Element i of the object's main half (keys of property lists): 0 or 8004.
+int list_get_element(const ScriptValue& v, int i, ScriptValue& out);
+int list_set_element(const ScriptValue& v, int i, const ScriptValue& x);
+// The text form with a NUL: a block the caller owns, null on failure.
+MemHandle list_to_text(const ScriptValue& v, int use_default, uint32_t format, int escape);
