@@ -30,3 +30,22 @@ int list_get_element(const ScriptValue& v, int i, ScriptValue& out);
 int list_set_element(const ScriptValue& v, int i, const ScriptValue& x);
 // The text form with a NUL: a block the caller owns, null on failure.
 MemHandle list_to_text(const ScriptValue& v, int use_default, uint32_t format, int escape);
+
+// Value-level element functions: 0, 8, 8004 (no live object of a fitting kind, an index
+// outside the list, a cycle or nesting too deep) or 8010.
+// Rect, point and linear list: element i (1-based); setting past the count of a linear list
+// fills with integer 0.
+int list_get_at(const ScriptValue& list, int i, ScriptValue& out);
+int list_set_at(const ScriptValue& list, int i, const ScriptValue& x);
+int list_append(const ScriptValue& list, const ScriptValue& x);
+// Property and event lists: the value of the first key equal to key (element comparison).
+int list_prop_get(const ScriptValue& list, const ScriptValue& key, ScriptValue& out);
+// Sets the value of the first equal key, or appends the pair.
+int list_prop_set(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x);
+int list_prop_add(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x);
+// Property and event lists: key and value of pair i.
+int list_prop_key_at(const ScriptValue& list, int i, ScriptValue& out);
+int list_prop_value_at(const ScriptValue& list, int i, ScriptValue& out);
+// -1, 0 or 1: numbers as doubles, texts and symbols as text, a scalar below a list, lists by
+// element count.
+int list_compare_elements(const ScriptValue& a, const ScriptValue& b);
