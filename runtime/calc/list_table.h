@@ -49,3 +49,42 @@ int list_prop_value_at(const ScriptValue& list, int i, ScriptValue& out);
 // -1, 0 or 1: numbers as doubles, texts and symbols as text, a scalar below a list, lists by
 // element count.
 int list_compare_elements(const ScriptValue& a, const ScriptValue& b);
+
+// Linear lists: inserts before element i (past the count: fills with integer 0 up to i).
+int list_insert_at(const ScriptValue& list, int i, const ScriptValue& x);
+// Deletes element i (a pair of property lists): 0 or 8004.
+int list_delete_at(const ScriptValue& list, int i);
+// Sorts ascending (1) or descending (2) by element comparison (pairs by key) and records the
+// order, which every change but list_add clears. 0.
+int list_sort(const ScriptValue& list, int order);
+int list_sort_order(const ScriptValue& list);
+// Sorted insertion into a linear list (appends without an order): the new index, 0 on failure.
+int list_add(const ScriptValue& list, const ScriptValue& x);
+// The 1-based index of the first element equal to x (keys, or values when asked), 0 when none;
+// a sorted list is searched by halving.
+int list_find_value(const ScriptValue& list, const ScriptValue& x, int search_values);
+
+// Holders: each variable holding a list is signalled (trig_mark_variable) when the list, or a
+// list inside it, changes.
+int list_add_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v);
+int list_drop_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v);
+int list_notify_holders(uint32_t id);
+
+// Marks, for saving each list once.
+void list_clear_marks();
+void list_set_mark(const ScriptValue& v, uint16_t mark);
+uint16_t list_get_mark(const ScriptValue& v);
+// The id when the value still names its live object (same id and stamp), else 0.
+uint32_t list_check_value(const ScriptValue& v);
+
+// Saved blocks: {u8 kind, u32 h, u32 n, u32 e, holders, elements (keys), values}.
+MemHandle list_save_value(const ScriptValue& v, uint32_t* size);
+int list_restore_begin();
+// value holds the kind and the stored id: 0 (value now names the new object, keeping the
+// stored id, which lookups map until list_restore_end), 8004 for a damaged block or kind,
+// 8006 without list_restore_begin.
+int list_restore_value(const uint8_t* block, size_t size, ScriptValue& value);
+uint32_t list_map_restored_id(uint32_t stored);
+int list_add_restored_id(uint32_t stored, uint32_t new_id);
+// Maps the ids of object elements of every restored list, then forgets the map. 0.
+int list_restore_end();
