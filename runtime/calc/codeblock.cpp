@@ -194,6 +194,30 @@ static bool instruction_sound(const uint8_t* block, const Geometry& g, CodeInstr
     return true;
 }
 
+// Entries that are swapped must not overlap unless they are one entry: overlapping swaps do
+// not undo each other, so a block would not come back from the other byte order.
+static bool swapped_entries_apart(const uint8_t* block, const Geometry& g)
+{
+    struct Entry {
+        uint32_t offset, size;
+        PoolKind kind;
+    };
+    std::vector<Entry> entries;
+    for (uint32_t i = 0; i < g.count; ++i) {
+        CodeInstruction in = code_read_instruction(block + g.code + 4 * i);
+        PoolKind kind = pool_kind(in.opcode);
+        if (kind != kPoolNone && kind != kPoolString)
+            entries.push_back({ uint32_t(in.operand), fixed_pool_size(kind), kind });
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
+    for (size_t i = 1; i < entries.size(); ++i) {
+        const Entry &a = entries[i - 1], &b = entries[i];
+        if (a.offset == b.offset ? a.kind != b.kind : a.offset + a.size > b.offset)
+            return false;
+    }
+    return true;
+}
+
 int code_validate(const uint8_t* block, size_t size)
 {
     Geometry g;
@@ -205,6 +229,8 @@ int code_validate(const uint8_t* block, size_t size)
         if (!instruction_sound(block, g, code_read_instruction(block + g.code + 4 * i)))
             return kCodeDamaged;
     if (g.kept && !kept_stream_sound(block, g.kept, g.total))
+        return kCodeDamaged;
+    if (!swapped_entries_apart(block, g))
         return kCodeDamaged;
     return 0;
 }

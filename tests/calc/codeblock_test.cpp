@@ -77,6 +77,8 @@ const DamagedCase kDamagedCases[] = {
     { "pool text without NUL", "1400 0300 0000  6162 6364 6566  0200 0600 0000 0000" },
     { "pool operand at the code", "1400 0300 0000  0000 0000 0000  0800 0c00 0000 0000" },
     { "negative argument count", "1400 0300 0000  ffff 1879 0000  0e00 0600 0000 0000" },
+    { "a variable over a call record", "1c00 0300 0000  0000 0000 0000 0000 0000  0e00 0800 0a00 0600 0000 0000" },
+    { "a real and an integer at one offset", "1c00 0400 0000  0000 0000 0000 0000 0000  0100 0600 0700 0600 0000 0000" },
     { "Pick of none", "1000 0200 0000 0000  2300 0000 0000 0000" },
     { "Pick of 32768", "1000 0200 0000 0000  2300 0080 0000 0000" },
     { "kept offset past the end", "1000 0200 1000 0000  0000 0000 0000 0000" },
