@@ -2,6 +2,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/file_host.h"
 #include "platform/kernel/path.h"
 
 #include <algorithm>
@@ -248,6 +249,14 @@ static bool sync_limited(int fd)
     return true;
 }
 
+bool file_write_host(int fd, const void* data, size_t count)
+{
+    size_t done = 0;
+    return write_limited(fd, data, count, done);
+}
+
+bool file_sync_host(int fd) { return sync_limited(fd); }
+
 void file_fail_writes_after(uint64_t bytes)
 {
     s_file.writes_limited = bytes != 0;
@@ -341,6 +350,23 @@ static FileHandle register_file(int fd, const std::string& host, const OpenReque
     uint32_t id = new_id(s_file.last_file_id, s_file.files);
     s_file.files.emplace(id, std::move(open));
     return FileHandle(id);
+}
+
+FileHandle file_adopt_host(
+    int fd, const std::string& host_path, uint32_t desired_access, uint32_t share_mode)
+{
+    OpenRequest request { uses_of(desired_access, 0), share_mode & kShareAll, OPEN_EXISTING, 0 };
+    return register_file(fd, host_path, request);
+}
+
+int file_host_of(FileHandle file, std::string* host_path)
+{
+    OpenFile* open = find_open(file);
+    if (open == nullptr)
+        return -1;
+    if (host_path != nullptr)
+        *host_path = open->host_path;
+    return open->fd;
 }
 
 FileHandle create_file(std::string_view path, uint32_t desired_access, uint32_t share_mode,
@@ -587,12 +613,17 @@ static std::string move_target(std::string_view to, const struct stat& source)
     return host.substr(0, host.rfind('/') + 1) + name;
 }
 
-static void follow_rename(const struct stat& source, const std::string& target)
+void file_follow_host_rename(dev_t device, ino_t inode, const std::string& host_path)
 {
     for (auto& [id, open] : s_file.files) {
-        if (same_file(open, source))
-            open.host_path = target;
+        if (open.device == device && open.inode == inode)
+            open.host_path = host_path;
     }
+}
+
+static void follow_rename(const struct stat& source, const std::string& target)
+{
+    file_follow_host_rename(source.st_dev, source.st_ino, target);
 }
 
 // rename, refusing to replace unless told; EINVAL: a file system without RENAME_NOREPLACE,
@@ -650,7 +681,7 @@ bool move_file(std::string_view from, std::string_view to, uint32_t flags)
         && (unlink(source.c_str()) == 0 || fail_errno(errno, source));
 }
 
-static bool copy_contents(int in, int out)
+bool file_copy_host(int in, int out)
 {
     std::vector<uint8_t> buffer(1 << 16);
     for (;;) {
@@ -683,7 +714,7 @@ static bool copy_host_file(const std::string& from, const std::string& to, bool 
         return fail(code);
     }
     timespec times[2] = { st.st_atim, st.st_mtim };
-    bool ok = copy_contents(in, out)
+    bool ok = file_copy_host(in, out)
         && (fchmod(out, st.st_mode & 07777) == 0 || fail(error_from_errno(errno)))
         && (futimens(out, times) == 0 || fail(error_from_errno(errno))) && sync_limited(out);
     ::close(in);

@@ -171,8 +171,9 @@ bool get_disk_free_space_ex(
 // GetDriveType of "X:\" ("" is the current drive): fixed for a mapped drive, else no root.
 uint32_t get_drive_type(std::string_view root);
 
-// Test hook: once bytes more bytes are written (write_file, copy_file), writes and flushes fail
-// with 112 as on a full disk, the crossing write stopping at the limit; 0 turns it off.
+// Test hook: once bytes more bytes are written (write_file, copy_file, saves), writes and
+// syncs fail with 112 as on a full disk, the crossing write stopping at the limit; 0 turns it
+// off.
 void file_fail_writes_after(uint64_t bytes);
 
 // Closes every handle and search and turns the write fault off (tests).

@@ -3,6 +3,8 @@
 #include "platform/kernel/codepage.h"
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/file.h"
+#include "platform/kernel/file_save.h"
 #include "platform/kernel/path.h"
 
 #include <cerrno>
@@ -604,6 +606,8 @@ static std::string profile_host_path(const char* file_name)
 static uint32_t load_profile(const std::string& host_path, std::string& text)
 {
     text.clear();
+    if (!save_recover_host(host_path))
+        return get_last_error();
     int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return error_from_errno(errno);
@@ -631,75 +635,26 @@ static uint32_t load_profile(const std::string& host_path, std::string& text)
     return error;
 }
 
-static bool write_all(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        bytes.remove_prefix(size_t(put));
-    }
-    return true;
-}
-
-// The temporary file is made beside the target with O_EXCL, so that the rename stays on one
-// file system and a stale temporary (a crash mid-save) is stepped over, never reused.
-static int create_temporary(const std::string& target, std::string& temp_path)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp_path = target + ".~" + std::to_string(::getpid()) + "." + std::to_string(attempt);
-        int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Through a symbolic link the file it names is replaced, not the link.
-static std::string save_target(const std::string& host_path)
-{
-    struct stat info;
-    if (::lstat(host_path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return host_path;
-    char* resolved = ::realpath(host_path.c_str(), nullptr);
-    if (!resolved)
-        return host_path;
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
-}
-
-// Write a temporary file beside the old one, flush it, rename it over: the old file stays
-// whole until the new one is safely on disk.
+// The old file stays whole until the new one is safely on disk (file_save.h).
 static bool save_profile(const std::string& host_path, std::string_view text)
 {
-    std::string target = save_target(host_path);
-    std::string temp_path;
-    int fd = create_temporary(target, temp_path);
-    if (fd < 0) {
-        set_last_error(errno == ENOENT ? ERROR_PATH_NOT_FOUND : error_from_errno(errno));
+    FileSave save;
+    if (!save_begin_host(host_path, save))
         return false;
-    }
-    struct stat old_info;
-    if (::stat(target.c_str(), &old_info) == 0)
-        (void)::fchmod(fd, old_info.st_mode & 07777); // keep the old file's permissions
-    bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-    int saved_errno = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp_path.c_str(), target.c_str()) != 0) {
-        saved_errno = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp_path.c_str());
-        set_last_error(error_from_errno(saved_errno));
-        return false;
-    }
-    set_last_error(ERROR_SUCCESS);
-    return true;
+    bool written = write_file(save.file, text.data(), uint32_t(text.size()), nullptr)
+        && set_end_of_file(save.file);
+    uint32_t code = get_last_error();
+    // Once committed only the folder's sync can have failed: the new text is the file's.
+    bool saved = written && (save_commit(save) || save.committed);
+    if (written && !saved)
+        code = get_last_error();
+    else if (!written)
+        save_abandon(save);
+    close_handle(save.file);
+    if (save.old_bytes)
+        close_handle(save.old_bytes);
+    set_last_error(saved ? ERROR_SUCCESS : code);
+    return saved;
 }
 
 // Reads see a missing or unreadable file as an empty one; the file's error is then the

@@ -198,6 +198,23 @@ void file_close(uint32_t handle, uint32_t kind)
         plat::close_handle(disk_handle(handle));
 }
 
+FileHandle file_adopt_disk(uint32_t platform_handle, FileHandle like)
+{
+    FileTableEntry entry;
+    if (like.kind != kFileKindDisk || find_entry(like.handle, like.kind, &entry) == 0) {
+        plat::close_handle(disk_handle(platform_handle));
+        file_set_error(plat::ERROR_INVALID_HANDLE);
+        return FileHandle {};
+    }
+    entry.handle = platform_handle;
+    if (recarr_append(s_file.table, &entry) == 0) {
+        plat::close_handle(disk_handle(platform_handle));
+        file_set_error(plat::ERROR_NOT_ENOUGH_MEMORY);
+        return FileHandle {};
+    }
+    return FileHandle { entry.handle, entry.kind };
+}
+
 // --- memory files ------------------------------------------------------------------------
 
 // The entry of a memory pair, or 0 with error 2.

@@ -62,6 +62,10 @@ void file_close(uint32_t handle, uint32_t kind);
 // The new position or -1. A memory file refuses a target before 0 or past its length (160,
 // position kept); a memory pair not in the table gives 2.
 int64_t file_seek(uint32_t handle, uint32_t kind, int64_t offset, int origin);
+// Takes a disk file the platform opened into the table, under the path of the open disk file
+// like (the file saved anew, or a copy that stands for it); (0, 0) with 6 when like is not
+// one, or 8 (the platform handle is closed either way).
+FileHandle file_adopt_disk(uint32_t platform_handle, FileHandle like);
 // Seeks to (origin, offset), then reads up to count bytes; the count read or -1.
 int32_t file_read(
     uint32_t handle, uint32_t kind, void* buffer, int32_t count, int origin, int64_t offset);

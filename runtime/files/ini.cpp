@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -19,6 +20,9 @@ constexpr uint32_t kWizardFileNameId = 1518;
 constexpr uint32_t kNoString = 0;
 // Names are read into buffers of this size, as the string table's users always did.
 constexpr int kNameSize = 200;
+// The platform reads no settings file larger, so no value is longer: a larger buffer is never
+// filled.
+constexpr uint32_t kMaxValueRead = 4u << 20;
 
 // The English names, for a program whose string table lacks them. 6808, the plug-in folder's
 // key, is deliberately absent: the shipped table never held it, so its key name is empty.
@@ -185,8 +189,16 @@ uint32_t ini_read_string(
     if (s_ini.path.empty())
         return uint32_t(
             str_copy_bounded(out, default_value, int(std::min<uint32_t>(size, INT_MAX))));
-    return plat::get_private_profile_string(
-        section, key, default_value, out, size, s_ini.path.c_str());
+    if (!section || !key) // lists of names: cut as the platform cuts them
+        return plat::get_private_profile_string(
+            section, key, default_value, out, size, s_ini.path.c_str());
+    // One byte more than fits, so that a character cut by the platform is seen and dropped
+    // whole: a lone lead byte would join whatever the caller appends.
+    uint32_t room = std::min<uint32_t>(size, kMaxValueRead);
+    std::vector<char> value(size_t(room) + 1);
+    plat::get_private_profile_string(
+        section, key, default_value, value.data(), room + 1, s_ini.path.c_str());
+    return uint32_t(str_copy_bounded(out, value.data(), int(room)));
 }
 
 // The first write makes the file where the location rule puts a missing one: the Windows folder.

@@ -2,6 +2,7 @@
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/file.h"
+#include "platform/kernel/file_save.h"
 #include "runtime/base/errcode.h"
 #include "runtime/store/fhdr.h"
 #include "runtime/files/file_ops.h"
@@ -432,67 +433,69 @@ static int flush_in_place(RecSlot& s, int mode)
 
 // --- flushing through a copy ----------------------------------------------------------------
 
-static std::string folder_of(const std::string& path)
-{
-    size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
+// The file a disk slot saves: its own, unless it reads a stand-in for it.
+static FileHandle saved_file(const RecSlot& s) { return s.original ? s.original : s.state.file; }
 
-// Closes the old file, renames the copy over it and opens the file again; *moved tells whether
-// the copy took the old file's place. The result is the error of the rename or of the reopening.
-static int replace_file(RecSlot& s, const std::string& temp, const std::string& path, bool* moved)
+// The slot goes on with the file now saved; the handles it had for it are closed.
+static void take_saved_file(RecSlot& s, plat::FileSave& save, CopyResult& copy)
 {
     RecordFileState& state = s.state;
-    file_close(state.file.handle, state.file.kind);
-    *moved = plat::move_file(temp, path, plat::MOVEFILE_REPLACE_EXISTING);
-    int result = *moved ? kErrOk : int(plat::get_last_error());
-    if (!*moved && result == kErrOk)
-        result = kErrWriteFault;
-    state.file = file_open(s.spec, kFileModeReadWrite);
-    if (!state.file && result == kErrOk)
-        result = last_file_error(2);
-    return result;
+    FileHandle file = saved_file(s);
+    if (save.in_place) {
+        plat::close_handle(save.file); // the slot's own handle sees the new bytes
+    } else {
+        FileHandle renamed = file_adopt_disk(save.file.id, file);
+        file_close(file.handle, file.kind);
+        file = renamed;
+    }
+    if (s.original)
+        file_close(state.file.handle, state.file.kind);
+    state.file = file;
+    s.original = FileHandle {};
+    adopt_copy(s, copy);
 }
 
-// The copy beside the file, written and synced, or an error with nothing left behind.
-static int write_temp_copy(RecSlot& s, const std::string& temp, CopyResult& copy)
+// A failed save in place that could not write the old bytes back leaves the file half
+// written until its next open or save puts them back; until then the slot reads them from
+// their copy, where they keep their offsets.
+static void give_up_save(RecSlot& s, plat::FileSave& save)
 {
-    FileSpec* temp_spec = nullptr;
-    int result = fspec_from_path(temp.c_str(), &temp_spec);
-    FileHandle out = result == kErrOk ? file_open(temp_spec, kFileModeReadWrite) : FileHandle {};
-    if (result == kErrOk && !out)
-        result = last_file_error(2);
-    if (result == kErrOk)
-        result = write_copy(s, out, s.state.expected_magic, kMarkedFromMemory, copy);
-    if (out)
-        file_close(out.handle, out.kind);
-    fspec_free(temp_spec);
-    if (result != kErrOk)
-        plat::delete_file(temp);
-    return result;
+    plat::close_handle(save.file);
+    if (plat::save_abandon(save))
+        return;
+    FileHandle file = saved_file(s);
+    FileHandle stand_in = file_adopt_disk(save.old_bytes.id, file);
+    if (!stand_in)
+        return;
+    if (s.original)
+        file_close(s.state.file.handle, s.state.file.kind);
+    s.original = file;
+    s.state.file = stand_in;
 }
 
 static int flush_by_copy(RecSlot& s)
 {
-    std::string path, temp;
-    uint32_t path_error = file_spec_path(s.spec, path);
-    if (path_error != 0)
-        return int(path_error);
-    if (plat::get_temp_file_name(folder_of(path), "rec", 0, temp) == 0)
-        return int(plat::get_last_error());
+    RecordFileState& state = s.state;
+    plat::FileSave save;
+    if (!plat::save_begin(plat::FileHandle(saved_file(s).handle), save))
+        return last_file_error(kErrWriteFault);
+    FileHandle out { save.file.id, kFileKindDisk };
+    // In place the file is the copy's target: the records are read from the old bytes' copy.
+    FileHandle reader = state.file;
+    if (save.old_bytes)
+        state.file = FileHandle { save.old_bytes.id, kFileKindDisk };
     CopyResult copy;
-    int result = write_temp_copy(s, temp, copy);
-    if (result != kErrOk)
-        return result;
-    bool moved = false;
-    result = replace_file(s, temp, path, &moved);
-    if (!moved) {
-        plat::delete_file(temp);
+    int result = write_copy(s, out, state.expected_magic, kMarkedFromMemory, copy);
+    state.file = reader;
+    if (result == kErrOk && !plat::save_commit(save))
+        result = last_file_error(kErrWriteFault);
+    if (!save.committed) {
+        give_up_save(s, save);
         mem_free(copy.directory);
         return result;
     }
-    // Committed even when reopening failed: the file on disk is the copy now.
-    adopt_copy(s, copy);
+    // Committed even when the folder's sync failed: the file on disk is the copy now.
+    take_saved_file(s, save, copy);
     return result;
 }
 
@@ -521,6 +524,9 @@ static void switch_to_copy(
     }
     if (state.file)
         file_close(state.file.handle, state.file.kind);
+    if (s.original)
+        file_close(s.original.handle, s.original.kind);
+    s.original = FileHandle {};
     fspec_free(s.spec);
     s.spec = spec && !fspec_is_memory(spec) ? fspec_clone(spec) : nullptr;
     state.file = file;

@@ -1,13 +1,18 @@
 // Making an open record file's changes permanent, and saving a compacted copy of it.
 //
-// A disk file is never changed in place by a flush: its records are written, one after the
-// other, into a new file beside it, which is synced and then renamed over the old one, so that
-// a failure at any moment leaves either the old file or the new one, whole. The rename is the
-// commit; until then the old file is as it was (records placed since the open went only into
-// space no header names). A memory-based file, or a file the store does not know the path of,
-// is flushed in place: marked records are written at their places (placed anew when their
-// packed size changed since the put), the data area is compacted by the mode, then the
-// directory and the header are written.
+// A disk file is saved whole (platform/kernel/file_save.h): its records are written, one after
+// the other, into a new file beside it, which is synced and renamed over the old one (the
+// folder synced after), so that a failure at any moment leaves either the old file or the new
+// one, whole. The file saved is the one the slot opened, wherever the current folder has moved
+// since, through a symbolic link to the file it names; the new file keeps the old one's
+// permissions and, where permitted, owner. In a folder that takes no new file the copy is
+// written over the file in place, its old bytes kept in a copy in the per-user data folder
+// until the new ones are synced; records are read from that copy meanwhile. Until the commit
+// the old file is as it was (records placed since the open went only into space no header
+// names). A memory-based file, or a file the store does not know the path of, is flushed in
+// place: marked records are written at their places (placed anew when their packed size
+// changed since the put), the data area is compacted by the mode, then the directory and the
+// header are written.
 #pragma once
 #include "runtime/files/file.h"
 #include "runtime/files/fspec.h"

@@ -1,11 +1,13 @@
 #include "runtime/store/rec_store.h"
 
+#include "platform/kernel/file_save.h"
 #include "runtime/base/errcode.h"
 #include "runtime/files/file_ops.h"
 #include "runtime/files/fspec_func.h"
 #include "runtime/store/rec_cache.h"
 
 #include <algorithm>
+#include <string>
 #include <strings.h>
 #include <vector>
 
@@ -58,6 +60,14 @@ static bool names_a_program(const FileSpec* spec)
 static FileHandle open_or_create(FileSpec* spec, uint32_t open_flags, bool* created, int* error)
 {
     bool writable = (open_flags & kRecOpenWritable) != 0;
+    // An in-place save that a cut left unfinished gets its old bytes back before anything
+    // reads the file.
+    std::string path;
+    if (!fspec_is_memory(spec) && file_spec_path(spec, path) == 0 && !plat::save_recover(path)) {
+        uint32_t code = file_take_last_error();
+        *error = code != 0 ? int(code) : kErrWriteFault;
+        return FileHandle {};
+    }
     int mode = names_a_program(spec) ? kFileModeReadOnly
         : writable                   ? kFileModeReadWrite
                                      : kFileModeRead;
@@ -143,6 +153,8 @@ static int close_slot_file(RecSlot& s)
     }
     if (state.file)
         file_close(state.file.handle, state.file.kind);
+    if (s.original)
+        file_close(s.original.handle, s.original.kind);
     rec_file_detach(state);
     fspec_free(s.spec);
     s = RecSlot {};

@@ -31,6 +31,9 @@ struct RecSlot {
     RecordFileState state;
     FileSpec* spec = nullptr; // a clone of the spec the file was opened from; null without
     uint32_t open_flags = 0;
+    // Set while state.file is a stand-in holding the old bytes of a file that a failed save
+    // left half written: the file itself, which the next flush saves.
+    FileHandle original;
 };
 
 // Whether an empty file may be opened as a new record file.

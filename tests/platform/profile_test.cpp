@@ -1,7 +1,10 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/file.h"
+#include "platform/kernel/file_save.h"
 #include "platform/kernel/path.h"
 #include "platform/kernel/profile.h"
+#include "tests/other_user.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -348,6 +351,27 @@ TEST_F(ProfileFiles, WritesThroughASymbolicLink)
     EXPECT_EQ(get("real.ini"), "[s]\nk=w\n");
 }
 
+// Root may give the new file away: it keeps the old one's owner and mode; the folder is
+// synced after the rename.
+TEST_F(ProfileFiles, ASavedFileKeepsItsOwnerAndItsFolderIsSynced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file to another user";
+    std::string file = path("a.ini");
+    put("a.ini", "[s]\nk=v\n");
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    ASSERT_EQ(::chown(file.c_str(), testuser::kNobody, testuser::kNobody), 0);
+    uint32_t syncs = plat::file_folder_sync_count();
+    ASSERT_TRUE(plat::write_private_profile_string("s", "k", "w", file.c_str()));
+    EXPECT_EQ(plat::file_folder_sync_count(), syncs + 1);
+    struct stat after;
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, testuser::kNobody);
+    EXPECT_EQ(after.st_gid, testuser::kNobody);
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
+    EXPECT_EQ(get("a.ini"), "[s]\nk=w\n");
+}
+
 TEST_F(ProfileFiles, WriteIntoAMissingFolderFails)
 {
     std::string file = path("no-folder/a.ini");
@@ -380,6 +404,48 @@ private:
     bool m_had_value;
     std::string m_old_value;
 };
+
+// A writable file in a folder the user cannot write is saved in place, its old text kept in
+// the Windows folder until the new one is synced: cut after any byte, the next read finds the
+// old text or the new one.
+TEST_F(ProfileFiles, AFileInAFolderTheUserCannotWriteIsSavedInPlace)
+{
+    std::string windows = path("windows");
+    EnvironmentGuard guard("STORVEL_WINDOWS_DIR", windows.c_str());
+    fs::create_directory(windows);
+    fs::create_directory(path("locked"));
+    std::string file = path("locked/a.ini");
+    const std::string before = "[s]\nk=old value\n";
+    put("locked/a.ini", before);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(m_folder.c_str(), 0755), 0);
+        ASSERT_EQ(::chown(file.c_str(), testuser::kNobody, testuser::kNobody), 0);
+        ASSERT_EQ(::chown(windows.c_str(), testuser::kNobody, testuser::kNobody), 0);
+    }
+    ASSERT_EQ(::chmod(path("locked").c_str(), 0555), 0);
+    bool ran = testuser::run_as_another_user([&] {
+        int failures = 0;
+        for (uint64_t limit = 1; limit < 4096; limit++) {
+            SCOPED_TRACE(limit);
+            put("locked/a.ini", before);
+            plat::file_fail_writes_after(limit);
+            bool saved = plat::write_private_profile_string("s", "k", "new", file.c_str());
+            plat::file_fail_writes_after(0);
+            char value[16] = "";
+            plat::get_private_profile_string("s", "k", "", value, sizeof value, file.c_str());
+            EXPECT_STREQ(value, saved ? "new" : "old value");
+            EXPECT_EQ(get("locked/a.ini"), saved ? "[s]\nk=new\n" : before);
+            EXPECT_TRUE(fs::is_empty(windows + "/SAVING")); // the copy of the old text is gone
+            if (saved || ::testing::Test::HasFailure())
+                break;
+            failures++;
+        }
+        EXPECT_GT(failures, 16); // the copy of the old text, then the new text
+    });
+    ::chmod(path("locked").c_str(), 0755);
+    if (!ran)
+        GTEST_SKIP() << "the test runs as root and cannot drop to another user";
+}
 
 // A bare file name, and WIN.INI, live in the Windows folder.
 TEST_F(ProfileFiles, BareNamesLiveInTheWindowsFolder)

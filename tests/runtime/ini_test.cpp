@@ -174,6 +174,41 @@ TEST_F(IniTest, ValuesAreCutToTheSizeTheirOwnerReads)
     EXPECT_STREQ(small, "No");
 }
 
+// A cut never leaves a lead byte without its trail byte, from the file or from a default.
+TEST_F(IniTest, DoubleByteValuesAreCutOnACharacterBoundary)
+{
+    TextScope scope(949, "K");
+    const std::string korean = "\xB0\xA1\xB3\xAA\xB4\xD9"; // three syllables, two bytes each
+    put(program + "/V5W.INI", "[Video]\r\nPort=A" + korean + "\r\n");
+    ini_init(0);
+    struct Case {
+        uint32_t size;
+        const char* section;
+        const char* default_value;
+        std::string expected;
+    };
+    const Case kCases[] = {
+        { 8, "Video", "", "A" + korean },
+        { 7, "Video", "", "A" + korean.substr(0, 4) },
+        { 4, "Video", "", "A" + korean.substr(0, 2) },
+        { 3, "Video", "", "A" },
+        { 2, "Video", "", "A" },
+        { 4, "Absent", korean.c_str(), korean.substr(0, 2) },
+        { 3, "Absent", korean.c_str(), korean.substr(0, 2) },
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.size);
+        char out[16];
+        std::memset(out, '#', sizeof out);
+        EXPECT_EQ(
+            ini_read_string(out, c.size, c.section, "Port", c.default_value), c.expected.size());
+        EXPECT_EQ(std::string(out), c.expected);
+        // Nothing is written past the size the caller gave.
+        EXPECT_EQ(
+            std::string(out + c.size, sizeof out - c.size), std::string(sizeof out - c.size, '#'));
+    }
+}
+
 TEST_F(IniTest, PieceSectionIsAskedInPlaceOfTheSettingsOwn)
 {
     put(program + "/V5W.INI",

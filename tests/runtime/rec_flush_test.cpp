@@ -1,8 +1,15 @@
 #include "platform/kernel/byte_io.h"
+#include "platform/kernel/file_save.h"
 #include "rec_store_fixture.h"
+#include "tests/other_user.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace rectest;
 
@@ -294,6 +301,211 @@ TEST_F(RecFlushTest, ASaveAsCutShortLeavesTheSlotAsItWas)
         rec_close_file(1);
         ASSERT_EQ(contents_of(read_file("records.dat")), retried ? kRecordsAfter : kRecordsBefore);
     }
+}
+
+} // namespace
+
+// --- saving a disk file where it lives ------------------------------------------------------
+
+namespace {
+
+using testuser::kNobody;
+
+// How a save test reaches its file.
+struct Place {
+    std::string opened; // the path the slot opens: absolute, or from the current folder
+    std::string file; // the file that holds the records, below T:\ (a link's target)
+    std::function<void()> after_open; // done between the open and the flush
+};
+
+class RecSaveTest : public RecFlushTest {
+protected:
+    void SetUp() override
+    {
+        RecFlushTest::SetUp();
+        setenv("STORVEL_WINDOWS_DIR", host("Windows").c_str(), 1);
+        std::filesystem::create_directory(host("Windows"));
+    }
+    void TearDown() override
+    {
+        for (FileSpec* made : specs_)
+            fspec_free(made);
+        unsetenv("STORVEL_WINDOWS_DIR");
+        for (const auto& item : std::filesystem::recursive_directory_iterator(root_))
+            if (item.is_directory() && !item.is_symlink())
+                chmod(item.path().c_str(), 0755); // a locked folder must let the fixture clean up
+        RecFlushTest::TearDown();
+    }
+
+    // A disk spec of the path as it stands, freed after the test.
+    FileSpec* spec_at(const std::string& path)
+    {
+        FileSpec* made = nullptr;
+        EXPECT_EQ(fspec_from_path(path.c_str(), &made), 0);
+        specs_.push_back(made);
+        return made;
+    }
+    static std::string host_form(std::string path)
+    {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path;
+    }
+    // Writes the records as they were before, keeping the file's mode and owner.
+    void put_original(const Place& place) const
+    {
+        std::vector<uint8_t> bytes = piece_bytes(kRecordsDescription);
+        std::ofstream(host(host_form(place.file)), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    // The records the next open of the file finds (it puts back what a cut left half written).
+    Contents on_disk(const Place& place)
+    {
+        int result = open(1, disk(place.file), 0, kKindRecords);
+        if (result != 0)
+            return { { 0, "error " + std::to_string(result) } };
+        Contents out = contents(1);
+        rec_close_file(1);
+        return out;
+    }
+    // The names in a folder below T:\ (none when it is missing).
+    std::vector<std::string> names_in(const std::string& folder) const
+    {
+        std::vector<std::string> names;
+        std::error_code missing;
+        for (const auto& item :
+            std::filesystem::directory_iterator(host(host_form(folder)), missing))
+            names.push_back(item.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Flushes with the writing cut after 1, 2, ... bytes until a flush succeeds. After each
+    // failure the slot is still dirty, a retry (every so often) succeeds, and the next open
+    // finds the old records (or the new ones after a retry); nothing is left in the file's
+    // folder or the copies' folder. The flush that succeeds leaves the new records, having
+    // synced a folder. The number of failures.
+    int flush_cut_at_every_byte(const Place& place)
+    {
+        std::string folder = std::filesystem::path(host_form(place.file)).parent_path().string();
+        int failures = 0;
+        for (uint64_t limit = 1;; limit++) {
+            SCOPED_TRACE(limit);
+            put_original(place);
+            EXPECT_TRUE(plat::set_current_directory("T:\\"));
+            std::vector<std::string> names = names_in(folder);
+            int opened = open(1, spec_at(place.opened), kRecOpenWritable, kKindRecords);
+            if (opened != 0) {
+                ADD_FAILURE() << "cannot open " << place.opened << ": " << opened;
+                return failures;
+            }
+            change_records();
+            if (place.after_open)
+                place.after_open();
+            uint32_t syncs = plat::file_folder_sync_count();
+            plat::file_fail_writes_after(limit);
+            int result = rec_flush(1, 0);
+            plat::file_fail_writes_after(0);
+            EXPECT_EQ(names_in(folder), names);
+            if (result == 0) {
+                EXPECT_GT(plat::file_folder_sync_count(), syncs);
+                rec_close_file(1);
+                EXPECT_EQ(on_disk(place), kRecordsAfter);
+                EXPECT_EQ(names_in("Windows\\SAVING"), std::vector<std::string> {});
+                return failures;
+            }
+            failures++;
+            EXPECT_EQ(result, 112);
+            EXPECT_TRUE(rec_slot(1)->state.flags & kRecFileDirty);
+            if (!names_in("Windows\\SAVING").empty())
+                copies_left_++; // the file is half written: the slot reads the copy
+            bool retried = limit % kRetryEvery == 1;
+            if (retried) {
+                EXPECT_EQ(rec_flush(1, 0), 0);
+            }
+            rec_close_file(1);
+            EXPECT_EQ(on_disk(place), retried ? kRecordsAfter : kRecordsBefore);
+            EXPECT_EQ(names_in("Windows\\SAVING"), std::vector<std::string> {});
+            if (HasFailure())
+                return failures;
+        }
+    }
+
+    int copies_left_ = 0; // failures that could not write the old bytes back at once
+
+private:
+    std::vector<FileSpec*> specs_;
+};
+
+struct stat status_of(const std::string& host_path)
+{
+    struct stat info { };
+    EXPECT_EQ(stat(host_path.c_str(), &info), 0) << host_path;
+    return info;
+}
+
+// The link stays and leads to the new records; a learner's private file stays private, and,
+// where the test may give it away, keeps its owner.
+TEST_F(RecSaveTest, ALinkedPrivateFileIsSavedWhereTheLinkLeads)
+{
+    std::filesystem::create_directory(host("data"));
+    std::filesystem::create_symlink("data/records.dat", host("records.dat"));
+    Place place { "T:\\records.dat", "data\\records.dat", nullptr };
+    put_original(place);
+    ASSERT_EQ(chmod(host("data/records.dat").c_str(), 0600), 0);
+    bool gives_away = geteuid() == 0;
+    if (gives_away) {
+        ASSERT_EQ(chown(host("data/records.dat").c_str(), kNobody, kNobody), 0);
+    }
+    EXPECT_GT(flush_cut_at_every_byte(place), 250);
+    EXPECT_TRUE(std::filesystem::is_symlink(host("records.dat")));
+    struct stat info = status_of(host("data/records.dat"));
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    if (gives_away) {
+        EXPECT_EQ(info.st_uid, kNobody);
+        EXPECT_EQ(info.st_gid, kNobody);
+    }
+}
+
+// The current folder moves between the open and the flush: the flush still goes to the file
+// that was opened, and nothing appears in the new current folder.
+TEST_F(RecSaveTest, AFileOpenedByARelativeNameIsSavedWhereItWasOpened)
+{
+    std::filesystem::create_directory(host("elsewhere"));
+    Place place { "records.dat", "records.dat",
+        [] { ASSERT_TRUE(plat::set_current_directory("T:\\elsewhere")); } };
+    EXPECT_GT(flush_cut_at_every_byte(place), 250);
+    EXPECT_EQ(names_in("elsewhere"), std::vector<std::string> {});
+}
+
+// A path of the longest length a program may name: the temporary file must not be longer.
+TEST_F(RecSaveTest, AFileWhosePathIsAtTheLimitSaves)
+{
+    std::string folder(251, 'f');
+    std::filesystem::create_directory(host(folder));
+    Place place { "T:\\" + folder + "\\r.dat", folder + "\\r.dat", nullptr };
+    ASSERT_EQ(place.opened.size(), plat::MAX_PATH);
+    EXPECT_GT(flush_cut_at_every_byte(place), 250);
+}
+
+// The user may write the file but not its folder: the file is saved in place, its old bytes
+// kept in the copies' folder until the new ones are synced.
+TEST_F(RecSaveTest, AWritableFileInAFolderTheUserCannotWriteSavesInPlace)
+{
+    std::filesystem::create_directory(host("locked"));
+    Place place { "T:\\locked\\records.dat", "locked\\records.dat", nullptr };
+    put_original(place);
+    if (geteuid() == 0) { // the child that drops to nobody must reach the file and its copies
+        ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+        ASSERT_EQ(chown(host("locked/records.dat").c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(chown(host("Windows").c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(chmod(host("locked").c_str(), 0555), 0);
+    bool ran = testuser::run_as_another_user([&] {
+        EXPECT_GT(flush_cut_at_every_byte(place), 250);
+        EXPECT_GT(copies_left_, 16); // the next open, or a retry, puts the old bytes back
+    });
+    if (!ran)
+        GTEST_SKIP() << "the test runs as root and cannot drop to user " << kNobody;
 }
 
 } // namespace
