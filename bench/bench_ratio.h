@@ -79,6 +79,30 @@ inline void bench_print(const char* label, double ratio)
     std::printf("%s: %.3f\n", label, ratio);
 }
 
+// One comparison of a benchmark run with its reference, printed as `label: X`.
+struct BenchPair {
+    const char* label;
+    const char* ours;
+    const char* reference;
+};
+
+// Prints each pair's ratio, then the worst as the closing `ratio: X` line; returns main's exit
+// code (1 if any side did not run).
+template <size_t N>
+int bench_print_worst_ratio(const BenchTimes& times, const BenchPair (&pairs)[N])
+{
+    double worst = 0;
+    for (const BenchPair& pair : pairs) {
+        double ratio = 0;
+        if (!bench_ratio(times, pair.ours, pair.reference, ratio))
+            return 1;
+        bench_print(pair.label, ratio);
+        worst = ratio > worst ? ratio : worst;
+    }
+    bench_print("ratio", worst);
+    return 0;
+}
+
 // Prints the closing `ratio: X` line; returns main's exit code (1 if either side did not run).
 inline int bench_print_ratio(const BenchTimes& times, const char* ours, const char* reference)
 {

@@ -290,13 +290,7 @@ bool results_agree()
     return same;
 }
 
-struct Pair {
-    const char* label;
-    const char* ours;
-    const char* reference;
-};
-
-const Pair kPairs[] = {
+const BenchPair kPairs[] = {
     {"binary search", "BM_RecordArraySearch", "BM_VectorSearch"},
     {"sorted insert", "BM_RecordArrayInsert", "BM_VectorInsert"},
     {"hash table find", "BM_HashTableFind", "BM_UnorderedMapFindFunctions"},
@@ -314,14 +308,5 @@ int main(int argc, char** argv)
         return 1;
     }
     BenchTimes times = bench_run_timed(BenchKeep::fastest);
-    double worst = 0;
-    for (const Pair& pair : kPairs) {
-        double ratio = 0;
-        if (!bench_ratio(times, pair.ours, pair.reference, ratio))
-            return 1;
-        bench_print(pair.label, ratio);
-        worst = std::max(worst, ratio);
-    }
-    bench_print("ratio", worst);
-    return 0;
+    return bench_print_worst_ratio(times, kPairs);
 }

@@ -85,13 +85,8 @@ static bool all_ascii(const char* text)
 
 void SdlBackend::on_key(const SDL_KeyboardEvent& key)
 {
-    NumLock lock = (key.keysym.mod & KMOD_NUM) ? NumLock::on : NumLock::off;
-    uint32_t vk = sdlkeys_virtual_key(key.keysym.scancode, lock);
-    if (!vk)
-        return;
-    bool down = key.type == SDL_KEYDOWN;
-    input_key(vk, down);
-    if (down) {
+    uint32_t vk = sdlkeys_key_event(key);
+    if (vk && key.type == SDL_KEYDOWN) {
         uint8_t state[256] = {};
         state[VK_SHIFT] = (key.keysym.mod & KMOD_SHIFT) ? 0x80 : 0;
         m_echo_expected = keyboard_key_char(vk, state).kind != KeyChar::none;
@@ -261,6 +256,7 @@ bool sdl_start(const std::string& log_path, std::string& error)
     process_set_launch_observer(log_launch);
     sound_set_output(SoundOutput::audio);
     clipboard_set_host(sdl_clipboard_host());
+    sdlkeys_follow_locks(SDL_GetModState());
     SDL_StartTextInput();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "platform/window/input.h"
 #include "platform/window/keyboard.h"
 
 namespace plat {
@@ -105,6 +106,25 @@ uint32_t sdlkeys_virtual_key(int scancode, NumLock num_lock)
             return key.vk;
     }
     return 0;
+}
+
+void sdlkeys_follow_locks(uint32_t sdl_mod) { input_set_toggle(VK_CAPITAL, (sdl_mod & KMOD_CAPS) != 0); }
+
+uint32_t sdlkeys_key_event(const SDL_KeyboardEvent& key)
+{
+    NumLock lock = (key.keysym.mod & KMOD_NUM) ? NumLock::on : NumLock::off;
+    uint32_t vk = sdlkeys_virtual_key(key.keysym.scancode, lock);
+    if (!vk)
+        return 0;
+    bool down = key.type == SDL_KEYDOWN;
+    // SDL reports Caps Lock's own press with the toggle already flipped, and the input layer
+    // flips it when it takes the press; a repeat flips neither.
+    uint32_t mod = key.keysym.mod;
+    if (vk == VK_CAPITAL && down && !key.repeat)
+        mod ^= KMOD_CAPS;
+    sdlkeys_follow_locks(mod);
+    input_key(vk, down);
+    return vk;
 }
 
 } // namespace plat

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/kernel/clock.h"
+#include "platform/backend/sdl_keys.h"
 #include "platform/kernel/codepage.h"
 #include "platform/window/focus.h"
 #include "platform/window/styles.h"
@@ -436,7 +437,10 @@ void sdlwin_window_event(const SDL_Event& event)
             desktop_command(*window, SC_RESTORE);
         }
         break;
-    case SDL_WINDOWEVENT_FOCUS_GAINED: desktop_focused(*window); break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        sdlkeys_follow_locks(SDL_GetModState());
+        desktop_focused(*window);
+        break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
         s_windows.focus_lost = true;
         s_windows.focus_lost_at = get_tick_count();

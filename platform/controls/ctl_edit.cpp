@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/window/caret.h"
 #include "platform/window/clipboard.h"
@@ -16,6 +17,7 @@
 #include "platform/window/focus.h"
 #include "platform/text/font.h"
 #include "platform/gdi/gdi_object.h"
+#include "platform/ime/ime.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
 #include "platform/window/metrics.h"
@@ -45,6 +47,9 @@ struct EditData {
     bool typing_run = false; // the last change was typing at the caret: more typing joins it
     std::string undo_text;
     size_t undo_anchor = 0, undo_caret = 0;
+    // The syllable the input method is composing: shown marked in place of the selection, not
+    // yet part of the text.
+    std::string composition;
 };
 
 static ControlTable<EditData> s_edits{0xED1};
@@ -99,13 +104,26 @@ static size_t snap(const std::string& text, size_t i)
 
 static bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// The start of the word that runs up to i: i itself after a blank, else the last character
+// boundary before it that follows a blank. One pass from the start, since double-byte text
+// cannot be stepped backwards; stepping back a character at a time was quadratic in a long word.
+static size_t word_start(const std::string& text, size_t i)
+{
+    if (i == 0 || is_blank(text[i - 1]))
+        return i;
+    size_t start = 0;
+    for (size_t at = 0; at < i; at = next_boundary(text, at)) {
+        if (at > 0 && is_blank(text[at - 1]))
+            start = at;
+    }
+    return start;
+}
+
 static size_t word_left(const std::string& text, size_t i)
 {
     while (i > 0 && is_blank(text[i - 1]))
         i--;
-    while (i > 0 && !is_blank(text[i - 1]))
-        i = prev_boundary(text, i);
-    return i;
+    return word_start(text, i);
 }
 
 static size_t word_right(const std::string& text, size_t i)
@@ -183,20 +201,44 @@ static int32_t width_of(DcHandle dc, const std::string& shown, size_t count)
     return size.cx;
 }
 
-static int32_t x_of(const EditData& e, DcHandle dc, const Rect& area, size_t i)
-{
-    return area.left - e.scroll_x + width_of(dc, shown_text(e), shown_index(e, i));
-}
+// The width of every prefix of the shown text from one measuring of the whole line: [k] is the
+// width of the first k shown bytes. Measuring each prefix on its own made a click in a long
+// field quadratic. Good until the text, the password character or the font changes.
+using LineWidths = std::vector<int32_t>;
 
-// The character boundary nearest to x.
-static size_t index_at(const EditData& e, DcHandle dc, const Rect& area, int32_t x)
+static LineWidths measure_line(const EditData& e, DcHandle dc)
 {
     std::string shown = shown_text(e);
+    LineWidths before(shown.size() + 1, 0);
+    if (shown.empty())
+        return before;
+    Size size;
+    get_text_extent_ex_point(dc, shown.c_str(), int(shown.size()), 0, nullptr, before.data() + 1, size);
+    // A password character that is a lead byte pairs up with the next one; a prefix that ends
+    // between the two shows its last one alone.
+    if (e.password && is_dbcs_lead_byte(uint8_t(e.password))) {
+        Size alone;
+        get_text_extent_point32(dc, &e.password, 1, alone);
+        for (size_t k = 1; k < shown.size(); k += 2)
+            before[k] = before[k - 1] + alone.cx;
+    }
+    return before;
+}
+
+static int32_t x_of(const EditData& e, const LineWidths& before, const Rect& area, size_t i)
+{
+    return area.left - e.scroll_x + before[shown_index(e, i)];
+}
+
+// The character boundary nearest to x; the first of two as near.
+static size_t index_at(const EditData& e, const LineWidths& before, const Rect& area, int32_t x)
+{
     size_t best = 0;
     int32_t best_distance = INT32_MAX;
     size_t at = 0;
+    size_t count = 0; // characters before at: a password field shows one byte for each
     for (;;) {
-        int32_t distance = std::abs(x_of(e, dc, area, at) - x);
+        int32_t distance = std::abs(area.left - e.scroll_x + before[e.password ? count : at] - x);
         if (distance < best_distance) {
             best = at;
             best_distance = distance;
@@ -204,15 +246,16 @@ static size_t index_at(const EditData& e, DcHandle dc, const Rect& area, int32_t
         if (at >= e.text.size())
             break;
         at = next_boundary(e.text, at);
+        count++;
     }
     return best;
 }
 
 // The caret stays in view: the text scrolls by a third of the width past either edge.
-static void scroll_to_caret(EditData& e, DcHandle dc, const Rect& area)
+static void scroll_to_caret(EditData& e, const LineWidths& before, const Rect& area)
 {
-    int32_t total = width_of(dc, shown_text(e), shown_index(e, e.text.size()));
-    int32_t caret_x = width_of(dc, shown_text(e), shown_index(e, e.caret));
+    int32_t total = before.back();
+    int32_t caret_x = before[shown_index(e, e.caret)];
     int32_t view = std::max(1, area.width() - 1);
     int32_t step = std::max(1, view / 3);
     if (caret_x < e.scroll_x)
@@ -224,25 +267,30 @@ static void scroll_to_caret(EditData& e, DcHandle dc, const Rect& area)
         e.scroll_x = caret_x - view;
 }
 
-static void place_caret(WindowHandle window)
+// measured, when given, holds the line's widths a click has just found its place in.
+static void place_caret(WindowHandle window, const LineWidths* measured = nullptr)
 {
     EditData* e = s_edits.find(window);
     if (!e || !e->focused)
         return;
     EditDc edc = open_dc(window);
     Rect area = format_rect(window, edc.dc);
-    scroll_to_caret(*e, edc.dc, area);
-    set_caret_pos(x_of(*e, edc.dc, area, e->caret), area.top);
+    LineWidths own;
+    if (!measured)
+        own = measure_line(*e, edc.dc);
+    const LineWidths& before = measured ? *measured : own;
+    scroll_to_caret(*e, before, area);
+    set_caret_pos(x_of(*e, before, area, e->caret), area.top);
     close_dc(edc, true);
 }
 
-static void changed_view(WindowHandle window)
+static void changed_view(WindowHandle window, const LineWidths* measured = nullptr)
 {
-    place_caret(window);
+    place_caret(window, measured);
     invalidate_rect(window, nullptr, false);
 }
 
-static void set_selection(WindowHandle window, size_t anchor, size_t caret)
+static void set_selection(WindowHandle window, size_t anchor, size_t caret, const LineWidths* measured = nullptr)
 {
     EditData* e = s_edits.find(window);
     if (!e)
@@ -250,7 +298,7 @@ static void set_selection(WindowHandle window, size_t anchor, size_t caret)
     e->anchor = snap(e->text, anchor);
     e->caret = snap(e->text, caret);
     e->typing_run = false;
-    changed_view(window);
+    changed_view(window, measured);
 }
 
 static void keep_undo(EditData& e)
@@ -370,11 +418,11 @@ static void undo(WindowHandle window)
 }
 
 // The moving end goes to a new place; without Shift the selection collapses there.
-static void move_caret(WindowHandle window, size_t to, bool extend)
+static void move_caret(WindowHandle window, size_t to, bool extend, const LineWidths* measured = nullptr)
 {
     EditData* e = s_edits.find(window);
     if (e)
-        set_selection(window, extend ? e->anchor : to, to);
+        set_selection(window, extend ? e->anchor : to, to, measured);
 }
 
 static size_t target_of_key(const EditData& e, uint32_t vk, bool ctrl, bool extend)
@@ -511,33 +559,34 @@ static LResult on_char(WindowHandle window, WParam wparam)
     return 0;
 }
 
-static size_t index_at_point(WindowHandle window, LParam lparam)
+// The character boundary under the mouse, found in the line's widths, which the caret's
+// placing then uses too: one measuring of the line for each click and drag step.
+static size_t index_at_point(WindowHandle window, LParam lparam, LineWidths& measured)
 {
     EditData* e = s_edits.find(window);
     if (!e)
         return 0;
     EditDc edc = open_dc(window);
     Rect area = format_rect(window, edc.dc);
-    size_t at = index_at(*e, edc.dc, area, get_x_lparam(lparam));
+    measured = measure_line(*e, edc.dc);
+    size_t at = index_at(*e, measured, area, get_x_lparam(lparam));
     close_dc(edc, true);
     return at;
 }
 
-static void select_word_at(WindowHandle window, size_t at)
+static void select_word_at(WindowHandle window, size_t at, const LineWidths& measured)
 {
     EditData* e = s_edits.find(window);
     if (!e)
         return;
-    size_t start = at;
-    while (start > 0 && !is_blank(e->text[start - 1]))
-        start = prev_boundary(e->text, start);
+    size_t start = word_start(e->text, at);
     size_t end = at;
     while (end < e->text.size() && !is_blank(e->text[end]))
         end = next_boundary(e->text, end);
     e->word_start = start;
     e->word_end = end;
     e->word_tracking = true;
-    set_selection(window, start, end);
+    set_selection(window, start, end, &measured);
 }
 
 static LResult on_button_down(WindowHandle window, uint32_t message, LParam lparam)
@@ -547,12 +596,13 @@ static LResult on_button_down(WindowHandle window, uint32_t message, LParam lpar
     EditData* e = s_edits.find(window);
     if (!e)
         return 0;
-    size_t at = index_at_point(window, lparam);
+    LineWidths measured;
+    size_t at = index_at_point(window, lparam, measured);
     if (message == WM_LBUTTONDBLCLK) {
-        select_word_at(window, at);
+        select_word_at(window, at, measured);
     } else {
         e->word_tracking = false;
-        move_caret(window, at, get_key_state(VK_SHIFT) < 0);
+        move_caret(window, at, get_key_state(VK_SHIFT) < 0, &measured);
     }
     if ((e = s_edits.find(window))) {
         e->tracking = true;
@@ -566,16 +616,17 @@ static LResult on_mouse_move(WindowHandle window, LParam lparam)
     EditData* e = s_edits.find(window);
     if (!e || !e->tracking)
         return 0;
-    size_t at = index_at_point(window, lparam);
+    LineWidths measured;
+    size_t at = index_at_point(window, lparam, measured);
     if (!e->word_tracking) {
-        move_caret(window, at, true);
+        move_caret(window, at, true, &measured);
         return 0;
     }
     // A drag after a double click extends by whole words, the first word kept.
     if (at < e->word_start)
-        set_selection(window, e->word_end, word_left(e->text, at));
+        set_selection(window, e->word_end, word_left(e->text, at), &measured);
     else
-        set_selection(window, e->word_start, std::max(e->word_end, word_right(e->text, at)));
+        set_selection(window, e->word_start, std::max(e->word_end, word_right(e->text, at)), &measured);
     return 0;
 }
 
@@ -625,6 +676,11 @@ static void paint(WindowHandle window, DcHandle dc)
     bool show_selection = e.focused || (style_of(window) & ES_NOHIDESEL);
     size_t from = show_selection ? shown_index(e, sel_start(e)) : shown.size();
     size_t to = show_selection ? shown_index(e, sel_end(e)) : shown.size();
+    if (!e.composition.empty()) {
+        // The syllable stands where typing will put it, marked as the selection is.
+        shown = shown.substr(0, from) + e.composition + shown.substr(to);
+        to = from + e.composition.size();
+    }
     set_bk_mode(dc, TRANSPARENT);
     int32_t x = area.left - e.scroll_x;
     paint_run(dc, shown, 0, from, x, area, false);
@@ -638,6 +694,37 @@ static void paint(WindowHandle window, DcHandle dc)
 }
 
 static LResult on_paint(WindowHandle window) { return ctl_draw_on_paint(window, paint); }
+
+static void set_composition(WindowHandle window, std::string text)
+{
+    EditData* e = s_edits.find(window);
+    if (!e || e->composition == text)
+        return;
+    e->composition = std::move(text);
+    invalidate_rect(window, nullptr, false);
+}
+
+// The syllable being composed shows inline (a password field shows nothing of it); a result
+// goes on to the default processing, which types it as characters. A field that takes no
+// typing leaves the composition to the input method's own display.
+static LResult on_composition(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+{
+    EditData* e = s_edits.find(window);
+    if (!e || is_read_only(window))
+        return def_window_proc(window, message, wparam, lparam);
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_COMPSTR) && !e->password) {
+        ImcHandle context = imm_get_context(window);
+        std::string text(size_t(std::max(imm_get_composition_string(context, GCS_COMPSTR, nullptr, 0), 0)), '\0');
+        int32_t length = imm_get_composition_string(context, GCS_COMPSTR, text.data(), uint32_t(text.size()));
+        text.resize(size_t(std::max(length, 0)));
+        set_composition(window, std::move(text));
+    }
+    if (message == WM_IME_ENDCOMPOSITION || (lparam & GCS_RESULTSTR))
+        set_composition(window, {});
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_RESULTSTR))
+        return def_window_proc(window, message, wparam, lparam);
+    return 0;
+}
 
 // The caret is as high as a line of the field's font.
 static void make_caret(WindowHandle window)
@@ -756,12 +843,13 @@ static LResult on_position(WindowHandle window, uint32_t message, WParam wparam,
         return -1;
     EditDc edc = open_dc(window);
     Rect area = format_rect(window, edc.dc);
+    LineWidths before = measure_line(*e, edc.dc);
     LResult result = 0;
     if (message == EM_POSFROMCHAR) {
         size_t at = std::min(size_t(wparam), e->text.size());
-        result = make_lparam(uint32_t(x_of(*e, edc.dc, area, at)), uint32_t(area.top));
+        result = make_lparam(uint32_t(x_of(*e, before, area, at)), uint32_t(area.top));
     } else {
-        result = make_lparam(uint32_t(index_at(*e, edc.dc, area, get_x_lparam(lparam))), 0);
+        result = make_lparam(uint32_t(index_at(*e, before, area, get_x_lparam(lparam))), 0);
     }
     close_dc(edc, true);
     return result;
@@ -867,6 +955,9 @@ LResult edit_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
             return send_message(get_parent(window), message, wparam, lparam);
         return def_window_proc(window, message, wparam, lparam);
     case WM_CHAR: return on_char(window, wparam);
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION: return on_composition(window, message, wparam, lparam);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return on_button_down(window, message, lparam);
     case WM_MOUSEMOVE: return on_mouse_move(window, lparam);

@@ -6,6 +6,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/controls/controls.h"
 #include "platform/controls/ctl_button.h"
+#include "platform/ime/ime.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
@@ -123,24 +124,38 @@ static void press_enter(WindowHandle dialog, WindowHandle focus, uint32_t code)
     send_message(dialog, WM_COMMAND, make_wparam(uint32_t(id), BN_CLICKED), LParam(button.id));
 }
 
+// Whether the dialog acts on a key-down itself rather than passing it to the control.
+static bool dialog_takes_key(uint32_t vk, uint32_t code)
+{
+    switch (vk) {
+    case VK_TAB: return !(code & DLGC_WANTTAB);
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: return !(code & DLGC_WANTARROWS);
+    case VK_ESCAPE:
+    case VK_RETURN: return true;
+    default: return false;
+    }
+}
+
 static bool handle_key(WindowHandle dialog, Msg& msg)
 {
     uint32_t code = dialog_code(msg.hwnd, &msg);
-    if (code & DLGC_WANTMESSAGE)
+    if ((code & DLGC_WANTMESSAGE) || !dialog_takes_key(uint32_t(msg.wparam), code))
         return false;
+    // A syllable being composed goes into its field before a button or the next control acts.
+    if (ime_finish_before_key(msg))
+        return true;
     WindowHandle focus = top_control(dialog, get_focus());
     switch (msg.wparam) {
     case VK_TAB:
-        if (code & DLGC_WANTTAB)
-            return false;
         move_focus(dialog, get_next_dlg_tab_item(dialog, focus, get_key_state(VK_SHIFT) < 0));
         return true;
     case VK_LEFT:
     case VK_UP:
     case VK_RIGHT:
     case VK_DOWN: {
-        if (code & DLGC_WANTARROWS)
-            return false;
         bool back = msg.wparam == VK_LEFT || msg.wparam == VK_UP;
         WindowHandle next = get_next_dlg_group_item(dialog, focus, back);
         if (next && next != focus)

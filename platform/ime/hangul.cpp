@@ -142,10 +142,15 @@ std::u16string hangul_composition(const HangulComposer& c)
         return std::u16string(1, c.initial);
     if (c.medial)
         return std::u16string(1, c.medial);
+    if (c.final)
+        return std::u16string(1, c.final); // a lone cluster such as ㄳ
     return {};
 }
 
-bool hangul_composing(const HangulComposer& composer) { return composer.initial || composer.medial; }
+bool hangul_composing(const HangulComposer& composer)
+{
+    return composer.initial || composer.medial || composer.final;
+}
 
 static void commit(HangulComposer& c, std::u16string& committed)
 {
@@ -172,10 +177,16 @@ static void feed_consonant(HangulComposer& c, char16_t jamo, std::u16string& com
         c.keys += jamo;
         return;
     }
+    // A compound final; or, typed without a vowel, the cluster alone, held as a final
+    // without a syllable so that a vowel still takes its second consonant along.
     char16_t both = 0;
     if (c.initial && c.medial && c.final)
         both = combine(kCompoundFinals, std::size(kCompoundFinals), c.final, jamo);
+    else if (c.initial && !c.medial)
+        both = combine(kCompoundFinals, std::size(kCompoundFinals), c.initial, jamo);
     if (both) {
+        if (!c.medial)
+            c.initial = 0;
         c.final = both;
         c.keys += jamo;
         return;

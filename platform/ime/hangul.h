@@ -20,7 +20,8 @@ bool hangul_jamo_key(char16_t jamo, uint32_t& vk, bool& shift);
 std::u16string hangul_decompose(char16_t ch);
 
 // The syllable being composed. keys holds the jamo typed since it began, so that a backspace
-// takes back one keystroke.
+// takes back one keystroke. A consonant cluster typed alone (ㄳ) is a final without an
+// initial and a vowel.
 struct HangulComposer {
     char16_t initial = 0; // compatibility jamo, 0 when none
     char16_t medial = 0;

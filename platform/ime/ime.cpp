@@ -8,6 +8,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/window/focus.h"
+#include "platform/ime/compwin.h"
 #include "platform/ime/hangul.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
@@ -27,10 +28,11 @@ struct InputContext {
     WindowHandle window;     // where the composition's messages go
 };
 
+// A window given a context of the program's own, or none (null: detached); every other
+// window uses the thread's context.
 struct Association {
     WindowHandle window;
-    ImcHandle default_context;
-    ImcHandle context; // null: detached
+    ImcHandle context;
 };
 
 // A composition step from outside the keyboard. Each waits in the input queue as a
@@ -43,6 +45,7 @@ struct PendingStep {
 
 struct ImeState {
     SlotTable<InputContext> contexts{0x1CE};
+    ImcHandle thread_context; // made when first asked for
     std::vector<Association> windows;
     std::deque<PendingStep> pending;
     bool enabled = true;
@@ -54,40 +57,40 @@ static ImeState s_ime;
 
 static InputContext* find_context(ImcHandle context) { return s_ime.contexts.find(context.id); }
 
+// The program's one thread has one context, shared by all its windows, so that a mode set
+// while typing in one field holds in the next.
+static ImcHandle thread_context()
+{
+    if (!find_context(s_ime.thread_context))
+        s_ime.thread_context = ImcHandle{s_ime.contexts.insert(InputContext{})};
+    return s_ime.thread_context;
+}
+
 // Windows are never given a destroyed window's id again, so their entries can wait until a
 // new association is made to be dropped.
 static void drop_dead_windows()
 {
-    auto dead = [](const Association& entry) {
-        if (is_window(entry.window))
-            return false;
-        s_ime.contexts.erase(entry.default_context.id);
-        return true;
-    };
     auto& windows = s_ime.windows;
-    windows.erase(std::remove_if(windows.begin(), windows.end(), dead), windows.end());
+    windows.erase(std::remove_if(windows.begin(), windows.end(),
+                      [](const Association& entry) { return !is_window(entry.window); }),
+        windows.end());
 }
 
 static Association* association(WindowHandle window)
 {
-    if (!is_window(window))
-        return nullptr;
     for (Association& entry : s_ime.windows) {
         if (entry.window == window)
             return &entry;
     }
-    drop_dead_windows();
-    ImcHandle made{s_ime.contexts.insert(InputContext{})};
-    if (!made)
-        return nullptr;
-    s_ime.windows.push_back(Association{window, made, made});
-    return &s_ime.windows.back();
+    return nullptr;
 }
 
 ImcHandle imm_get_context(WindowHandle window)
 {
+    if (!is_window(window))
+        return ImcHandle{};
     Association* entry = association(window);
-    return entry ? entry->context : ImcHandle{};
+    return entry ? entry->context : thread_context();
 }
 
 bool imm_release_context(WindowHandle, ImcHandle) { return true; }
@@ -96,28 +99,42 @@ ImcHandle imm_create_context() { return ImcHandle{s_ime.contexts.insert(InputCon
 
 bool imm_destroy_context(ImcHandle context)
 {
-    if (!find_context(context))
-        return false;
-    for (Association& entry : s_ime.windows) {
-        if (entry.default_context == context)
-            return false; // a window's own context goes with the window
-        if (entry.context == context)
-            entry.context = entry.default_context;
-    }
+    if (!find_context(context) || context == s_ime.thread_context)
+        return false; // the thread's context lives as long as the thread
+    // Windows associated with it go back to the thread's context.
+    auto& windows = s_ime.windows;
+    windows.erase(std::remove_if(windows.begin(), windows.end(),
+                      [context](const Association& entry) { return entry.context == context; }),
+        windows.end());
     return s_ime.contexts.erase(context.id);
 }
 
 ImcHandle imm_associate_context(WindowHandle window, ImcHandle context)
 {
-    Association* entry = association(window);
-    if (!entry || (context && !find_context(context)))
+    if (!is_window(window) || (context && !find_context(context)))
         return ImcHandle{};
-    ImcHandle previous = entry->context;
-    entry->context = context;
+    ImcHandle previous = imm_get_context(window);
+    drop_dead_windows();
+    Association* entry = association(window);
+    if (context == thread_context()) {
+        if (entry)
+            s_ime.windows.erase(s_ime.windows.begin() + (entry - s_ime.windows.data()));
+    } else if (entry)
+        entry->context = context;
+    else
+        s_ime.windows.push_back(Association{window, context});
     return previous;
 }
 
-// The windows that use a context hear of its changes.
+// The window that keys go to.
+static WindowHandle key_window()
+{
+    WindowHandle focus = get_focus();
+    return focus ? focus : get_active_window();
+}
+
+// The windows that use a context hear of its changes: those associated with it, and of the
+// thread's context the window typed into.
 static void notify(ImcHandle context, uint32_t change)
 {
     std::vector<WindowHandle> targets;
@@ -125,6 +142,9 @@ static void notify(ImcHandle context, uint32_t change)
         if (entry.context == context && is_window(entry.window))
             targets.push_back(entry.window);
     }
+    WindowHandle typing = key_window();
+    if (context == s_ime.thread_context && is_window(typing) && !association(typing))
+        targets.push_back(typing);
     for (WindowHandle window : targets)
         send_message(window, WM_IME_NOTIFY, change, 0);
 }
@@ -364,15 +384,14 @@ static void type_key(InputContext& ctx, WindowHandle window, uint32_t vk)
     show_step(ctx, window, committed);
 }
 
-// A context for steps from outside: the window's own, even where the program detached it,
-// since the text was composed somewhere else.
+// A context for steps from outside: the window's, or the thread's where the program detached
+// it, since the text was composed somewhere else.
 static InputContext* step_context(WindowHandle window)
 {
     InputContext* ctx = find_context(imm_get_context(window));
-    if (ctx)
+    if (ctx || !is_window(window))
         return ctx;
-    Association* entry = association(window);
-    return entry ? find_context(entry->default_context) : nullptr;
+    return find_context(thread_context());
 }
 
 static void run_step(WindowHandle window)
@@ -384,7 +403,12 @@ static void run_step(WindowHandle window)
     InputContext* ctx = step_context(window);
     if (!ctx)
         return;
-    if (ctx->composing && ctx->window != window)
+    // The desktop's result belongs where its composition was shown, though the focus moved on;
+    // any other step finishes a composition left in another window there first.
+    bool elsewhere = ctx->composing && ctx->window != window;
+    if (elsewhere && step.kind == PendingStep::Kind::host_commit)
+        window = ctx->window;
+    else if (elsewhere)
         complete(*ctx);
     std::u16string committed;
     switch (step.kind) {
@@ -476,6 +500,12 @@ static void send_result_chars(WindowHandle window)
 
 LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
+    if (message == WM_IME_COMPOSITION && (lparam & GCS_COMPSTR)) {
+        InputContext* ctx = step_context(window);
+        compwin_show(window, ctx ? ctx->composition : std::string());
+    }
+    if (message == WM_IME_ENDCOMPOSITION)
+        compwin_hide();
     if (message == WM_IME_COMPOSITION && (lparam & GCS_RESULTSTR))
         send_result_chars(window);
     if (message == WM_IME_CHAR) {
@@ -484,6 +514,40 @@ LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, L
         post_message(window, WM_CHAR, wparam & 0xFF, 1);
     }
     return 0;
+}
+
+// The context composing into window, if any. The desktop's input method finishes its own
+// compositions and sends the result: finishing one here as well would type it twice.
+static InputContext* composing_into(WindowHandle window)
+{
+    if (s_ime.host_composing)
+        return nullptr;
+    InputContext* found = nullptr;
+    s_ime.contexts.for_each([&](uint32_t, InputContext& ctx) {
+        if (ctx.composing && ctx.window == window)
+            found = &ctx;
+    });
+    return found;
+}
+
+void ime_focus_leaving(WindowHandle window)
+{
+    InputContext* ctx = composing_into(window);
+    if (!ctx)
+        return;
+    complete(*ctx);
+    // At once: a window losing the focus as it is destroyed never gets the end of composition.
+    compwin_hide();
+}
+
+bool ime_finish_before_key(const Msg& msg)
+{
+    InputContext* ctx = composing_into(msg.hwnd);
+    if (!ctx || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN))
+        return false;
+    complete(*ctx);
+    input_put_back(msg);
+    return true;
 }
 
 // Steps and their keys pair up in order, so a step is queued only when a window is there to
@@ -540,15 +604,23 @@ void ime_compose_text(std::string_view utf8)
             queue_committed(to_code_page(std::u16string(1, ch)));
             continue;
         }
+        // A lone jamo stays alone, as typed with a pause before and after it, so that it
+        // joins neither the syllable before nor the one after; syllables join as typed.
+        bool lone = ch < 0xAC00;
+        if (lone)
+            queue_step(PendingStep{});
         for (char16_t one : jamo)
             queue_step(PendingStep{PendingStep::Kind::jamo, one, {}});
-        // A lone jamo stays alone, as typed with a pause; syllables join as typed.
-        if (ch < 0xAC00)
+        if (lone)
             queue_step(PendingStep{});
     }
     queue_step(PendingStep{});
 }
 
-void ime_reset() { s_ime = ImeState{}; }
+void ime_reset()
+{
+    s_ime = ImeState{};
+    compwin_reset();
+}
 
 } // namespace plat

@@ -1,12 +1,14 @@
-// The input method, with IMM's meaning. Each window has an input context (its own default
-// one, one the program made and associated, or none), open or closed, with a conversion mode
-// whose IME_CMODE_NATIVE bit is Hangul mode. While a window's context is open and in Hangul
+// The input method, with IMM's meaning. Each window uses an input context (the thread's one,
+// shared by all its windows, one the program made and associated, or none), open or closed,
+// with a conversion mode whose IME_CMODE_NATIVE bit is Hangul mode. While a window's context is open and in Hangul
 // mode, letter keys reach the window as VK_PROCESSKEY and compose syllables on the 2-beolsik
 // layout (ime/hangul.h): translate_message posts WM_IME_STARTCOMPOSITION, WM_IME_COMPOSITION
 // with GCS_COMPSTR as the syllable grows and GCS_RESULTSTR when it is finished, and
 // WM_IME_ENDCOMPOSITION. A key that finishes the syllable and types a character (a space, a
 // digit) adds its character to the result string, as a Korean input method does.
-// The default processing of a result sends WM_IME_CHAR, whose default posts WM_CHAR: a
+// The default processing of a composition shows it in the input method's own small window at
+// the caret (ime/compwin.h) until WM_IME_ENDCOMPOSITION; a window that shows it itself (an edit
+// field, inline) does not pass those on. The default processing of a result sends WM_IME_CHAR, whose default posts WM_CHAR: a
 // double-byte character of the active code page as its lead and then its trail byte. The same
 // messages come from the desktop's input method (display backend) and from a script's compose
 // command.
@@ -61,14 +63,15 @@ constexpr int32_t IMM_ERROR_GENERAL = -2;
 ImcHandle imm_get_context(WindowHandle window);
 bool imm_release_context(WindowHandle window, ImcHandle context);
 // ImmCreateContext / ImmDestroyContext: a context of the program's own; windows associated
-// with a destroyed one go back to their default context.
+// with a destroyed one go back to the thread's context, which cannot be destroyed.
 ImcHandle imm_create_context();
 bool imm_destroy_context(ImcHandle context);
 // ImmAssociateContext: the window's previous context; null detaches the input method.
 ImcHandle imm_associate_context(WindowHandle window, ImcHandle context);
 
 // ImmGetOpenStatus / ImmSetOpenStatus; closing finishes a composition. Changes send
-// WM_IME_NOTIFY (IMN_SETOPENSTATUS, IMN_SETCONVERSIONMODE) to the windows of the context.
+// WM_IME_NOTIFY (IMN_SETOPENSTATUS, IMN_SETCONVERSIONMODE) to the windows associated with
+// the context and, for the thread's context, to the window keys go to.
 bool imm_get_open_status(ImcHandle context);
 bool imm_set_open_status(ImcHandle context, bool open);
 bool imm_get_conversion_status(ImcHandle context, uint32_t* conversion, uint32_t* sentence);
@@ -98,6 +101,13 @@ bool winnls_enable_ime(WindowHandle window, bool enable);
 bool ime_takes_key(WindowHandle window, uint32_t vk, bool ctrl_or_alt);
 bool ime_translate_key(const Msg& msg);
 LResult ime_default_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam);
+// The focus is leaving window: a syllable being composed in it is finished into it.
+void ime_focus_leaving(WindowHandle window);
+// The dialog manager is about to act on a key-down (Enter, Tab, Escape, an arrow) while a
+// syllable is being composed in its window: the syllable is finished and the key goes back to
+// the head of the input, so that it comes again after the finished characters are in. False
+// when nothing is being composed there.
+bool ime_finish_before_key(const Msg& msg);
 
 // Composition from outside, in UTF-8, queued behind the input already there: the desktop's
 // input method composing ("" ends it) and committing, and a script's compose command (the

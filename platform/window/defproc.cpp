@@ -300,6 +300,8 @@ LResult def_window_proc(WindowHandle window, uint32_t message, WParam wparam, LP
     case WM_SYSKEYDOWN: return on_sys_key_down(window, wparam, lparam);
     case WM_MOUSEWHEEL: return ask_parent(window, message, wparam, lparam);
     case WM_CANCELMODE: return on_cancel_mode(window);
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
     case WM_IME_COMPOSITION:
     case WM_IME_CHAR: return ime_default_proc(window, message, wparam, lparam);
     case WM_QUERYENDSESSION:

@@ -1,6 +1,7 @@
 #include "platform/window/focus.h"
 
 #include "platform/backend/backend.h"
+#include "platform/ime/ime.h"
 #include "platform/kernel/error.h"
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
@@ -43,8 +44,10 @@ static WindowHandle change_focus(WindowHandle window)
     if (old == window)
         return old;
     s_focus.focus = window;
-    if (exists(old))
+    if (exists(old)) {
+        ime_focus_leaving(old); // what was being composed there stays there
         send_message(old, WM_KILLFOCUS, WParam(window.id), 0);
+    }
     if (window && s_focus.focus == window && exists(window))
         send_message(window, WM_SETFOCUS, WParam(old.id), 0);
     return old;

@@ -16,7 +16,7 @@
 
 namespace plat {
 
-enum class RawKind : uint8_t { move, button, wheel, key, character };
+enum class RawKind : uint8_t { move, button, wheel, key, character, toggle, again };
 
 struct RawEvent {
     RawKind kind = RawKind::move;
@@ -207,6 +207,30 @@ void input_char(uint8_t ch)
     event.ch = ch;
     event.pt = s_input.cursor;
     push_event(event);
+}
+
+void input_set_toggle(uint32_t vk, bool on)
+{
+    if (vk == 0 || vk > 0xFE || ((s_input.async[vk] & 0x01) != 0) == on)
+        return;
+    s_input.async[vk] ^= 0x01;
+    RawEvent event;
+    event.kind = RawKind::toggle;
+    event.vk = vk;
+    event.down = on;
+    event.pt = s_input.cursor;
+    push_event(event);
+}
+
+void input_put_back(const Msg& msg)
+{
+    RawEvent event;
+    event.kind = RawKind::again;
+    event.cooked = true;
+    event.msg = msg;
+    event.time = msg.time;
+    event.pt = msg.pt;
+    s_input.events.push_front(event);
 }
 
 bool input_pending() { return !s_input.events.empty(); }
@@ -513,7 +537,9 @@ static void cook(RawEvent& event)
     if (event.cooked)
         return;
     event.cooked = true;
-    if (event.kind == RawKind::move || event.kind == RawKind::button)
+    if (event.kind == RawKind::toggle)
+        event.dropped = true; // no message: only the state changes, when the queue takes it
+    else if (event.kind == RawKind::move || event.kind == RawKind::button)
         cook_mouse(event);
     else if (event.kind == RawKind::wheel)
         cook_wheel(event);
@@ -603,6 +629,8 @@ static bool take(const RawEvent& event)
 {
     if (event.kind == RawKind::key)
         set_key_both(s_input.sync, event.vk, event.down);
+    if (event.kind == RawKind::toggle)
+        s_input.sync[event.vk] = uint8_t((s_input.sync[event.vk] & ~0x01) | (event.down ? 0x01 : 0));
     if (event.dropped)
         return false;
     if (event.kind == RawKind::move || event.kind == RawKind::button)

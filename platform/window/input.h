@@ -54,6 +54,14 @@ void input_mouse_button(MouseButton button, bool down, Point screen);
 void input_mouse_wheel(int32_t delta, Point screen);
 void input_key(uint32_t vk, bool down);
 void input_char(uint8_t ch);
+// A lock key's toggle (Caps Lock) as the desktop says it stands, where the layer's own count of
+// presses may be wrong (the lock was on before the program started, or changed while another
+// program had the keyboard). It takes its turn among the queued input: get_key_state and the
+// characters of keys follow it once the keys before it are taken.
+void input_set_toggle(uint32_t vk, bool on);
+// A key message already taken goes back to the head of the input, to be taken again (the key
+// state stays as it is): a key that must wait until what it would act on is ready.
+void input_put_back(const Msg& msg);
 bool input_pending();
 
 // GetKeyState: bit 15 set (a negative value) while down, bit 0 the toggle (Caps Lock on).

@@ -7,6 +7,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/controls/controls.h"
 #include "platform/gdi/dc.h"
+#include "platform/ime/ime.h"
 #include "platform/kernel/error.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
@@ -872,6 +873,7 @@ void window_system_reset()
     paint_reset();
     dc_reset();
     keyboard_reset();
+    ime_reset(); // the thread's input context outlives any window
     s_window = WindowState{};
     wintree_set_screen_size(backend_screen_size());
 }

@@ -14,8 +14,14 @@
 #include "runtime/files/file.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/ini.h"
+#include "runtime/files/netprof.h"
 #include "runtime/base/mem.h"
 #include "runtime/nodes/node_files.h"
+#include "runtime/pieces/lib.h"
+#include "runtime/pieces/piece.h"
+#include "runtime/pieces/piece_hooks.h"
+#include "runtime/pieces/piece_start.h"
+#include "runtime/pieces/pieces.h"
 #include "runtime/store/rec_store.h"
 #include "runtime/files/sched.h"
 #include "runtime/base/str.h"
@@ -88,6 +94,25 @@ static void release_charset_map() { str_charmap_term(); }
 static int start_settings() { return ini_init(0); } // the authoring target icon comes with its link
 static int register_main_window() { return app_register_main_window(s_app.show_command); }
 static int start_record_store() { return rec_init(); }
+// The pieces library reaches the program's window and close request through its hooks.
+static int start_pieces()
+{
+    PieceHooks hooks = piece_hooks();
+    hooks.main_window = app_main_window;
+    hooks.request_quit = app_request_quit;
+    piece_set_hooks(&hooks);
+    return pieces_init();
+}
+static int start_netprof()
+{
+    netprof_init(nullptr);
+    return 1;
+}
+static void release_pieces()
+{
+    pieces_term();
+    piece_set_hooks(nullptr);
+}
 static int start_quicktime()
 {
     app_quicktime_start();
@@ -121,7 +146,10 @@ static const InitStep kUiSteps[] = {
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
+    {"lib_init", start_pieces, StepCheck::required},
+    {"lib_list_init", lib_list_init, StepCheck::required},
     {"app_quicktime_start", start_quicktime, StepCheck::ignored},
+    {"netprof_init", start_netprof, StepCheck::ignored},
 };
 
 // Each of these accepts a module that never started or is gone already: an internal error
@@ -136,6 +164,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
     {"text_styles_term", text_styles_term},
+    {"lib_term", release_pieces},
     {"node_files_free", node_files_free},
     {"fspec_manager_destroy", fspec_manager_destroy},
     {"str_charmap_term", release_charset_map},
@@ -259,8 +288,9 @@ static void close_main_window()
     uint32_t start = clock_now_ms();
     for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
         plat::clock_wait(kClosePauseMs - passed);
-    // Once pieces open, the presentation window's own destroy goes here: it saves the
-    // learner's records and closes the piece before the window goes.
+    // The presentation window's own destroy comes with the display engine; the piece closes
+    // before the window goes.
+    piece_close(0);
     plat::destroy_window(s_app.main_window);
 }
 
@@ -288,6 +318,7 @@ static int start_and_run(const char* command_line, int show_command)
         err_internal(kStartModule, kInitFailedLine);
     if (!app_init_ui(show_command))
         err_internal(kStartModule, kInitUiFailedLine);
+    app_open_start_piece(command_line);
     int exit_code = app_run_message_loop();
     app_shutdown(0);
     return exit_code;

@@ -9,7 +9,11 @@
 #include "platform/window/window.h"
 #include "runtime/app/app.h"
 #include "runtime/files/err.h"
+#include "runtime/files/fspec_func.h"
 #include "runtime/files/msg.h"
+#include "runtime/pieces/piece_current.h"
+#include "runtime/store/fhdr.h"
+#include "runtime/store/rec_store.h"
 
 using namespace plat;
 
@@ -23,6 +27,7 @@ struct HookState {
     int message = 0;
     int message_argument = 0;
     bool end_session = false;
+    std::string hold;
     WindowHandle window;
 };
 
@@ -42,10 +47,26 @@ static std::string setting(const char* name)
     return value ? value : "";
 }
 
+// The learner's records slot holds the file writable, as a records file a piece opened would.
+static void hold_file()
+{
+    constexpr int kRecordsSlot = 23;
+    FileSpec* spec = nullptr;
+    if (fspec_from_path(s_hook.hold.c_str(), &spec) == 0
+        && rec_open_file(spec, kRecordsSlot, kRecOpenWritable, fhdr_check, kKindRecords, kRecAcceptEmpty) == 0) {
+        piece_current_set_records(spec);
+        log_event("svrun32 test: holding " + s_hook.hold);
+        return;
+    }
+    fspec_free(spec);
+}
+
 static bool observe_step(AppChain chain, const char* step)
 {
     if (s_hook.trace)
         log_event(std::string("svrun32 test: ") + app_chain_name(chain) + " " + step);
+    if (!s_hook.hold.empty() && std::strcmp(step, "netprof_init") == 0)
+        hold_file();
     if (s_hook.raise_step == step)
         err_internal(kHookModule, kStepLine);
     return s_hook.fail_step != step;
@@ -106,7 +127,8 @@ void app_test_hook_install()
             s_hook.message_argument = std::atoi(message.c_str() + comma + 1);
     }
     s_hook.end_session = setting("STORVEL_TEST_ENDSESSION") == "1";
-    if (s_hook.trace || !s_hook.fail_step.empty() || !s_hook.raise_step.empty())
+    s_hook.hold = setting("STORVEL_TEST_HOLD");
+    if (s_hook.trace || !s_hook.fail_step.empty() || !s_hook.raise_step.empty() || !s_hook.hold.empty())
         app_set_step_observer(observe_step);
     if (s_hook.raise_in_loop || s_hook.message || s_hook.end_session)
         install_window();

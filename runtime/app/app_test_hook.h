@@ -9,6 +9,8 @@
 //                                 integer argument A (default 0); the answer is logged
 //   STORVEL_TEST_ENDSESSION=1     once the loop runs, the main window is told that the session
 //                                 ends, as the desktop would tell it
+//   STORVEL_TEST_HOLD=PATH        before the first piece opens, the file is held open writable
+//                                 as the learner's records (created when missing)
 #pragma once
 
 // Reads the settings and installs what they ask for; call once the backend runs.

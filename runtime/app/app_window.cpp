@@ -16,6 +16,9 @@
 #include "runtime/app/app.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/msg.h"
+#include "runtime/files/netprof.h"
+#include "runtime/pieces/instance.h"
+#include "runtime/pieces/piece.h"
 
 using namespace plat;
 
@@ -93,6 +96,8 @@ static int menu_command(WParam command)
     if (command & kSystemCommandBit)
         return 0;
     if (command == kAppQuitCommand) {
+        // The engine's quit writes the transfer log once it exists; until then Quit does.
+        netprof_write_log();
         app_request_quit();
         return 1;
     }
@@ -214,6 +219,8 @@ static LResult on_key_down(WindowHandle window, WParam wparam, LParam lparam)
 
 static LResult on_destroy()
 {
+    // A close that went straight to the window (its close box, Quit) closes the piece here.
+    piece_close(0);
     post_quit_message(0);
     app_clear_main_window();
     return 0;
@@ -249,6 +256,7 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case WM_COMPACTING:
     case kMessageCompactingTask: return 0;
     case WM_DISPLAYCHANGE: return 0;
+    case kMsgFileQuestion: return piece_answer_file_question(Atom(wparam));
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_SYSKEYDOWN:
         if (wparam == VK_F10) // no menu bar to enter

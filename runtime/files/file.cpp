@@ -1,4 +1,5 @@
 #include "runtime/files/file.h"
+#include "runtime/files/netprof.h"
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/file.h"
@@ -341,10 +342,12 @@ int32_t file_read(
         return -1;
     if (is_memory(kind))
         return memory_read(handle, kind, buffer, count);
+    // Each disk read is one transfer of kind 0, timed around the read itself.
+    netprof_timer_start(kTransferDiskRead, handle);
     uint32_t read = 0;
-    if (!plat::read_file(disk_handle(handle), buffer, uint32_t(count), &read))
-        return -1;
-    return int32_t(read);
+    bool ok = plat::read_file(disk_handle(handle), buffer, uint32_t(count), &read);
+    netprof_timer_end(kTransferDiskRead, handle, ok ? int32_t(read) : -1);
+    return ok ? int32_t(read) : -1;
 }
 
 int32_t file_write(

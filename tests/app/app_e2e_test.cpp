@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "tests/wintest/wintest_support.h"
+#include "tools/piecemaker/pm_build.h"
+#include "tools/piecemaker/pm_desc.h"
 
 namespace {
 
@@ -18,13 +21,14 @@ using namespace wintest;
 const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early intl_init",
     "early fspec_manager_create", "early file_init", "init sched_init", "init ini_init", "init node_files_init",
-    "init text_styles_init", "init list_tables_init", "ui font_map_create", "ui str_charmap_init", "ui font_init", "ui app_register_main_window",
-    "ui app_sysmenu_init", "ui rec_init", "ui clock_init", "ui app_quicktime_start",
+    "init text_styles_init", "init list_tables_init", "ui font_map_create", "ui str_charmap_init", "ui font_init",
+    "ui app_register_main_window", "ui app_sysmenu_init", "ui rec_init", "ui clock_init", "ui lib_init",
+    "ui lib_list_init", "ui app_quicktime_start", "ui netprof_init",
 };
 const std::vector<std::string> kReleaseSteps = {
     "release app_quicktime_stop", "release ini_term", "release font_term", "release sched_term",
     "release rec_close_all", "release app_sysmenu_term", "release clock_term", "release app_close_file_table",
-    "release text_styles_term", "release node_files_free", "release fspec_manager_destroy",
+    "release text_styles_term", "release lib_term", "release node_files_free", "release fspec_manager_destroy",
     "release str_charmap_term", "release font_map_destroy", "release list_tables_free", "release symdict_release",
 };
 
@@ -64,15 +68,33 @@ protected:
     {
         ASSERT_FALSE(folder.empty());
         std::filesystem::create_directory(windows_folder());
+        // The runs of the spine play a piece whose title is the program's first one.
+        make_piece("piece.v5r", "kind PCRS\nicon map \"Top\" {\n prop 20 textz \"Storvel\"\n}\n");
     }
 
     std::string windows_folder() const { return folder + "/windows"; }
+    std::string path(const std::string& name) const { return folder + "/" + name; }
 
-    ProgramRun run(const std::string& script, std::vector<std::string> environment = {})
+    void make_piece(const std::string& name, const std::string& description)
+    {
+        PieceDescription piece;
+        std::string error;
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(pm_parse(description, folder, piece, error)) << error;
+        ASSERT_TRUE(pm_make(piece, bytes, error)) << error;
+        std::ofstream(path(name), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+
+    ProgramRun run(const std::string& script, std::vector<std::string> environment = {},
+        std::vector<std::string> arguments = {"piece.v5r"}, const std::string& program = SVRUN32_PATH)
     {
         environment.push_back("STORVEL_TEST_TRACE=1");
         environment.push_back("STORVEL_WINDOWS_DIR=" + windows_folder());
-        HeadlessRun headless = run_headless(SVRUN32_PATH, folder, script, {}, environment);
+        for (std::string& argument : arguments)
+            if (argument.find('/') == std::string::npos && argument.find('\\') == std::string::npos)
+                argument = path(argument);
+        HeadlessRun headless = run_headless(program, folder, script, arguments, environment);
         ProgramRun result;
         result.exit_code = headless.exit_code;
         result.errors = headless.errors;
@@ -250,6 +272,143 @@ TEST_F(Svrun32Run, QuitInTheMissingMessageBoxIsAnInternalError)
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_TRUE(result.has("message box \"Internal Error\" \"message, 284\" buttons \"OK\""));
     EXPECT_EQ(result.steps, joined(kStartSteps, kReleaseSteps));
+}
+
+
+// --- pieces ---------------------------------------------------------------------------------
+
+// A library of two icons with recorded names, and a piece whose three links check by name:
+// one by its node, one moved in the library (found by name), one of the wrong kind.
+constexpr const char* kLibrary = R"(kind PLIB
+icon map "Lib" node 1
+icon map "Top" {
+    icon display "Picture" link-name "Pic"
+    icon sound "Bell" link-name "Bell"
+}
+)";
+std::string linking_piece(const std::string& library)
+{
+    return "kind PCRS\nlibrary \"" + library + "\"\n" + R"(icon map "Course" {
+    prop 20 textz "Course"
+    attr 0x2010410 1
+    icon display "Show" link 1 7 "Pic"
+    icon sound "Ring" link 1 99 "Bell"
+    icon calc "Lost" link 1 7 "Pic"
+}
+)";
+}
+
+TEST_F(Svrun32Run, PieceOpensWithItsLibraryAndClosesOnTheCloseRoad)
+{
+    make_piece("lib.v5e", kLibrary);
+    make_piece("course.v5r", linking_piece("lib.v5e"));
+    ProgramRun result = run("wait 100\nkey Ctrl+Q\n", {}, {"course.v5r"});
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    std::string piece = path("course.v5r");
+    EXPECT_TRUE(result.has("library 1 \"lib.v5e\" in slot 2: 3 links, 2 resolved"));
+    int opened = result.index_of("piece opened \"" + piece + "\" title \"Course\"");
+    int closed = result.index_of("piece closed \"" + piece + "\"");
+    ASSERT_GE(opened, 0);
+    EXPECT_GT(closed, opened);
+    EXPECT_LT(closed, result.index_of(std::string(kTracePrefix) + kReleaseSteps.front()));
+    EXPECT_TRUE(result.has("window closed \"Course\""));
+}
+
+// A library that is not where the piece says is asked for until a file opens or Cancel.
+struct MissingLibraryCase {
+    const char* name;
+    const char* choice; // choose-file argument
+    const char* line;
+};
+static const MissingLibraryCase kMissingLibraries[] = {
+    {"chosen", "elsewhere/lib.v5e", "library 1 \"lib.v5e\" in slot 2: 3 links, 2 resolved"},
+    {"cancelled", "cancel", "library 1 \"gone.v5e\" not opened: 3 links"},
+};
+
+TEST_F(Svrun32Run, MissingLibraryIsAskedForInTheFindLibraryDialog)
+{
+    std::filesystem::create_directory(path("elsewhere"));
+    make_piece("elsewhere/lib.v5e", kLibrary);
+    make_piece("course.v5r", linking_piece("gone.v5e"));
+    for (const MissingLibraryCase& c : kMissingLibraries) {
+        SCOPED_TRACE(c.name);
+        std::string choice = std::string(c.choice) == "cancel" ? "cancel" : path(c.choice);
+        ProgramRun result = run("choose-file " + choice + "\nwait 100\nkey Ctrl+Q\n", {}, {"course.v5r"});
+        EXPECT_EQ(result.exit_code, 0) << result.errors;
+        int asked = result.index_of("window shown \"Find Library\"");
+        ASSERT_GE(asked, 0);
+        EXPECT_GT(result.index_of(c.line), asked);
+        EXPECT_TRUE(result.has("piece opened \"" + path("course.v5r") + "\" title \"Course\""));
+    }
+}
+
+// A file that is no piece shows message 15 once, then the open dialog; Cancel ends the program.
+struct BadPieceCase {
+    const char* name;
+    const char* description; // null: bytes that are no record file
+    const char* error_text;
+    const char* environment;
+};
+static const BadPieceCase kBadPieces[] = {
+    {"damaged", nullptr, "file is damaged or not an Storvel file", nullptr},
+    {"wrong kind", "kind PLIB\nicon map \"Lib\" node 1\nicon map \"Top\"\n", "file has bad or wrong type", nullptr},
+    {"missing", "", "no such file or directory", nullptr},
+    {"held writable", "", "file is already open elsewhere", "STORVEL_TEST_HOLD="},
+};
+
+TEST_F(Svrun32Run, FileThatCannotOpenShowsTheBoxOnceThenTheDialog)
+{
+    for (const BadPieceCase& c : kBadPieces) {
+        SCOPED_TRACE(c.name);
+        std::string file = path(std::string(c.name) == "held writable" ? "held.v5r" : "bad.v5r");
+        std::filesystem::remove(file);
+        if (!c.description)
+            std::ofstream(file) << "this is no piece at all, only some words";
+        else if (*c.description)
+            make_piece("bad.v5r", c.description);
+        std::vector<std::string> environment;
+        if (c.environment)
+            environment.push_back(c.environment + file);
+        ProgramRun result = run("answer OK\nchoose-file cancel\n", environment, {file});
+        EXPECT_EQ(result.exit_code, 0) << result.errors;
+        std::string box = "message box \"Storvel\" \"The file \\\"" + file
+            + "\\\" cannot be opened because the following error has occurred: " + c.error_text + ".\" buttons \"OK\"";
+        int shown = result.index_of(box);
+        ASSERT_GE(shown, 0);
+        EXPECT_EQ(std::count_if(result.events.begin(), result.events.end(),
+                      [](const std::string& e) { return e.rfind("message box \"", 0) == 0; }), 1);
+        EXPECT_GT(result.index_of("window shown \"Open\""), shown);
+        EXPECT_EQ(result.steps.back(), kReleaseSteps.back());
+    }
+}
+
+std::string replace_slashes(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+// A copy of the program with a piece appended opens it without arguments; with NETPROF.on
+// beside it, Quit appends the transfer totals to NETPROF.txt there.
+TEST_F(Svrun32Run, ProgramCopyOpensItsPieceAndWritesTheTransferLog)
+{
+    make_piece("copy", std::string("kind PCRS\nprogram \"") + SVRUN32_PATH
+            + "\"\nicon map \"Top\" {\n prop 20 textz \"Appended\"\n}\n");
+    std::filesystem::permissions(path("copy"), std::filesystem::perms::owner_all);
+    std::ofstream(path("NETPROF.on")) << "on";
+    ProgramRun result = run("wait 100\nkey Ctrl+Q\nwait 100\n", {}, {}, path("copy"));
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    // The program names itself the Windows way.
+    EXPECT_TRUE(result.has("piece opened \"C:" + replace_slashes(path("copy")) + "\" title \"Appended\""));
+    std::string log = read_text(path("NETPROF.txt"));
+    std::regex line("INET_READ_FILE        BytesRead = [1-9][0-9]*    Seconds = [0-9]+\\.[0-9]{3}  "
+                    "Bandwidth\\(bytes/sec\\) = +[0-9]+\\.[0-9]\n");
+    EXPECT_TRUE(std::regex_match(log, line)) << log;
+    // Without the switch file nothing is written.
+    std::filesystem::remove(path("NETPROF.on"));
+    std::filesystem::remove(path("NETPROF.txt"));
+    run("wait 100\nkey Ctrl+Q\n", {}, {}, path("copy"));
+    EXPECT_FALSE(std::filesystem::exists(path("NETPROF.txt")));
 }
 
 } // namespace

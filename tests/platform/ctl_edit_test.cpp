@@ -1,8 +1,13 @@
 #include "platform/controls/ctl_edit.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "control_test_support.h"
+#include "platform/text/text.h"
 
 namespace {
 
@@ -294,6 +299,154 @@ TEST_F(EditTest, LongTextScrollsToKeepTheCaretInView)
     EXPECT_LT(caret_x, client.right);
     press("Home");
     EXPECT_EQ(get_x_lparam(send_message(edit, EM_POSFROMCHAR, 0, 0)), 1);
+}
+
+// The field's text in the active code page: UTF-8 letters then raw bytes (a lone lead byte).
+static std::string field_text(const char* utf8, int repeat, const char* raw)
+{
+    std::string one = utf8_to_code_page(get_active_code_page(), utf8);
+    std::string text;
+    for (int i = 0; i < repeat; i++)
+        text += one;
+    return text + raw;
+}
+
+// Where each character boundary of the field shows, without the scroll: every prefix measured
+// from the start of the line on its own, the slow way the fast one must agree with.
+static std::vector<std::pair<uint32_t, int32_t>> widths_one_by_one(WindowHandle edit, const std::string& text)
+{
+    char password = char(send_message(edit, EM_GETPASSWORDCHAR, 0, 0));
+    size_t characters = 0;
+    for (size_t at = 0; at < text.size(); at += is_dbcs_lead_byte(uint8_t(text[at])) && at + 1 < text.size() ? 2 : 1)
+        characters++;
+    std::string shown = password ? std::string(characters, password) : text;
+    DcHandle dc = get_dc(edit);
+    GdiObject old_font = controls_select_font(edit, dc);
+    std::vector<std::pair<uint32_t, int32_t>> out;
+    for (size_t at = 0, count = 0;; count++) {
+        Size size;
+        get_text_extent_point32(dc, shown.c_str(), int(password ? count : at), size);
+        out.push_back({uint32_t(at), size.cx});
+        if (at >= text.size())
+            break;
+        at += is_dbcs_lead_byte(uint8_t(text[at])) && at + 1 < text.size() ? 2 : 1;
+    }
+    select_object(dc, old_font);
+    release_dc(edit, dc);
+    return out;
+}
+
+// The boundary nearest to x (the first of two as near), the line starting at origin.
+static uint32_t nearest(const std::vector<std::pair<uint32_t, int32_t>>& widths, int32_t origin, int32_t x)
+{
+    uint32_t best = 0;
+    int32_t best_distance = INT32_MAX;
+    for (const auto& [at, width] : widths) {
+        if (std::abs(origin + width - x) < best_distance) {
+            best = at;
+            best_distance = std::abs(origin + width - x);
+        }
+    }
+    return best;
+}
+
+struct PositionCase {
+    const char* name;
+    uint32_t code_page;
+    const char* utf8; // repeated
+    int repeat;
+    const char* raw;  // bytes after it
+    uint8_t password;
+    uint32_t caret;   // set first, so that the line scrolls
+};
+
+constexpr uint32_t kEnd = 0x7FFF;
+
+static const PositionCase kPositionCases[] = {
+    {"latin", CP_WESTERN, "The quick brown fox, 0123! ", 12, "", 0, 0},
+    {"latin scrolled to the end", CP_WESTERN, "Wide MW and thin il. ", 14, "", 0, kEnd},
+    {"korean", CP_KOREAN, "다람쥐 헌 쳇바퀴에 타고파 ", 8, "", 0, 0},
+    {"korean scrolled to the middle", CP_KOREAN, "한글입력기", 40, "", 0, 101},
+    {"mixed with a lone lead byte at the end", CP_KOREAN, "Ann 안녕 x1 가나다abc ", 9, "\xB0", 0, kEnd},
+    {"a lead byte before a blank pairs with it", CP_KOREAN, "ab", 1, "\xB0 cd \xB0 ef", 0, 0},
+    {"stars over korean", CP_KOREAN, "비밀 번호 pass", 10, "", '*', kEnd},
+    {"a lead byte as the password character", CP_KOREAN, "가나다abc", 12, "", 0xB0, 0},
+};
+
+TEST_F(EditTest, PositionsAreThoseOfMeasuringEachPrefix)
+{
+    for (const PositionCase& c : kPositionCases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(set_active_code_page(c.code_page));
+        std::string text = field_text(c.utf8, c.repeat, c.raw);
+        make_edit(0, text.c_str());
+        send_message(edit, EM_SETPASSWORDCHAR, c.password, 0);
+        send_message(edit, EM_SETSEL, c.caret, c.caret);
+        // From the text set: reading it back drops a lone lead byte at the end.
+        std::vector<std::pair<uint32_t, int32_t>> widths = widths_one_by_one(edit, text);
+        int32_t origin = get_x_lparam(send_message(edit, EM_POSFROMCHAR, 0, 0));
+        if (c.caret != 0) {
+            EXPECT_LT(origin, 0); // scrolled
+        }
+        for (const auto& [at, width] : widths)
+            ASSERT_EQ(get_x_lparam(send_message(edit, EM_POSFROMCHAR, at, 0)), origin + width) << at;
+        Rect client;
+        get_client_rect(edit, client);
+        for (int32_t x = -12; x < client.right + 12; x++) {
+            uint32_t at = loword(send_message(edit, EM_CHARFROMPOS, 0, make_lparam(uint32_t(x), 5)));
+            ASSERT_EQ(at, nearest(widths, origin, x)) << x;
+        }
+        // Clicks and drags, each from where the line stands after the last.
+        for (int32_t x = 0; x < client.right; x += 13) {
+            clock_advance(1000);
+            int32_t from_x = client.right - 1 - x;
+            uint32_t from = nearest(widths, get_x_lparam(send_message(edit, EM_POSFROMCHAR, 0, 0)), from_x);
+            mouse_down(edit, from_x, 10);
+            EXPECT_EQ(selection(), std::make_pair(from, from)) << from_x;
+            uint32_t to = nearest(widths, get_x_lparam(send_message(edit, EM_POSFROMCHAR, 0, 0)), x);
+            mouse_move(edit, x, 10);
+            mouse_up(edit, x, 10);
+            EXPECT_EQ(selection(), std::make_pair(std::min(from, to), std::max(from, to))) << x;
+        }
+        destroy_window(edit);
+        codepage_reset();
+    }
+}
+
+struct WordCase {
+    const char* name;
+    const char* text; // in code page 949
+    uint32_t at;      // the caret for Ctrl+Left, the character double-clicked
+    bool double_click;
+    uint32_t start, end;
+};
+
+static const WordCase kWordCases[] = {
+    {"ctrl+left over korean", "\xC7\xD1\xB1\xDB \xB4\xDC\xBE\xEE\xC0\xD4\xB4\xCF\xB4\xD9", 15, false, 5, 5},
+    {"ctrl+left over blanks", "\xC7\xD1\xB1\xDB  x", 6, false, 0, 0},
+    {"ctrl+left stops after a lead byte's blank", "ab \xB0 cd", 7, false, 5, 5},
+    {"ctrl+left from inside that pair", "ab \xB0 cd", 5, false, 3, 3},
+    {"double click selects a korean word", "\xC7\xD1 \xB4\xDC\xBE\xEE\xC0\xD4 x", 5, true, 3, 9},
+    {"double click on the first word", "\xB4\xDC\xBE\xEE abc", 2, true, 0, 4},
+};
+
+TEST_F(EditTest, WordsEndAtBlanksAndNeverSplitACharacter)
+{
+    ASSERT_TRUE(set_active_code_page(CP_KOREAN));
+    for (const WordCase& c : kWordCases) {
+        SCOPED_TRACE(c.name);
+        make_edit(0, c.text);
+        if (c.double_click) {
+            clock_advance(1000);
+            int32_t x = get_x_lparam(send_message(edit, EM_POSFROMCHAR, c.at, 0));
+            click(edit, x + 1, 10, true);
+        } else {
+            send_message(edit, EM_SETSEL, c.at, c.at);
+            press("Ctrl+Left");
+        }
+        EXPECT_EQ(selection(), std::make_pair(c.start, c.end));
+        destroy_window(edit);
+    }
 }
 
 // The parent may destroy the field while it hears of it: the field touches nothing of itself after.

@@ -14,6 +14,7 @@ namespace {
 using namespace wintest;
 
 std::vector<int> g_commands;
+std::string g_name_at_command; // the text of field 10 when a button acted
 bool g_end_on_command = false;
 bool g_end_at_once = false;
 bool g_owner_enabled_inside = true;
@@ -31,6 +32,7 @@ LResult manager_dialog(WindowHandle dialog, uint32_t message, WParam wparam, LPa
         if (hiword(wparam) != BN_CLICKED)
             return 0;
         g_commands.push_back(id);
+        g_name_at_command = code_page_to_utf8(CP_ACP, controls_text(get_dlg_item(dialog, 10)));
         bool push_button = id == IDOK || id == IDCANCEL || id == 4;
         if (g_end_on_command && push_button)
             end_dialog(dialog, id);
@@ -143,6 +145,40 @@ TEST_F(DialogManagerTest, EnterPressesTheDefaultOrTheFocusedPushButtonAndEscCanc
     enable_window(get_dlg_item(dialog, 1), false);
     keys("Enter"); // a disabled default does nothing
     EXPECT_EQ(g_commands.size(), 3u);
+}
+
+// A key the dialog acts on while a syllable is being composed in the field waits until the
+// syllable is in the field.
+TEST_F(DialogManagerTest, ASyllableBeingComposedIsInItsFieldBeforeTheDialogActs)
+{
+    if (!set_active_code_page(CP_KOREAN))
+        GTEST_SKIP() << "code page 949 not available";
+    static const struct {
+        const char* key;
+        std::vector<int> commands;
+        int focus_after;
+    } cases[] = {
+        {"Enter", {IDOK}, 10},
+        {"Escape", {IDCANCEL}, 10},
+        {"Tab", {13}, 13}, // the radio button the focus reaches is checked
+    };
+    open_dialog();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        g_commands.clear();
+        g_name_at_command.clear();
+        dialog_set_focus(dialog, get_dlg_item(dialog, 10));
+        set_dlg_item_text(dialog, 10, "");
+        for (const char* k : {"A", "N", "N", "Hangul", "G", "K", "S"})
+            keys(k);
+        keys(c.key);
+        keys("Hangul");
+        EXPECT_EQ(g_commands, c.commands);
+        EXPECT_EQ(focus_id(), c.focus_after);
+        EXPECT_EQ(code_page_to_utf8(CP_ACP, controls_text(get_dlg_item(dialog, 10))), "ann한");
+        if (!c.commands.empty())
+            EXPECT_EQ(g_name_at_command, "ann한") << "the button acted on the whole name";
+    }
 }
 
 TEST_F(DialogManagerTest, MnemonicsPressButtonsAndLabelsLeadToTheirField)

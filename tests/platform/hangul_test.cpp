@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "platform/window/keyboard.h"
 
 namespace {
@@ -29,6 +32,11 @@ static const ComposeCase kComposeCases[] = {
     {"doubled consonant cannot end a syllable", u"ㄱㅏㄸ", u"가", u"ㄸ"},
     {"doubled final moves whole", u"ㄱㅏㅆㅓ", u"가", u"써"},
     {"a final that does not combine starts anew", u"ㄱㅏㄴㄴ", u"간", u"ㄴ"},
+    {"a cluster typed alone", u"ㅂㅅ", u"", u"ㅄ"},
+    {"another cluster typed alone", u"ㄹㄱ", u"", u"ㄺ"},
+    {"a vowel takes the second consonant of a lone cluster", u"ㄱㅅㅏ", u"ㄱ", u"사"},
+    {"a consonant after a lone cluster starts anew", u"ㄹㅎㄴ", u"ㅀ", u"ㄴ"},
+    {"doubled consonants make no cluster", u"ㄱㄱ", u"ㄱ", u"ㄱ"},
 };
 
 TEST(HangulComposer, JamoBuildSyllablesAsTyped)
@@ -90,6 +98,198 @@ TEST(HangulKeys, TwoBeolsikLayoutAndDecomposition)
         for (char16_t jamo : hangul_decompose(syllable))
             hangul_feed(composer, jamo, committed);
         ASSERT_TRUE(committed.empty() && hangul_composition(composer) == std::u16string(1, syllable)) << int(syllable);
+    }
+}
+
+// An independent model of 2-beolsik typing, to check the composer against: the jamo typed for
+// the current block are kept as they are, and a jamo joins them when the longer run still reads
+// as one block; else a vowel takes a trailing final consonant along, and anything else
+// finishes the block. Blocks are drawn with the syllable arithmetic of the standard.
+class ReferenceTyping {
+public:
+    void key(char letter, bool shift)
+    {
+        for (const LayoutKey& k : kLayout) {
+            if (k.letter == letter)
+                return feed(shift && k.shifted ? k.shifted : k.plain);
+        }
+    }
+    void space()
+    {
+        finish();
+        text += u' ';
+    }
+    void backspace()
+    {
+        if (!block.empty())
+            block.pop_back();
+        else if (!text.empty())
+            text.pop_back();
+    }
+    std::u16string shown() const { return text + draw(block); }
+
+private:
+    struct LayoutKey {
+        char letter;
+        char16_t plain;
+        char16_t shifted; // 0: Shift types the plain jamo
+    };
+    static constexpr LayoutKey kLayout[] = {
+        {'q', u'ㅂ', u'ㅃ'}, {'w', u'ㅈ', u'ㅉ'}, {'e', u'ㄷ', u'ㄸ'}, {'r', u'ㄱ', u'ㄲ'}, {'t', u'ㅅ', u'ㅆ'},
+        {'y', u'ㅛ', 0}, {'u', u'ㅕ', 0}, {'i', u'ㅑ', 0}, {'o', u'ㅐ', u'ㅒ'}, {'p', u'ㅔ', u'ㅖ'},
+        {'a', u'ㅁ', 0}, {'s', u'ㄴ', 0}, {'d', u'ㅇ', 0}, {'f', u'ㄹ', 0}, {'g', u'ㅎ', 0},
+        {'h', u'ㅗ', 0}, {'j', u'ㅓ', 0}, {'k', u'ㅏ', 0}, {'l', u'ㅣ', 0},
+        {'z', u'ㅋ', 0}, {'x', u'ㅌ', 0}, {'c', u'ㅊ', 0}, {'v', u'ㅍ', 0}, {'b', u'ㅠ', 0},
+        {'n', u'ㅜ', 0}, {'m', u'ㅡ', 0},
+    };
+    static constexpr std::u16string_view kLeads = u"ㄱㄲㄴㄷㄸㄹㅁㅂㅃㅅㅆㅇㅈㅉㅊㅋㅌㅍㅎ";
+    static constexpr std::u16string_view kTails = u"_ㄱㄲㄳㄴㄵㄶㄷㄹㄺㄻㄼㄽㄾㄿㅀㅁㅂㅄㅅㅆㅇㅈㅊㅋㅌㅍㅎ";
+    // Pairs typed as two jamo, three characters each: first, second, joined.
+    static constexpr std::u16string_view kVowelPairs = u"ㅗㅏㅘㅗㅐㅙㅗㅣㅚㅜㅓㅝㅜㅔㅞㅜㅣㅟㅡㅣㅢ";
+    static constexpr std::u16string_view kTailPairs =
+        u"ㄱㅅㄳㄴㅈㄵㄴㅎㄶㄹㄱㄺㄹㅁㄻㄹㅂㄼㄹㅅㄽㄹㅌㄾㄹㅍㄿㄹㅎㅀㅂㅅㅄ";
+
+    static bool vowel(char16_t j) { return j >= 0x314F && j <= 0x3163; }
+    static char16_t pair(std::u16string_view pairs, char16_t a, char16_t b)
+    {
+        for (size_t i = 0; i + 2 < pairs.size(); i += 3) {
+            if (pairs[i] == a && pairs[i + 1] == b)
+                return pairs[i + 2];
+        }
+        return 0;
+    }
+    // The vowel of jamo[from..], one or a pair, and how many jamo it took; 0 when none.
+    static char16_t vowel_at(const std::u16string& jamo, size_t from, size_t& used)
+    {
+        used = 0;
+        if (from >= jamo.size() || !vowel(jamo[from]))
+            return 0;
+        used = 1;
+        if (from + 1 < jamo.size() && vowel(jamo[from + 1])) {
+            used = 2;
+            return pair(kVowelPairs, jamo[from], jamo[from + 1]);
+        }
+        return jamo[from];
+    }
+    // What a run of jamo shows as one block; 0 when it is not one block.
+    static char16_t block_of(const std::u16string& jamo)
+    {
+        if (jamo.empty())
+            return 0;
+        size_t used = 0;
+        if (vowel(jamo[0])) {
+            char16_t v = vowel_at(jamo, 0, used);
+            return used == jamo.size() ? v : 0;
+        }
+        if (jamo.size() == 1)
+            return jamo[0];
+        char16_t v = vowel_at(jamo, 1, used);
+        if (!v)
+            return jamo.size() == 2 ? pair(kTailPairs, jamo[0], jamo[1]) : 0;
+        size_t rest = jamo.size() - 1 - used;
+        char16_t tail = rest == 0 ? u'_' : rest == 1 ? jamo.back() : rest == 2 ? pair(kTailPairs, jamo[jamo.size() - 2], jamo.back()) : 0;
+        size_t lead = kLeads.find(jamo[0]);
+        size_t t = tail ? kTails.find(tail) : std::u16string_view::npos;
+        if (lead == std::u16string_view::npos || t == std::u16string_view::npos || vowel(tail))
+            return 0;
+        return char16_t(0xAC00 + (lead * 21 + (v - 0x314F)) * 28 + t);
+    }
+    static std::u16string draw(const std::u16string& jamo)
+    {
+        char16_t one = block_of(jamo);
+        return one ? std::u16string(1, one) : std::u16string();
+    }
+    void feed(char16_t jamo)
+    {
+        if (block_of(block + jamo)) {
+            block += jamo;
+            return;
+        }
+        if (vowel(jamo) && block.size() >= 2 && !vowel(block.back())) {
+            char16_t moving = block.back();
+            block.pop_back();
+            finish();
+            block = {moving, jamo};
+            return;
+        }
+        finish();
+        block = jamo;
+    }
+    void finish()
+    {
+        text += draw(block);
+        block.clear();
+    }
+
+    std::u16string text;
+    std::u16string block;
+};
+
+// The composer driven as an edit field would drive it: a backspace with nothing composed
+// deletes a character, a space finishes the syllable.
+struct ComposerTyping {
+    HangulComposer composer;
+    std::u16string text;
+
+    void key(char letter, bool shift) { hangul_feed(composer, hangul_key_jamo(uint32_t(letter - 'a' + 'A'), shift), text); }
+    void space()
+    {
+        text += hangul_composition(composer);
+        composer = HangulComposer{};
+        text += u' ';
+    }
+    void backspace()
+    {
+        if (!hangul_backspace(composer) && !text.empty())
+            text.pop_back();
+    }
+    std::u16string shown() const { return text + hangul_composition(composer); }
+};
+
+static std::string utf8_of(const std::u16string& text)
+{
+    std::string out;
+    for (char16_t ch : text) {
+        if (ch < 0x80)
+            out += char(ch);
+        else {
+            out += char(0xE0 | ch >> 12);
+            out += char(0x80 | (ch >> 6 & 0x3F));
+            out += char(0x80 | (ch & 0x3F));
+        }
+    }
+    return out;
+}
+
+TEST(HangulComposer, AgreesWithAReferenceOverRandomTyping)
+{
+    // Keys weighted towards what makes the hard cases: clusters (r s f q then t g w ...),
+    // compound vowels (h n m then k o l j p), Shift for the doubled consonants, backspaces.
+    const std::string keys = "qwertyuiopasdfghjklzxcvbnmrrsffqqttgghhnnmmkkollj";
+    for (uint32_t seed = 1; seed <= 3000; seed++) {
+        std::mt19937 random(seed);
+        ReferenceTyping reference;
+        ComposerTyping typed;
+        std::string log;
+        for (int step = 0; step < 40; step++) {
+            uint32_t roll = random() % 100;
+            if (roll < 8) {
+                reference.backspace();
+                typed.backspace();
+                log += '<';
+            } else if (roll < 13) {
+                reference.space();
+                typed.space();
+                log += ' ';
+            } else {
+                char letter = keys[random() % keys.size()];
+                bool shift = roll < 23;
+                reference.key(letter, shift);
+                typed.key(letter, shift);
+                log += shift ? char(letter - 'a' + 'A') : letter;
+            }
+            ASSERT_EQ(utf8_of(typed.shown()), utf8_of(reference.shown())) << "seed " << seed << " keys \"" << log << "\"";
+        }
     }
 }
 

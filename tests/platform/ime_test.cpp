@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "window_test_support.h"
+#include "control_test_support.h"
+#include "platform/ime/compwin.h"
 
 namespace {
 
@@ -143,6 +144,10 @@ TEST_F(ImeTest, HangulModeComposesKeysIntoSyllables)
             Events{"START", "COMP ㄲ", "COMP 까"}},
         {"backspace takes back keystrokes, then deletes as usual", "rk<<<",
             Events{"START", "COMP ㄱ", "COMP 가", "COMP ㄱ", "COMP ", "END", "CHAR 08"}},
+        {"a cluster typed alone is one jamo", "qt ",
+            Events{"START", "COMP ㅂ", "COMP ㅄ", "RESULT ㅄ ", "END"} + chars_of("ㅄ ")},
+        {"another cluster typed alone", "rt ",
+            Events{"START", "COMP ㄱ", "COMP ㄳ", "RESULT ㄳ ", "END"} + chars_of("ㄳ ")},
     };
     for (const TypingCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -254,6 +259,20 @@ TEST_F(ImeTest, TheDesktopsInputMethodComposesAndCommits)
     ime_host_commit("하");
     pump();
     EXPECT_EQ(take(), (Events{"START", "COMP ㅎ", "COMP 하", "RESULT 하", "END"} + chars_of("하")));
+    // The desktop finishes its own composition where the focus left it; it is not typed twice.
+    WindowHandle other = make_top("Other");
+    pump();
+    set_focus(window);
+    ime_host_composition("하");
+    pump();
+    set_focus(other);
+    ime_host_commit("하");
+    pump();
+    EXPECT_EQ(take(), (Events{"START", "COMP 하", "RESULT 하", "END"} + chars_of("하")));
+    destroy_window(other);
+    set_focus(window);
+    pump();
+    take();
     // Text typed without composing arrives as code page characters, a lead and a trail byte.
     ime_host_commit("가a");
     pump();
@@ -277,6 +296,179 @@ TEST_F(ImeTest, ScriptCompositionTypesTheTextAndFinishesIt)
     EXPECT_EQ(results, (Events{"RESULT 한", "RESULT 글"}));
     EXPECT_EQ(chars, chars_of("한글 ok"));
     EXPECT_EQ(all.back(), "CHAR 6B");
+}
+
+TEST_F(ImeTest, ScriptCompositionKeepsLoneJamoApart)
+{
+    static const struct {
+        const char* text;
+        const char* results; // the results in order, one per syllable or jamo
+    } cases[] = {
+        {"가ㄴ", "가|ㄴ|"},
+        {"고ㅏ", "고|ㅏ|"},
+        {"달ㄱ", "달|ㄱ|"},
+        {"ㄴ가", "ㄴ|가|"},
+        {"ㅄ", "ㅄ|"},
+        {"ㄳ사", "ㄳ|사|"},
+        {"닭고기", "닭|고|기|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ime_compose_text(c.text);
+        pump();
+        std::string results;
+        Events chars;
+        for (const std::string& event : take()) {
+            if (event.rfind("RESULT ", 0) == 0)
+                results += event.substr(7) + "|";
+            if (event.rfind("CHAR", 0) == 0)
+                chars.push_back(event);
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(chars, chars_of(c.text));
+    }
+}
+
+// Two edit fields in a window, typed into through the queue as a person would.
+class ImeFieldTest : public ControlTest {
+protected:
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        if (!set_active_code_page(CP_KOREAN))
+            GTEST_SKIP() << "code page 949 not available";
+        for (int i = 0; i < 2; i++) {
+            fields[i] = create_window_ex(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10 + 40 * i, 200, 24, host,
+                uintptr_t(100 + i), {}, nullptr);
+            ASSERT_TRUE(fields[i]);
+        }
+        set_focus(fields[0]);
+    }
+    std::string text(int field) { return code_page_to_utf8(CP_ACP, text_of(fields[field])); }
+
+    WindowHandle fields[2];
+};
+
+TEST_F(ImeFieldTest, TheHangulModeHoldsInTheNextField)
+{
+    press("Hangul");
+    type("gks");
+    set_focus(fields[1]);
+    type("rmf ");
+    EXPECT_EQ(text(1), "글 ");
+    EXPECT_EQ(imm_get_context(fields[0]), imm_get_context(fields[1])) << "one context for the thread";
+    press("Hangul");
+    type("ok");
+    EXPECT_EQ(text(1), "글 ok") << "and so does the mode set back";
+}
+
+TEST_F(ImeFieldTest, LeavingAFieldFinishesItsSyllableThere)
+{
+    enum class Leave { set_focus, click };
+    static const struct {
+        const char* name;
+        Leave leave;
+    } ways[] = {
+        {"set_focus", Leave::set_focus},
+        {"a click on the other field", Leave::click},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        set_window_text(fields[0], "");
+        set_window_text(fields[1], "");
+        set_focus(fields[0]);
+        type("Ann");
+        press("Hangul");
+        type("gks");
+        if (way.leave == Leave::set_focus)
+            set_focus(fields[1]);
+        else
+            click(fields[1], 5, 5);
+        pump();
+        EXPECT_EQ(get_focus(), fields[1]);
+        EXPECT_EQ(text(0), "Ann한");
+        type("rk");
+        set_focus(fields[0]);
+        pump();
+        EXPECT_EQ(text(1), "가");
+        EXPECT_EQ(text(0), "Ann한") << "the first syllable never comes back";
+        press("Hangul");
+    }
+}
+
+// The pixels of a window's client area in the highlight colour, which marks a composition.
+struct Marked : WindowTest {
+    static int pixels(WindowHandle window)
+    {
+        Rect client;
+        get_client_rect(window, client);
+        uint32_t marked = pixel_from_colorref(get_sys_color(COLOR_HIGHLIGHT));
+        int count = 0;
+        for (int32_t y = 0; y < client.bottom; y++) {
+            for (int32_t x = 0; x < client.right; x++)
+                count += client_pixel(window, x, y) == marked;
+        }
+        return count;
+    }
+};
+
+TEST_F(ImeFieldTest, TheSyllableShowsMarkedInTheFieldWhileComposed)
+{
+    press("Hangul");
+    type("Rks");
+    EXPECT_EQ(text(0), "") << "not yet typed";
+    EXPECT_GT(Marked::pixels(fields[0]), 20) << "but shown where it will go";
+    EXPECT_FALSE(find_window(kCompositionClass, nullptr) && is_window_visible(find_window(kCompositionClass, nullptr)))
+        << "the field shows it itself";
+    type(" ");
+    EXPECT_EQ(text(0), "깐 ");
+    EXPECT_EQ(Marked::pixels(fields[0]), 0);
+    send_message(fields[0], EM_SETSEL, 0, 2); // a composition takes the selection's place
+    type("r");
+    EXPECT_EQ(text(0), "깐 ");
+    int with_syllable = Marked::pixels(fields[0]);
+    type("<");
+    EXPECT_EQ(Marked::pixels(fields[0]), 0) << "withdrawn, and the selection hidden no more than before";
+    EXPECT_GT(with_syllable, 20);
+}
+
+// A window that does not show the composition itself gets the input method's own display at
+// its caret, which takes neither the focus nor activation.
+TEST_F(ImeTest, TheDefaultDisplayShowsTheSyllableAtTheCaret)
+{
+    create_caret(window, {}, 1, 12);
+    set_caret_pos(30, 20);
+    hangul_mode(true);
+    press("g");
+    WindowHandle display = find_window(kCompositionClass, nullptr);
+    ASSERT_TRUE(display);
+    EXPECT_TRUE(is_window_visible(display));
+    char text[16] = {};
+    get_window_text(display, text, sizeof text);
+    EXPECT_EQ(code_page_to_utf8(CP_ACP, text), "ㅎ");
+    Rect where;
+    get_window_rect(display, where);
+    Point caret{30, 20};
+    client_to_screen(window, caret);
+    EXPECT_EQ(where.left, caret.x);
+    EXPECT_EQ(where.top, caret.y);
+    EXPECT_GT(Marked::pixels(display), 20);
+    press("k");
+    get_window_text(display, text, sizeof text);
+    EXPECT_EQ(code_page_to_utf8(CP_ACP, text), "하");
+    EXPECT_EQ(get_active_window(), window);
+    EXPECT_EQ(get_focus(), window);
+    press(" ");
+    EXPECT_FALSE(is_window_visible(display)) << "gone with the composition";
+    destroy_caret();
+
+    WindowHandle child = make_child("Child", window, Rect{0, 0, 50, 50});
+    set_focus(child);
+    press("g");
+    EXPECT_TRUE(is_window_visible(display));
+    destroy_window(child);
+    pump();
+    EXPECT_FALSE(is_window_visible(display)) << "gone with the window composed for";
 }
 
 } // namespace

@@ -108,6 +108,75 @@ TEST_F(SdlKeysTyping, DisplayKeysTypeWhatAScriptTypes)
     EXPECT_EQ(typed_chars(), from_display);
 }
 
+// A key event as SDL reports it, or (follow) SDL's modifier state read at start or on focus.
+struct SdlKeyStep {
+    enum Kind { press, down, repeat, up, follow } kind;
+    SDL_Scancode scancode;
+    uint16_t mod;
+};
+
+struct CapsCase {
+    const char* name;
+    std::vector<SdlKeyStep> steps;
+    const char* typed;
+    bool caps_at_end;
+};
+
+static void send_sdl_key(SDL_Scancode scancode, uint16_t mod, bool down, bool repeat)
+{
+    SDL_KeyboardEvent key{};
+    key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    key.repeat = repeat ? 1 : 0;
+    key.keysym.scancode = scancode;
+    key.keysym.mod = mod;
+    sdlkeys_key_event(key);
+}
+
+// SDL's modifier state already counts a lock key's own press; the layer must not count it twice.
+TEST_F(SdlKeysTyping, CapsLockFollowsTheDisplaysModifierState)
+{
+    using K = SdlKeyStep;
+    const uint16_t caps = KMOD_CAPS;
+    const CapsCase cases[] = {
+        {"on before the program started: the keys carry it",
+            {{K::press, SDL_SCANCODE_A, caps}, {K::press, SDL_SCANCODE_B, caps}, {K::press, SDL_SCANCODE_C, caps}}, "ABC", true},
+        {"on before the program started: read at start",
+            {{K::follow, SDL_SCANCODE_UNKNOWN, caps}, {K::press, SDL_SCANCODE_A, caps}}, "A", true},
+        {"its own press turns it on and off",
+            {{K::press, SDL_SCANCODE_A, 0}, {K::press, SDL_SCANCODE_CAPSLOCK, caps}, {K::press, SDL_SCANCODE_A, caps},
+                {K::press, SDL_SCANCODE_CAPSLOCK, 0}, {K::press, SDL_SCANCODE_A, 0}},
+            "aAa", false},
+        {"a held Caps Lock repeats without turning",
+            {{K::down, SDL_SCANCODE_CAPSLOCK, caps}, {K::repeat, SDL_SCANCODE_CAPSLOCK, caps},
+                {K::up, SDL_SCANCODE_CAPSLOCK, caps}, {K::press, SDL_SCANCODE_A, caps}},
+            "A", true},
+        {"turned off while another program had the keyboard",
+            {{K::follow, SDL_SCANCODE_UNKNOWN, caps}, {K::press, SDL_SCANCODE_A, caps},
+                {K::follow, SDL_SCANCODE_UNKNOWN, 0}, {K::press, SDL_SCANCODE_A, 0}},
+            "Aa", false},
+        {"Shift with Caps Lock types small letters",
+            {{K::down, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT | caps}, {K::press, SDL_SCANCODE_A, KMOD_LSHIFT | caps},
+                {K::up, SDL_SCANCODE_LSHIFT, caps}, {K::press, SDL_SCANCODE_B, caps}},
+            "aB", true},
+    };
+    make_top("W");
+    pump();
+    for (const CapsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        input_reset();
+        for (const SdlKeyStep& step : c.steps) {
+            if (step.kind == K::follow)
+                sdlkeys_follow_locks(step.mod);
+            if (step.kind == K::press || step.kind == K::down || step.kind == K::repeat)
+                send_sdl_key(step.scancode, step.mod, true, step.kind == K::repeat);
+            if (step.kind == K::press || step.kind == K::up)
+                send_sdl_key(step.scancode, step.mod, false, false);
+        }
+        EXPECT_EQ(typed_chars(), c.typed);
+        EXPECT_EQ((get_key_state(VK_CAPITAL) & 1) != 0, c.caps_at_end);
+    }
+}
+
 TEST_F(SdlKeysTyping, HeldKeysRepeatWithTheRepeatBitAndTheirScanCode)
 {
     make_top("W");

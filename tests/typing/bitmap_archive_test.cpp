@@ -224,7 +224,7 @@ TEST_F(BitmapArchive, LoadedPicturesBlitTheirSourcePixels)
         cases.push_back({path("made.map"), picture.name, picture.bmp});
     for (const char* name : {"face1.bmp", "vd-menu.bmp", "banner1.bmp"}) {
         cases.push_back({STORVEL_BINARY_DIR "/bin/qktbmp.map", name,
-            read_host_file(STORVEL_SOURCE_DIR "/assets/typing/bitmaps/" + std::string(name))});
+            read_host_file(STORVEL_BINARY_DIR "/typing/art/" + std::string(name))});
     }
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -418,6 +418,26 @@ bool icon_option(Parser& p, const Tokens& t, size_t& at, PieceIcon& icon)
     }
     if (at + 1 >= t.size())
         return fail(p, "unknown icon option '" + word + "'");
+    if (word == "link-name") {
+        if (t[at + 1].kind != Token::kText)
+            return fail(p, "link-name takes a text");
+        icon.link_name = t[at + 1].text;
+        icon.has_link_name = true;
+        at += 2;
+        return true;
+    }
+    if (word == "link") {
+        int64_t library = 0, node = 0;
+        if (at + 2 >= t.size() || !want_number(p, t[at + 1], 1, 0xFFFF, library)
+            || !want_number(p, t[at + 2], 1, 0xFFFF, node))
+            return p.error.empty() ? fail(p, "link takes LIBRARY NODE [\"EXPECTED NAME\"]") : false;
+        icon.link_library = uint32_t(library);
+        icon.link_node = uint32_t(node);
+        at += 3;
+        if (at < t.size() && t[at].kind == Token::kText)
+            icon.link_expected = t[at++].text;
+        return true;
+    }
     if (word == "node" && want_number(p, t[at + 1], 1, 32767, value))
         icon.node = uint32_t(value);
     else if (word == "class" && want_number(p, t[at + 1], 0, 15, value))
@@ -430,7 +450,8 @@ bool icon_option(Parser& p, const Tokens& t, size_t& at, PieceIcon& icon)
     return true;
 }
 
-// icon KIND ["TITLE"] [node N] [class C] [list L] [pending] [mapped] [{]
+// icon KIND ["TITLE"] [node N] [class C] [list L] [pending] [mapped] [link LIBRARY NODE
+// ["EXPECTED NAME"]] [link-name "NAME"] [{]
 bool statement_icon(Parser& p, const Tokens& t)
 {
     PieceIcon icon;
@@ -565,6 +586,22 @@ bool statement_title_hash(Parser& p, const Tokens& t)
     if (!word_choice(p, t, "off", "on", on))
         return false;
     p.piece.nodes.title_hash = on;
+    return true;
+}
+
+// library "PATH" | library internal: the next library of the file's list.
+bool statement_library(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 2))
+        return false;
+    PieceLibrary library;
+    if (t[1].kind == Token::kText)
+        library.path = t[1].text;
+    else if (t[1].text == "internal")
+        library.internal = true;
+    else
+        return fail(p, "library takes a file name in quotes or 'internal'");
+    p.piece.nodes.libraries.push_back(library);
     return true;
 }
 
@@ -768,6 +805,7 @@ const Statement kStatements[] = {
     { "font-map", statement_font_map }, // the font-map record (type 40, directory word 37)
     { "font-map-line", statement_font_map_line }, // a FONTMAP.TXT line it holds
     { "font-map-field", statement_font_map_field }, // a field by hand
+    { "library", statement_library }, // a library the icons link to: "PATH" or internal
 };
 
 // Inside an icon's block.

@@ -46,7 +46,20 @@ struct PieceIcon {
     bool pending = false; // its title is still in the Macintosh character set (directory word 39)
     bool mapped = false; // directory word 38
     int32_t links[3] = { -1, -1, -1 }; // given by hand (parent, next, first child), for damage
+    // A link to a library icon: the library's number (1 up, in the order of the description's
+    // libraries), the icon's node in it and the name it must have there.
+    uint32_t link_library = 0; // 0: no link
+    uint32_t link_node = 0;
+    std::string link_expected;
+    std::string link_name; // the name recorded for the icon (link table and pool)
+    bool has_link_name = false;
     int line = 0;
+};
+
+// One library the file links to, numbered 1 up in order.
+struct PieceLibrary {
+    bool internal = false;
+    std::string path;
 };
 
 // The node store of the file: icons, and how their records are written.
@@ -61,6 +74,7 @@ struct PieceNodes {
         uint16_t value;
     };
     std::vector<Word> words; // directory words set by hand, after the built ones
+    std::vector<PieceLibrary> libraries;
 };
 
 // Text styles (record type 25, directory word 25) and the font map (record type 40, directory

@@ -30,6 +30,12 @@ constexpr uint32_t kTitleIdMax = 0x3FFFFF; // 22 bits: 0 to 19, then 22 and 23
 // Directory words this module fills.
 enum : uint32_t {
     kWordTitles = 2,
+    kWordLinkTable = 4,
+    kWordLinkRecords = 5,
+    kWordLinkNames = 6,
+    kWordLibraries = 7,
+    kWordRecordedNames = 9,
+    kWordLibraryRefs = 36,
     kWordTitleHash = 28,
     kWordMapped = 38,
     kWordPending = 39,
@@ -408,6 +414,153 @@ void add_directory(Output& o, uint32_t node_count)
     o.b.piece.records.push_back(std::move(r));
 }
 
+// A StringPool block {u32 0, u32 used, strings}; add gives a text's offset.
+struct Pool {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(8, 0);
+    uint32_t add(const std::string& text)
+    {
+        uint32_t offset = uint32_t(bytes.size());
+        bytes.insert(bytes.end(), text.c_str(), text.c_str() + text.size() + 1);
+        return offset;
+    }
+    std::vector<uint8_t> done()
+    {
+        plat::store_u32le(bytes.data() + 4, uint32_t(bytes.size()));
+        return bytes;
+    }
+};
+
+constexpr uint32_t kLinkRecordSize = 16;
+constexpr uint32_t kLibraryItemSize = 512;
+constexpr uint16_t kArrayHeaderMark = 0x8000;
+
+// The header item of an array record: {u16 0x8000, u32 0, u32 count}, padded to the item size.
+std::vector<uint8_t> array_header(uint32_t count, uint32_t item_size)
+{
+    std::vector<uint8_t> bytes;
+    plat::ByteWriter w(bytes);
+    w.u16le(kArrayHeaderMark);
+    w.u32le(0);
+    w.u32le(count);
+    bytes.resize(item_size, 0);
+    return bytes;
+}
+
+// A file reference of one representation, the path pair with its first path only:
+// {u32 1, u32 2, u32 0 (index 0 empty), u32 size, u32 path size, path NUL, u32 0}.
+std::vector<uint8_t> file_reference(const std::string& path)
+{
+    std::vector<uint8_t> pair;
+    plat::ByteWriter p(pair);
+    p.u32le(uint32_t(path.size() + 1));
+    p.cstring(path);
+    p.u32le(0);
+    std::vector<uint8_t> bytes;
+    plat::ByteWriter w(bytes);
+    w.u32le(1);
+    w.u32le(2);
+    w.u32le(0);
+    w.u32le(uint32_t(pair.size()));
+    w.bytes(pair.data(), pair.size());
+    return bytes;
+}
+
+// The library list (word 7) and the libraries' file references (word 36, a tag list keyed by
+// each library's number).
+void add_libraries(Output& o)
+{
+    const std::vector<PieceLibrary>& libraries = o.b.piece.nodes.libraries;
+    std::vector<uint8_t> list = array_header(uint32_t(libraries.size()), kLibraryItemSize);
+    std::vector<uint8_t> refs;
+    plat::ByteWriter r(refs);
+    for (size_t i = 0; i < libraries.size(); i++) {
+        uint16_t number = uint16_t(i + 1);
+        std::vector<uint8_t> item(kLibraryItemSize, 0);
+        plat::store_u16le(item.data(), uint16_t(libraries[i].internal ? 0x0101 : 0x0001));
+        plat::store_u16le(item.data() + 2, number);
+        list.insert(list.end(), item.begin(), item.end());
+        if (libraries[i].internal)
+            continue;
+        std::vector<uint8_t> ref = file_reference(libraries[i].path);
+        r.u16le(number);
+        r.u16le(uint16_t(ref.size()));
+        r.bytes(ref.data(), ref.size());
+        if (ref.size() % 2)
+            r.u8(0);
+    }
+    r.u16le(0);
+    add_record(o, -1, kWordLibraries, std::move(list), false);
+    add_record(o, -1, kWordLibraryRefs, std::move(refs), false);
+}
+
+// Link records (word 5) with their expected names (word 6), the names recorded for icons
+// (link table word 4, pool word 9), and the libraries.
+void add_links(Output& o, uint32_t node_count)
+{
+    const std::vector<PieceIcon>& icons = o.b.piece.nodes.icons;
+    bool any_link = !o.b.piece.nodes.libraries.empty();
+    bool any_name = false;
+    for (const PieceIcon& icon : icons) {
+        any_link = any_link || icon.link_library != 0;
+        any_name = any_name || icon.has_link_name;
+    }
+    if (any_name) {
+        Pool names;
+        std::vector<uint8_t> table(size_t(node_count) * 4, 0);
+        for (size_t n = 0; n < icons.size(); n++)
+            if (icons[n].has_link_name && o.b.built[n].node < node_count)
+                plat::store_u32le(table.data() + 4 * o.b.built[n].node, names.add(icons[n].link_name) << 8);
+        add_record(o, -1, kWordLinkTable, std::move(table), false);
+        add_record(o, kTypePool, kWordRecordedNames, names.done(), false);
+    }
+    if (!any_link)
+        return;
+    Pool expected;
+    std::vector<uint8_t> records;
+    uint32_t count = 0;
+    for (size_t n = 0; n < icons.size(); n++) {
+        const PieceIcon& icon = icons[n];
+        if (!icon.link_library)
+            continue;
+        std::vector<uint8_t> link;
+        plat::ByteWriter w(link);
+        w.u16le(1);
+        w.u16le(0);
+        w.u16le(uint16_t(icon.link_library));
+        w.u16le(uint16_t(icon.link_node));
+        w.u16le(uint16_t(icon.kind));
+        w.u16le(0);
+        w.u32le(expected.add(icon.link_expected));
+        records.insert(records.end(), link.begin(), link.end());
+        count++;
+    }
+    std::vector<uint8_t> bytes = array_header(count, kLinkRecordSize);
+    bytes.insert(bytes.end(), records.begin(), records.end());
+    add_record(o, -1, kWordLinkRecords, std::move(bytes), false);
+    add_record(o, kTypePool, kWordLinkNames, expected.done(), false);
+    add_libraries(o);
+}
+
+// Each linking icon's kind block starts with its link number (1 up, in icon order), which
+// selects link record number + 1.
+bool number_links(Builder& b)
+{
+    uint16_t next = 1;
+    for (PieceIcon& icon : b.piece.nodes.icons) {
+        if (!icon.link_library)
+            continue;
+        static const int kLinkKinds[] = {1, 4, 8, 9, 10}; // display, interaction, calc, movie, sound
+        if (std::find(std::begin(kLinkKinds), std::end(kLinkKinds), icon.kind) == std::end(kLinkKinds))
+            return fail_at(b, icon, "only display, interaction, calc, movie and sound icons link");
+        if (icon.link_library > b.piece.nodes.libraries.size())
+            return fail_at(b, icon, "link names library " + std::to_string(icon.link_library)
+                    + " of " + std::to_string(b.piece.nodes.libraries.size()));
+        icon.bytes.push_back({true, 0, {uint8_t(next), uint8_t(next >> 8)}});
+        next++;
+    }
+    return true;
+}
+
 bool build_records(Builder& b)
 {
     Output o { b, {}, std::vector<uint16_t>(kDirectoryWords, 0) };
@@ -425,6 +578,7 @@ bool build_records(Builder& b)
     uint32_t node_count = b.piece.nodes.node_count ? b.piece.nodes.node_count : group_count * kGroupSize;
     if (!add_titles(o, std::max(node_count, group_count * kGroupSize)) || !add_groups(o, group_count))
         return false;
+    add_links(o, std::max(node_count, group_count * kGroupSize));
     add_directory(o, node_count);
     std::sort(b.piece.records.begin(), b.piece.records.end(),
         [](const PieceRecord& x, const PieceRecord& y) { return x.number < y.number; });
@@ -456,7 +610,7 @@ bool pm_icons_build(PieceDescription& piece, std::string& error)
 {
     Builder b { piece, std::vector<BuiltIcon>(piece.nodes.icons.size()), {} };
     b.top = is_library(piece) ? 2 : 1;
-    bool ok = number_icons(b);
+    bool ok = number_icons(b) && number_links(b);
     for (size_t n = 0; ok && n < piece.nodes.icons.size(); n++)
         ok = fill_blocks(b, n);
     if (ok) {
