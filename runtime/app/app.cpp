@@ -26,6 +26,7 @@
 #include "runtime/files/sched.h"
 #include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
+#include "runtime/calc/list_table.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/display/text_style.h"
@@ -134,6 +135,7 @@ static const InitStep kInitSteps[] = {
     {"ini_init", start_settings, StepCheck::required},
     {"node_files_init", node_files_init, StepCheck::required},
     {"text_styles_init", text_styles_init, StepCheck::required},
+    {"list_tables_init", list_tables_init, StepCheck::required},
 };
 
 static const InitStep kUiSteps[] = {
@@ -167,6 +169,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"fspec_manager_destroy", fspec_manager_destroy},
     {"str_charmap_term", release_charset_map},
     {"font_map_destroy", font_map_destroy},
+    {"list_tables_free", list_tables_free},
     {"symdict_release", symdict_release},
 };
 

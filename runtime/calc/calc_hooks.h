@@ -1,0 +1,31 @@
+// What the calculation language needs of the engine above it: variables, the learner's
+// records, triggers, the kernel's suspended state, the presentation window and calls of
+// functions. The engine fills the table at start-up; an empty entry takes the failure path:
+// a read gives the empty value, an assignment stores nothing, a learner's-record string reads
+// empty, the engine is never suspended, the window never changes, a call stops the run with
+// error 21.
+#pragma once
+#include <cstdint>
+
+struct ScriptValue;
+
+struct CalcHooks {
+    // The variable's value (the caller owns out); icon_arg is the file slot << 16 | icon number.
+    int (*var_get)(uint32_t context_icon, uint16_t variable, uint32_t icon_arg, ScriptValue& out);
+    // Stores a copy of value: a status the interpreter ignores.
+    int (*var_set)(uint32_t context_icon, uint16_t variable, uint32_t icon_arg, const ScriptValue& value);
+    // The characters of a learner's-records string (null: empty), and its release.
+    const char* (*learner_string_lock)(uint16_t record);
+    void (*learner_string_unlock)(uint16_t record);
+    // A variable that holds a changed list.
+    void (*trig_mark_variable)(uint32_t variable, uint16_t icon);
+    // Read before every instruction: a change stops the run without an error.
+    int (*engine_suspended)();
+    uint32_t (*presentation_window)();
+    // System and user functions: the error word the call leaves (0 ok).
+    int (*call)(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result);
+};
+
+// Copies the table (null: all entries empty).
+void calc_set_hooks(const CalcHooks* hooks);
+const CalcHooks& calc_hooks();

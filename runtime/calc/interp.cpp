@@ -1,0 +1,588 @@
+#include "runtime/calc/interp.h"
+
+#include "runtime/base/str.h"
+#include "runtime/base/symdict.h"
+#include "runtime/calc/calc_hooks.h"
+#include "runtime/calc/codeblock.h"
+#include "runtime/calc/interp_ops.h"
+#include "runtime/calc/list_table.h"
+#include "runtime/text/charmap.h"
+
+#include "platform/kernel/byte_io.h"
+
+#include <cstring>
+
+using plat::load_u16le;
+using plat::load_u32le;
+
+struct EvalState {
+    ScriptValue stack[kEvalStackSize] = {};
+    int top = 0;      // the next free slot
+    int run_base = 0; // the first slot of the innermost run
+    int error = 0;
+    int no_assign_depth = 0;
+    uint32_t current_icon = 0;
+    const uint8_t* code_base = nullptr;
+    int64_t steps_left = 0; // 0: no limit
+};
+
+static EvalState s_eval;
+
+int eval_error() { return s_eval.error; }
+void eval_set_error(int code) { s_eval.error = code; }
+uint32_t eval_current_icon() { return s_eval.current_icon; }
+int eval_stack_top() { return s_eval.top; }
+void eval_set_step_limit(int64_t steps) { s_eval.steps_left = steps; }
+
+void eval_reset()
+{
+    for (int i = 0; i < s_eval.top; ++i)
+        val_free(s_eval.stack[i]);
+    s_eval = EvalState {};
+}
+
+ScriptValue* eval_push(const ScriptValue& v)
+{
+    if (s_eval.top >= kEvalStackSize) {
+        ScriptValue dropped = v;
+        val_free(dropped);
+        s_eval.error = kEvalStackFull;
+        return nullptr;
+    }
+    ScriptValue* slot = &s_eval.stack[s_eval.top++];
+    *slot = v;
+    return slot;
+}
+
+void eval_pop(ScriptValue& out)
+{
+    if (s_eval.top <= s_eval.run_base) {
+        val_init(out);
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    out = s_eval.stack[--s_eval.top];
+    val_init(s_eval.stack[s_eval.top]);
+}
+
+ScriptValue* eval_peek()
+{
+    if (s_eval.top <= s_eval.run_base) {
+        s_eval.error = kEvalUnderflow;
+        return nullptr;
+    }
+    return &s_eval.stack[s_eval.top - 1];
+}
+
+static void pop_release()
+{
+    ScriptValue v;
+    eval_pop(v);
+    val_free(v);
+}
+
+static int own_values() { return s_eval.top - s_eval.run_base; }
+
+// --- variables -----------------------------------------------------------------------------
+
+static uint32_t icon_argument(uint32_t context, const uint8_t* ref)
+{
+    uint16_t at = load_u16le(ref + 2);
+    return (context & 0xFFFF0000u) | (at ? 0u : load_u16le(ref + 4));
+}
+
+// The variable's value into out, owned: the variable store hands texts of their own, and
+// learner's-record strings and objects that the variable keeps, which are copied here.
+static void read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
+{
+    val_init(out);
+    auto get = calc_hooks().var_get;
+    if (!get)
+        return;
+    ScriptValue held;
+    val_init(held);
+    get(context, load_u16le(ref), icon_argument(context, ref), held);
+    bool shared = val_is_object_type(val_type(held)) || (val_type(held) == kValString && val_storage(held) == kStoreLearner);
+    if (shared)
+        val_copy(out, held);
+    else
+        out = held;
+}
+
+static void assign_variable(uint32_t context, const uint8_t* ref, const ScriptValue& value)
+{
+    if (s_eval.no_assign_depth > 0) {
+        s_eval.error = kEvalAssignRefused;
+        return;
+    }
+    if (auto set = calc_hooks().var_set)
+        set(context, load_u16le(ref), icon_argument(context, ref), value);
+}
+
+// A reference value is replaced by its variable's value.
+static void read_through(uint32_t context, ScriptValue& v)
+{
+    if (val_type(v) != kValReference)
+        return;
+    ScriptValue ref = v;
+    read_variable(context, ref.bytes + 2, v);
+}
+
+// --- instructions --------------------------------------------------------------------------
+
+static void push_string_constant(const uint8_t* text, int mapped)
+{
+    const char* chars = reinterpret_cast<const char*>(text);
+    size_t length = std::strlen(chars);
+    ScriptValue v;
+    CharsetMap* map = mapped ? str_charmap() : nullptr;
+    if (map && str_charmap_maps_values(map)) {
+        if (!val_set_string_n(v, chars, length))
+            s_eval.error = kEvalNoMemory;
+        char* own = const_cast<char*>(var_lock_value_data(v));
+        str_charmap_translate_n(map, own, length, 2, 1);
+        var_unlock_value_data(v);
+    } else {
+        val_set_constant(v, chars, length);
+    }
+    eval_push(v);
+}
+
+static void push_real(const uint8_t* p)
+{
+    ScriptValue v;
+    val_init(v);
+    v.bytes[1] = kValReal;
+    std::memcpy(v.bytes + 2, p, 8);
+    eval_push(v);
+}
+
+static void op_assign(uint32_t context)
+{
+    ScriptValue value, target;
+    eval_pop(value);
+    eval_pop(target);
+    eval_push(value);
+    if (val_type(target) == kValReference)
+        assign_variable(context, target.bytes + 2, value);
+    else
+        val_free(target);
+}
+
+static void op_call(uint32_t context, const uint8_t* record)
+{
+    int argc = int16_t(load_u16le(record));
+    uint16_t id = load_u16le(record + 2);
+    if (argc > own_values()) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    auto call = calc_hooks().call;
+    if (!call) {
+        s_eval.error = kEvalNoFunction;
+        return;
+    }
+    ScriptValue result;
+    val_init(result);
+    int first = s_eval.top - argc;
+    int status = call(context, id, argc, &s_eval.stack[first], result);
+    if (status != 0 && s_eval.error == 0)
+        s_eval.error = status;
+    while (s_eval.top > first)
+        pop_release();
+    eval_push(result);
+}
+
+static void op_nip()
+{
+    if (own_values() < 2) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue top;
+    eval_pop(top);
+    val_free(s_eval.stack[s_eval.top - 1]);
+    s_eval.stack[s_eval.top - 1] = top;
+}
+
+static void op_pick(uint32_t context, int16_t operand)
+{
+    bool through = operand < 0;
+    int n = through ? -operand : operand;
+    if (n > own_values()) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    if (s_eval.top + n > kEvalStackSize) {
+        s_eval.error = kEvalStackFull;
+        return;
+    }
+    int first = s_eval.top - n;
+    for (int i = 0; i < n; ++i) {
+        ScriptValue copy;
+        val_copy(copy, s_eval.stack[first + i]);
+        if (through)
+            read_through(context, copy);
+        eval_push(copy);
+    }
+}
+
+// Index: the list below the index becomes its element (empty when there is none).
+static void op_index(uint32_t context)
+{
+    ScriptValue index;
+    eval_pop(index);
+    ScriptValue* list = eval_peek();
+    if (!list) {
+        val_free(index);
+        return;
+    }
+    read_through(context, *list);
+    ScriptValue element;
+    val_init(element);
+    int kind = val_type(*list);
+    if (kind == kValPropList || kind == kValEventList) {
+        list_prop_get(*list, index, element);
+    } else if (val_is_object_type(kind)) {
+        val_convert(index, kValInteger);
+        list_get_at(*list, val_integer(index), element);
+    }
+    val_free(index);
+    val_free(*list);
+    *list = element;
+}
+
+static void op_assign_element(uint32_t context)
+{
+    ScriptValue value, index;
+    eval_pop(value);
+    eval_pop(index);
+    ScriptValue* list = eval_peek();
+    if (!list) {
+        val_free(value);
+        val_free(index);
+        return;
+    }
+    read_through(context, *list);
+    int kind = val_type(*list);
+    if (kind == kValPropList || kind == kValEventList) {
+        list_prop_set(*list, index, value);
+    } else if (val_is_object_type(kind)) {
+        val_convert(index, kValInteger);
+        list_set_at(*list, val_integer(index), value);
+    }
+    val_free(index);
+    val_free(*list);
+    *list = value;
+}
+
+// One step of a loop over a list: [target, counter, target', counter', list] ends as
+// [target, counter, 1] after assigning the element, or [0] when the list has no element there
+// (for 34 the target is a list and an index).
+static void op_for_in_step(uint32_t context, bool element_target)
+{
+    int needed = element_target ? 7 : 5;
+    if (own_values() < needed) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue* s = s_eval.stack + s_eval.top;
+    std::swap(s[-1], s[-2]);
+    ScriptValue* list = &s[-2];
+    read_through(context, *list);
+    ScriptValue index = s[-1];
+    val_init(s[-1]);
+    s_eval.top--;
+    ScriptValue element;
+    int kind = val_type(*list);
+    int status = kValErrBadList;
+    if (val_is_object_type(kind) && kind != kValPropList && kind != kValEventList) {
+        val_convert(index, kValInteger);
+        status = list_get_at(*list, val_integer(index), element);
+    } else if (val_is_object_type(kind)) {
+        val_convert(index, kValInteger);
+        status = list_prop_value_at(*list, val_integer(index), element);
+    }
+    val_free(index);
+    val_free(*list);
+    ScriptValue flag;
+    if (status != 0) {
+        // Down to the counter (and the target's index for 34); the target's slot takes the 0.
+        for (int n = element_target ? 5 : 3; n > 0; --n)
+            pop_release();
+        ScriptValue* target = eval_peek();
+        if (target) {
+            val_free(*target);
+            val_set_integer(0, *target);
+        }
+        return;
+    }
+    *list = element;
+    if (element_target)
+        op_assign_element(context);
+    else
+        op_assign(context);
+    pop_release();
+    val_set_integer(1, flag);
+    eval_push(flag);
+}
+
+static void push_new_list(int kind)
+{
+    ScriptValue v;
+    val_init(v);
+    if (!list_new(kind, 0, v)) {
+        s_eval.error = kEvalNoMemory;
+        val_init(v);
+    }
+    eval_push(v);
+}
+
+static void op_list_append(bool pair)
+{
+    ScriptValue value, key;
+    eval_pop(value);
+    val_init(key);
+    if (pair)
+        eval_pop(key);
+    ScriptValue* list = eval_peek();
+    if (list) {
+        int status = pair ? list_prop_add(*list, key, value) : list_append(*list, value);
+        if (status == kValErrNoMemory)
+            s_eval.error = kEvalNoMemory;
+    }
+    val_free(value);
+    val_free(key);
+}
+
+// Jump condition ops: 1 when the run jumps.
+static bool op_condition(int opcode)
+{
+    ScriptValue* top = eval_peek();
+    if (!top)
+        return false;
+    int truth = val_is_true(*top);
+    if (opcode == kOpJumpIfFalse) {
+        pop_release();
+        return !truth;
+    }
+    bool jump = opcode == kOpAndJump ? !truth : truth;
+    if (!jump)
+        pop_release();
+    return jump;
+}
+
+// Executes one instruction; the index of the next one.
+static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, int next)
+{
+    const uint8_t* pool = code + uint16_t(in.operand);
+    switch (in.opcode) {
+    case kOpPushReal:
+        push_real(pool);
+        break;
+    case kOpPushString:
+    case kOpPushString2:
+        push_string_constant(pool, 0);
+        break;
+    case kOpPushMappedString:
+        push_string_constant(pool, 1);
+        break;
+    case kOpPushShort: {
+        ScriptValue v;
+        val_set_integer(in.operand, v);
+        eval_push(v);
+        break;
+    }
+    case kOpPushLong: {
+        ScriptValue v;
+        val_set_integer(int32_t(load_u32le(pool)), v);
+        eval_push(v);
+        break;
+    }
+    case kOpPushSymbol: {
+        ScriptValue v;
+        val_set_symbol(symdict_intern(reinterpret_cast<const char*>(pool), 1), v);
+        eval_push(v);
+        break;
+    }
+    case kOpPushVar: {
+        ScriptValue v;
+        read_variable(context, pool, v);
+        eval_push(v);
+        break;
+    }
+    case kOpPushVarRef: {
+        ScriptValue v;
+        val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), v);
+        eval_push(v);
+        break;
+    }
+    case kOpPushIconVar:
+    case kOpPushIconVarRef:
+        eval_icon_variable(context, pool, in.opcode == kOpPushIconVarRef);
+        break;
+    case kOpAssignDirect:
+        if (ScriptValue* top = eval_peek())
+            assign_variable(context, pool, *top);
+        break;
+    case kOpAssign:
+        op_assign(context);
+        break;
+    case kOpUnary:
+        if (ScriptValue* top = eval_peek())
+            eval_unary(in.operand, *top);
+        break;
+    case kOpArith: {
+        ScriptValue right;
+        eval_pop(right);
+        if (ScriptValue* left = eval_peek())
+            eval_binary(in.operand, *left, right);
+        val_free(right);
+        break;
+    }
+    case kOpCompare: {
+        ScriptValue right;
+        eval_pop(right);
+        ScriptValue* left = eval_peek();
+        if (left) {
+            ScriptValue copy;
+            val_copy(copy, *left);
+            ScriptValue result;
+            val_set_integer(eval_compare(in.operand, copy, right), result);
+            val_free(copy);
+            val_free(right);
+            eval_push(result);
+        } else {
+            val_free(right);
+        }
+        break;
+    }
+    case kOpCall:
+        op_call(context, pool);
+        break;
+    case kOpNip:
+        op_nip();
+        break;
+    case kOpAndJump:
+    case kOpOrJump:
+    case kOpJumpIfFalse:
+        if (op_condition(in.opcode))
+            return in.operand;
+        break;
+    case kOpJump:
+        return in.operand;
+    case kOpPop:
+        pop_release();
+        break;
+    case kOpNewLinearList:
+        push_new_list(kValLinearList);
+        break;
+    case kOpNewPropList:
+        push_new_list(kValPropList);
+        break;
+    case kOpListAppend:
+        op_list_append(false);
+        break;
+    case kOpPropListAppend:
+        op_list_append(true);
+        break;
+    case kOpIndex:
+        op_index(context);
+        break;
+    case kOpAssignElement:
+        op_assign_element(context);
+        break;
+    case kOpForInStep:
+        op_for_in_step(context, false);
+        break;
+    case kOpForInStepElement:
+        op_for_in_step(context, true);
+        break;
+    case kOpPick:
+        op_pick(context, in.operand);
+        break;
+    default:
+        s_eval.error = kEvalBadInstruction;
+        break;
+    }
+    return next;
+}
+
+// The engine's suspended state or the window changed since the run began.
+static bool world_changed(int suspended, uint32_t window)
+{
+    const CalcHooks& hooks = calc_hooks();
+    int now_suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
+    uint32_t now_window = hooks.presentation_window ? hooks.presentation_window() : 0;
+    return now_suspended != suspended || now_window != window;
+}
+
+void eval_run(uint32_t context, const uint8_t* code)
+{
+    const CalcHooks& hooks = calc_hooks();
+    int saved_base = s_eval.run_base;
+    const uint8_t* saved_code = s_eval.code_base;
+    int suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
+    uint32_t window = hooks.presentation_window ? hooks.presentation_window() : 0;
+    s_eval.run_base = s_eval.top;
+    s_eval.code_base = code;
+    const uint8_t* first = code_instructions(code);
+    int pc = 0;
+    for (;;) {
+        CodeInstruction in = code_read_instruction(first + 4 * pc);
+        if (in.opcode == kOpEnd || s_eval.error != 0)
+            break;
+        if (world_changed(suspended, window) || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+            s_eval.error = kEvalStopped;
+            break;
+        }
+        pc = execute(context, code, in, pc + 1);
+    }
+    if (s_eval.error != 0)
+        while (s_eval.top > s_eval.run_base)
+            pop_release();
+    if (own_values() != 1) {
+        while (s_eval.top > s_eval.run_base)
+            pop_release();
+        ScriptValue empty;
+        val_init(empty);
+        int error = s_eval.error;
+        eval_push(empty);
+        s_eval.error = error;
+    }
+    s_eval.run_base = saved_base;
+    s_eval.code_base = saved_code;
+}
+
+int eval_code(uint32_t context, const uint8_t* code, size_t size, ScriptValue& out, int allow_assignment)
+{
+    val_init(out);
+    if (code_validate(code, size) != 0)
+        return kEvalBadInstruction;
+    if (s_eval.top >= kEvalStackSize)
+        return kEvalStackFull; // no room even for the result
+    uint32_t saved_icon = s_eval.current_icon;
+    int saved_error = s_eval.error;
+    s_eval.current_icon = context;
+    s_eval.error = 0;
+    if (!allow_assignment)
+        s_eval.no_assign_depth++;
+    int base = s_eval.top;
+    eval_run(context, code);
+    int saved_run_base = s_eval.run_base;
+    s_eval.run_base = base;
+    eval_pop(out);
+    s_eval.run_base = saved_run_base;
+    if (val_type(out) == kValString && val_storage(out) == kStoreAddress && val_copy(out, out) != 0)
+        s_eval.error = kEvalNoMemory;
+    int result = s_eval.error;
+    if (result != 0 && result != kEvalStopped)
+        val_free(out);
+    if (result == kEvalStopped)
+        result = 0;
+    if (!allow_assignment)
+        s_eval.no_assign_depth--;
+    s_eval.error = saved_error;
+    s_eval.current_icon = saved_icon;
+    return result;
+}

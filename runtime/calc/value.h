@@ -1,0 +1,109 @@
+// ScriptValue: the one 16-byte value of the calculation language. Its bytes are a stored layout
+// (saved lists write them unchanged), so every field is read and written little-endian at its
+// offset. A value owns a storage-1 text block and one reference of an object value, nothing
+// else; moving the 16 bytes moves that ownership, val_copy duplicates it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct ScriptValue {
+    uint8_t bytes[16];
+};
+
+enum ScriptValueType : uint8_t {
+    kValString = 0,
+    kValInteger = 1,
+    kValReal = 2,
+    kValReference = 3,
+    kValSymbol = 4,
+    kValRect = 5,
+    kValPoint = 6,
+    kValLinearList = 7,
+    kValPropList = 8,
+    kValEventList = 9,
+    kValNumber = 16,  // conversion target: integer or real as the text asks
+    kValLogical = 17, // descriptors only: an integer 0 or 1
+    kValAny = 18,     // conversion target: no change
+};
+
+enum ScriptStringStorage : uint8_t {
+    kStoreInline = 0,  // the eight bytes at +8
+    kStoreHandle = 1,  // a MemHandle at +8, owned
+    kStoreRecord = 2,  // u16 record number at +8, u16 file slot at +10
+    kStoreLearner = 3, // u16 record number of the learner's records at +8
+    kStoreAddress = 4, // a plain address at +8 (constants of running code)
+};
+
+// Value errors (list operations share them).
+enum : int {
+    kValErrNoMemory = 8,
+    kValErrBadList = 8004,
+    kValErrNoRestore = 8006,
+    kValErrDeadObject = 8010,
+};
+
+constexpr int kValInlineMax = 8; // bytes of an inline text, NUL included
+
+inline bool val_is_object_type(int type) { return type >= kValRect && type <= kValEventList; }
+
+// Field access.
+int val_type(const ScriptValue& v);
+int val_storage(const ScriptValue& v);
+int32_t val_length(const ScriptValue& v); // string length including the NUL
+int32_t val_integer(const ScriptValue& v);
+double val_real(const ScriptValue& v);
+uint32_t val_word(const ScriptValue& v); // the first payload word (+2)
+uint32_t val_object_id(const ScriptValue& v);
+uint32_t val_stamp(const ScriptValue& v);
+uint16_t val_u16(const ScriptValue& v, int offset);
+void val_put_u16(ScriptValue& v, int offset, uint16_t x);
+void val_put_u32(ScriptValue& v, int offset, uint32_t x);
+
+// Constructors; each first clears all 16 bytes.
+void val_init(ScriptValue& v);
+void val_set_integer(int32_t x, ScriptValue& out);
+void val_set_real(double x, ScriptValue& out);
+void val_set_symbol(uint32_t id, ScriptValue& out);
+void val_set_raw(int type, uint32_t payload, ScriptValue& out);
+// An object value {type, id, address 0, stamp}.
+void val_set_object(int type, uint32_t id, uint32_t stamp, ScriptValue& out);
+// A reference {variable id, at-flag, icon}.
+void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, ScriptValue& out);
+// 1, or 0 when no block could be had: the first 7 characters are then kept inline.
+int val_set_string(ScriptValue& out, const char* text);
+int val_set_string_n(ScriptValue& out, const char* text, size_t length);
+// A string of storage 4 that points at text (which must outlive the value).
+void val_set_constant(ScriptValue& out, const char* text, size_t length);
+// Adopts a block holding a NUL-terminated text: the length including the NUL.
+int32_t val_take_string(ScriptValue& out, uint32_t handle);
+
+// Releases what the value owns and leaves the empty value.
+void val_free(ScriptValue& v);
+// 0; 8 when a text could not be copied; 8010 for an object that has gone (dst is then empty).
+int val_copy(ScriptValue& dst, const ScriptValue& src);
+
+// The characters of a string value, by storage; a static "" for anything else. Every lock is
+// paired with an unlock of the same value.
+const char* var_lock_value_data(const ScriptValue& v);
+void var_unlock_value_data(const ScriptValue& v);
+
+int val_is_empty_string(const ScriptValue& v);
+// 0 or 1; scalars are rewritten as integer 0 or 1.
+int val_is_true(ScriptValue& v);
+int val_equal(const ScriptValue& a, const ScriptValue& b);
+int val_compare_text(const ScriptValue& a, const ScriptValue& b);
+int val_compare_chars(const char* a, const char* b);
+// 1 when text is one of the words of entry 53 (truth 1) or 54 (truth 0).
+int val_is_logical_word(const char* text, int* truth);
+
+// Conversions in place: the resulting type.
+int val_convert(ScriptValue& v, int target);
+int val_convert_formatted(ScriptValue& v, int target, int use_default, uint32_t format);
+int val_convert_object(ScriptValue& v, int target, int use_default, uint32_t format);
+// 1, or 0 when the text could not be stored (the interpreter's error word becomes 11).
+int val_number_to_text(const ScriptValue& number, ScriptValue& out, int use_default, uint32_t format);
+// Number text of an integer or real into buf.
+void val_format_number(const ScriptValue& number, char* buf, size_t size, int use_default, uint32_t format);
+// The text rules: a string's characters as an integer or a real.
+int32_t val_text_to_integer(const char* text);
+double val_text_to_real(const char* text);
