@@ -153,7 +153,7 @@ void urec_keep_aside(const FileSpec* spec)
 static bool content_refused(int error)
 {
     return error == kErrFileDamaged || error == kErrWrongKind || error == kErrFileTooOld || error == kErrFileTooNew
-        || error == kErrOlderFormat;
+        || error == kErrOlderFormat || error == kErrShortRead;
 }
 
 static int open_slot(FileSpec* spec)
