@@ -190,7 +190,8 @@ int exec_icon_completed(IconId icon)
 
 int exec_is_busy()
 {
-    if (s_kernel.suspended || !exec_presentation_exists())
+    // Without open records there is no piece to step.
+    if (s_kernel.suspended || !exec_presentation_exists() || !exec_records_open())
         return 0;
     int32_t state = s_kernel.context.state;
     return state == kStateEnter || state == kStateIconDone || state == kStateRunning || state == kStatePauseEnded
