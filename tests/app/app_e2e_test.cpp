@@ -427,3 +427,73 @@ TEST_F(Svrun32Run, ProgramCopyOpensItsPieceAndWritesTheTransferLog)
 }
 
 } // namespace
+
+namespace {
+
+// A piece with the resume option whose walk the kernel trace shows.
+constexpr const char* kResumePiece = R"(kind PCRS
+icon map "Top" {
+    attr 0x2000308 1
+    prop 20 textz "Storvel"
+    icon calc "One"
+    icon map "Group" {
+        icon calc "Two"
+    }
+}
+)";
+
+// The kernel and records lines of a run.
+std::vector<std::string> engine_lines(const ProgramRun& result)
+{
+    std::vector<std::string> out;
+    for (const std::string& event : result.events)
+        if (event.rfind("kernel ", 0) == 0 || event.rfind("records ", 0) == 0)
+            out.push_back(event);
+    return out;
+}
+
+const std::vector<std::string> kFreshWalk = {"kernel enter 1 map \"\"", "kernel enter 7 calc \"One\"", "kernel done 7",
+    "kernel enter 8 map \"Group\"", "kernel enter 9 calc \"Two\"", "kernel done 9", "kernel done 8", "kernel done 1",
+    "kernel ended", "records saved"};
+
+std::vector<std::string> with_front(std::vector<std::string> lines, const std::vector<std::string>& front)
+{
+    lines.insert(lines.begin(), front.begin(), front.end());
+    return lines;
+}
+
+} // namespace
+
+// The first run walks the piece and saves at the close; the second resumes where it ended
+// and enters nothing; a damaged records file starts the piece fresh without a word.
+TEST_F(Svrun32Run, PieceResumesFromItsRecordsAndStartsFreshWhenTheyAreDamaged)
+{
+    make_piece("piece.v5r", kResumePiece);
+    const std::vector<std::string> trace = {"STORVEL_TRACE=kernel,records"};
+    ProgramRun first = run("wait 100\nquit\n", trace);
+    EXPECT_EQ(first.exit_code, 0) << first.errors;
+    EXPECT_EQ(engine_lines(first), with_front(kFreshWalk, {"records refused 5002", "records fresh"}));
+    std::string records = windows_folder() + "/V5W_DATA/piece.rec";
+    ASSERT_TRUE(std::filesystem::exists(records));
+
+    ProgramRun second = run("wait 100\nquit\n", trace);
+    EXPECT_EQ(engine_lines(second), (std::vector<std::string> {"records resumed", "records saved"}));
+
+    static const struct {
+        const char* name;
+        size_t keep; // 0: bytes that are no records file
+    } kDamage[] = {{"truncated", 120}, {"random", 0}};
+    for (const auto& damage : kDamage) {
+        SCOPED_TRACE(damage.name);
+        std::string bytes = read_text(records);
+        bytes = damage.keep ? bytes.substr(0, damage.keep) : std::string(500, '\x5a');
+        std::ofstream(records, std::ios::binary | std::ios::trunc) << bytes;
+        ProgramRun fresh = run("wait 100\nquit\n", trace);
+        EXPECT_EQ(fresh.exit_code, 0) << fresh.errors;
+        std::vector<std::string> lines = engine_lines(fresh);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(lines.end() - ptrdiff_t(kFreshWalk.size()), lines.end()), kFreshWalk);
+        for (const std::string& event : fresh.events)
+            EXPECT_EQ(event.rfind("message box", 0), std::string::npos) << event;
+    }
+}
