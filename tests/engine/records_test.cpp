@@ -5,6 +5,7 @@
 #include "platform/kernel/file.h"
 #include "runtime/files/util.h"
 #include "tests/runtime/hex_fixture.h"
+#include "tools/piecemaker/pm_dump.h"
 
 #include <filesystem>
 
@@ -154,6 +155,35 @@ TEST_F(EngineTest, SaveCutAtEveryByteResumesTheOldSaveOrTheNew)
         EXPECT_EQ(resumed, "One 4");
     }
     EXPECT_GT(cuts, 100);
+}
+
+} // namespace
+} // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+// The piece maker shows a records file through the engine's own reader.
+TEST_F(EngineTest, PiecemakerDumpsTheLearnersRecords)
+{
+    ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    for (int i = 0; i < 3; i++)
+        exec_step();
+    ASSERT_EQ(task_add(kTaskMotion, 4, 5, 60), 1);
+    close_piece();
+    std::string out;
+    ASSERT_EQ(pm_dump_learner(host("piece.rec"), host("piece.v5r"), out), 0) << out;
+    EXPECT_NE(out.find("field 1 size 90\nfield 2 size 1\nfield 3 size 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("field 23 size 50\nfield 10000 size 14\nstamp ok\nkernel icon 7 kind calc state 4 depth 0\n"
+                       "icon log size 0 index 0 wrapped 0\ntask 2 4 5 interval 60\n"),
+        std::string::npos)
+        << out;
+
+    std::vector<uint8_t> bytes = read_file("piece.rec");
+    write_file("cut.rec", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 20));
+    out.clear();
+    EXPECT_EQ(pm_dump_learner(host("cut.rec"), "", out), 1);
+    EXPECT_EQ(out.rfind("error ", 0), 0u) << out;
 }
 
 } // namespace
