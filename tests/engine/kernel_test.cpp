@@ -3,6 +3,8 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/byte_io.h"
+#include "runtime/calc/calc_hooks.h"
+#include "runtime/files/netprof.h"
 #include "tests/runtime/hex_fixture.h"
 
 namespace enginetest {
@@ -216,6 +218,41 @@ TEST_F(EngineTest, BusAnswers5000OutsideItsSlotsAndLaterModulesKeepOneZeroByte)
     ASSERT_EQ(open_piece_file(kWalkPiece), 0);
     EXPECT_EQ(field_sizes(), "1:90 2:1 3:2 4:1 5:1 6:1 7:10 8:1 9:1 10:12 11:1 12:1 13:1 14:1 15:1 16:1 17:1 "
                              "18:1 19:1 20:1 21:1 22:1 23:50");
+}
+
+} // namespace
+} // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+// A restart deletes the records of every module and starts them again: the piece is at its top,
+// the icon log is gone, the transfer counters are cleared.
+TEST_F(EngineTest, RestartStartsThePieceAgainAndClearsTheTransferCounters)
+{
+    ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    walk();
+    exec_set_icon_log_size(5);
+    netprof_timer_add(kTransferDiskRead, 1, 500);
+    ASSERT_GE(netprof_query(kTransferDiskRead, kQueryTotal), 500);
+    exec_restart();
+    EXPECT_EQ(where(), "#1 0");
+    EXPECT_EQ(exec_icon_log_size(), 0);
+    EXPECT_EQ(netprof_query(kTransferDiskRead, kQueryTotal), 0);
+    EXPECT_EQ(exec_records_open(), 1);
+    EXPECT_EQ(walk().back(), "#1 7");
+}
+
+// The calculation language asks the engine whether it is suspended.
+TEST_F(EngineTest, CalculationsSeeTheKernelSuspended)
+{
+    ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    ASSERT_TRUE(calc_hooks().engine_suspended);
+    EXPECT_EQ(calc_hooks().engine_suspended(), 0);
+    modmsg_suspend_all(0);
+    EXPECT_EQ(calc_hooks().engine_suspended(), 1);
+    modmsg_suspend_all(1);
+    EXPECT_EQ(calc_hooks().engine_suspended(), 0);
 }
 
 } // namespace
