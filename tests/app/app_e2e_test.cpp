@@ -497,3 +497,25 @@ TEST_F(Svrun32Run, PieceResumesFromItsRecordsAndStartsFreshWhenTheyAreDamaged)
             EXPECT_EQ(event.rfind("message box", 0), std::string::npos) << event;
     }
 }
+
+// The records file another svrun32 holds is not touched: the piece with the resume option does
+// not open (error 5), and the file keeps its bytes.
+TEST_F(Svrun32Run, RecordsAnotherInstanceHoldsFailTheOpeningAndStayAsTheyAre)
+{
+    make_piece("piece.v5r", kResumePiece);
+    ProgramRun saved = run("wait 100\nquit\n");
+    ASSERT_EQ(saved.exit_code, 0) << saved.errors;
+    std::string records = windows_folder() + "/V5W_DATA/piece.rec";
+    std::string piece = path("piece.v5r");
+    Peer first(folder, "first", path("runtime"), "serve 60000\n", SVRUN32_PATH, {piece},
+        {"STORVEL_WINDOWS_DIR=" + windows_folder()});
+    ASSERT_TRUE(first.wait_for("piece opened \"" + piece + "\""));
+    std::string before = read_text(records); // as the first holds it
+    ASSERT_FALSE(before.empty());
+    ProgramRun second = run("answer OK\nchoose-file cancel\n");
+    EXPECT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_FALSE(second.has("piece opened \"" + piece + "\" title \"Storvel\""));
+    EXPECT_TRUE(std::any_of(second.events.begin(), second.events.end(),
+        [](const std::string& e) { return e.rfind("message box \"Storvel\" \"The file", 0) == 0; }));
+    EXPECT_EQ(read_text(records), before);
+}
