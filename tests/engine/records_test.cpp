@@ -2,7 +2,9 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/byte_io.h"
+#include "platform/backend/script.h"
 #include "platform/kernel/file.h"
+#include "platform/kernel/path.h"
 #include "runtime/files/util.h"
 #include "tests/runtime/hex_fixture.h"
 #include "tools/piecemaker/pm_dump.h"
@@ -184,6 +186,72 @@ TEST_F(EngineTest, PiecemakerDumpsTheLearnersRecords)
     out.clear();
     EXPECT_EQ(pm_dump_learner(host("cut.rec"), "", out), 1);
     EXPECT_EQ(out.rfind("error ", 0), 0u) << out;
+}
+
+} // namespace
+} // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+void answer_boxes(const std::string& script)
+{
+    std::vector<plat::ScriptCommand> commands;
+    std::string error;
+    plat::script_parse(script, commands, error);
+    plat::script_start(commands);
+    while (plat::script_has_next() && plat::script_run_next(error)) {
+    }
+}
+
+// After an error message of the session nothing is saved any more, not even when forced.
+TEST_F(EngineTest, AfterAnErrorMessageNothingOfTheSessionIsSaved)
+{
+    ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    for (int i = 0; i < 3; i++)
+        exec_step();
+    close_piece();
+    const std::vector<uint8_t> saved = read_file("piece.rec");
+    ASSERT_EQ(reopen(), 0);
+    walk();
+    answer_boxes("answer Continue\n");
+    EXPECT_EQ(exec_report_error(55u, "the disk went away"), 2);
+    EXPECT_EQ(exec_error_shown(), 1);
+    EXPECT_EQ(exec_report_error(55u, "again"), 0); // once per run of the piece
+    EXPECT_EQ(urec_save_all(1), 0);
+    close_piece();
+    EXPECT_EQ(read_file("piece.rec"), saved);
+    ASSERT_EQ(reopen(), 0);
+    EXPECT_EQ(where(), "One 4");
+    EXPECT_EQ(exec_error_shown(), 0);
+    plat::script_reset();
+}
+
+// The records live in V5W_DATA of the Windows folder unless the settings name a folder; the
+// folder is made when missing, and a long piece name is cut so that the path stays short.
+TEST_F(EngineTest, RecordsPathIsTheDataFolderAndThePieceName)
+{
+    setenv("STORVEL_WINDOWS_DIR", host("win").c_str(), 1);
+    plat::path_reset();
+    plat::set_drive_root('T', root_);
+    FileSpec* piece = disk("piece.v5r");
+    ASSERT_EQ(urec_set_records_folder(piece), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(host("win/V5W_DATA")));
+    FileSpec* records = nullptr;
+    ASSERT_EQ(urec_make_path(piece, &records), 0);
+    char path[300];
+    fspec_get_path(records, path, sizeof path);
+    EXPECT_EQ(std::string(path), urec_records_folder() + "piece.rec");
+    fspec_free(records);
+
+    std::string long_name(250 - root_.size(), 'n');
+    FileSpec* long_piece = disk(long_name + ".v5r");
+    ASSERT_EQ(urec_make_path(long_piece, &records), 0);
+    fspec_get_path(records, path, sizeof path);
+    EXPECT_LT(std::strlen(path), 259u);
+    EXPECT_EQ(std::string(path).substr(std::strlen(path) - 8), "nnnn.rec");
+    fspec_free(records);
+    unsetenv("STORVEL_WINDOWS_DIR");
 }
 
 } // namespace
