@@ -122,5 +122,18 @@ TEST_F(IdleLoopTest, TaskDueIn500MsArmsTimer2For498MsAndWakesOnce)
     EXPECT_EQ(exec_idle_pass_count(), g_loop.passes_at_end);
 }
 
+// A plug-in event queued while the loop sleeps wakes it once: one WM_TIMER until the next pass.
+TEST_F(IdleLoopTest, WakeIsPostedOncePerIdlePeriod)
+{
+    ASSERT_EQ(exec_idle_pass(kAllTaskKinds), 1);
+    exec_wake_idle();
+    exec_wake_idle();
+    int timers = 0;
+    plat::Msg msg;
+    while (plat::peek_message(msg, plat::PM_REMOVE))
+        timers += msg.message == plat::WM_TIMER && msg.wparam == kSchedWakeTimerId;
+    EXPECT_EQ(timers, 1);
+}
+
 } // namespace
 } // namespace enginetest
