@@ -123,13 +123,17 @@ int exec_icon_message(KernelMessage* message)
     return handler ? handler(message) : 0;
 }
 
-static int send(IconId icon, int32_t type, int32_t argument)
+// The kind is the caller's to know: the kernel keeps it with the current icon.
+static int send_to_kind(IconId icon, int kind, int32_t type, int32_t argument)
 {
+    KindHandler handler = handler_of(kind);
+    if (!handler)
+        return 0;
     KernelMessage message;
     message.message = type;
     message.icon = icon;
     message.argument = argument;
-    return exec_icon_message(&message);
+    return handler(&message);
 }
 
 // --- state -------------------------------------------------------------------------------------
@@ -142,17 +146,19 @@ void exec_set_state(int32_t state)
 {
     int32_t before = s_kernel.context.state;
     s_kernel.context.state = state;
-    if (state == kStateWaiting && before != kStateWaiting)
+    if (state == kStateWaiting && before != kStateWaiting && exec_trace_on(kTraceKernel))
         exec_trace(kTraceKernel, "kernel wait " + node_text(s_kernel.context.icon));
 }
 
-void exec_set_current(IconId icon, int32_t state)
+static void set_current_of_kind(IconId icon, int kind, int32_t state)
 {
     s_kernel.context.icon = icon;
-    s_kernel.context.kind = uint16_t(node_kind(icon));
+    s_kernel.context.kind = uint16_t(kind);
     s_kernel.public_icon = icon;
     exec_set_state(state);
 }
+
+void exec_set_current(IconId icon, int32_t state) { set_current_of_kind(icon, node_kind(icon), state); }
 
 void exec_stop() { exec_set_state(kStateStopped); }
 
@@ -254,10 +260,10 @@ void exec_note_container(IconId icon, int kind)
     exec_fire(event, icon);
 }
 
-void exec_container_entered(IconId icon, int)
+void exec_container_entered(IconId icon, int kind)
 {
     exec_set_state(kStateRunning);
-    (void)send(icon, kKmChildDone, 0);
+    (void)send_to_kind(icon, kind, kKmChildDone, 0);
     int32_t state = s_kernel.context.state;
     if (state == kStateWaitDrawing || state == kStateSyncWaiting || state == kStateWaitingSound)
         s_kernel.context.state = kStateIconDone;
@@ -267,7 +273,7 @@ int exec_query_child_done(IconId container, int kind, IconId child)
 {
     if (kind == kKindCalc)
         return 0;
-    return send(container, kKmQueryChildDone, int32_t(child));
+    return send_to_kind(container, kind, kKmQueryChildDone, int32_t(child));
 }
 
 // --- pause before exit -------------------------------------------------------------------------
@@ -460,8 +466,8 @@ static void stamp_icon(IconId icon, int kind)
     }
     const ExecHooks& hooks = exec_hooks();
     // A response entered again keeps the number its displays carry, so they are erased together.
-    bool keeps = node_in_container(icon) && hooks.erase_option && hooks.erase_option(icon) == kEraseKeepsNumber
-        && icon_state_matches(icon) >= 2;
+    bool keeps = hooks.erase_option && icon_state_matches(icon) >= 2 && node_in_container(icon)
+        && hooks.erase_option(icon) == kEraseKeepsNumber;
     if (!keeps)
         icon_state_set_seq(icon, uint16_t(icon_seq_counter()));
 }
@@ -486,7 +492,7 @@ static int step_enter()
     stamp_icon(icon, kind);
     if (is_container_kind(kind)) {
         exec_note_container(icon, kind);
-        (void)send(icon, kKmEnter, 0);
+        (void)send_to_kind(icon, kind, kKmEnter, 0);
         exec_container_entered(icon, kind);
     } else if (kind == kKindSound && hooks.sound_playing && hooks.sound_playing() && hooks.sound_waits_for_previous
         && hooks.sound_waits_for_previous(icon)) {
@@ -520,9 +526,9 @@ static int finish_in_container(IconId icon, IconId parent, int parent_kind)
         exec_stop();
         return 1;
     }
-    exec_set_current(parent, kStateRunning);
+    set_current_of_kind(parent, parent_kind, kStateRunning);
     exec_note_container(parent, parent_kind);
-    (void)send(parent, kKmChildDone, int32_t(icon));
+    (void)send_to_kind(parent, parent_kind, kKmChildDone, int32_t(icon));
     if (s_kernel.context.state == kStateWaitDrawing)
         s_kernel.context.state = kStateIconDone;
     else if (s_kernel.context.state == kStateSyncWaiting)
@@ -538,7 +544,7 @@ static int finish_in_list(IconId icon, IconId parent, int parent_kind)
         return 0;
     }
     if (parent_kind == kKindFramework) {
-        switch (send(parent, kKmFrameworkQuery, int32_t(icon))) {
+        switch (send_to_kind(parent, parent_kind, kKmFrameworkQuery, int32_t(icon))) {
         case kFrameworkStay: return 0;
         case kFrameworkRunQueue:
             if (exec_hooks().run_action_queue)
@@ -549,7 +555,7 @@ static int finish_in_list(IconId icon, IconId parent, int parent_kind)
         }
     }
     // The parent finishes on the next step.
-    exec_set_current(parent, kStateIconDone);
+    set_current_of_kind(parent, parent_kind, kStateIconDone);
     return 0;
 }
 
@@ -561,7 +567,7 @@ static int step_finish()
     if (is_container_kind(kind)) {
         if (hooks.erase_on_exit)
             hooks.erase_on_exit(icon, kEraseOnExit);
-        (void)send(icon, kKmExit, 0);
+        (void)send_to_kind(icon, kind, kKmExit, 0);
     }
     IconId parent = node_parent(icon);
     // A damaged tree whose top is not node 1 ends the piece as well.
@@ -584,7 +590,8 @@ static int step_done()
     IconId icon = s_kernel.context.icon;
     icon_state_set_word(icon, uint16_t(icon_state_word(icon) | kIconDone));
     exec_fire(kEventIconDone, icon);
-    exec_trace(kTraceKernel, "kernel done " + node_text(icon));
+    if (exec_trace_on(kTraceKernel))
+        exec_trace(kTraceKernel, "kernel done " + node_text(icon));
     const ExecHooks& hooks = exec_hooks();
     if (hooks.pause_option && hooks.pause_option(icon) && exec_pause_applies(icon)) {
         exec_pause_at(icon);
@@ -599,9 +606,9 @@ static int step_running()
     int kind = s_kernel.context.kind;
     s_kernel.context.state = kStateIconDone;
     if (is_container_kind(kind))
-        (void)send(icon, kKmResume, 0);
+        (void)send_to_kind(icon, kind, kKmResume, 0);
     else if (kind != kKindCalc)
-        (void)send(icon, kKmEnter, 0);
+        (void)send_to_kind(icon, kind, kKmEnter, 0);
     return 0;
 }
 
@@ -613,7 +620,7 @@ static int step_state()
     case kStateWaiting:
         if (s_kernel.context.kind != kKindDecision)
             return 1;
-        (void)send(s_kernel.context.icon, kKmResume, 0);
+        (void)send_to_kind(s_kernel.context.icon, s_kernel.context.kind, kKmResume, 0);
         return 0;
     case kStateRunning: return step_running();
     case kStatePauseEnded: return step_finish();
