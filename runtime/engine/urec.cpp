@@ -350,7 +350,8 @@ static bool another_instance_holds(FileSpec* spec)
     return spec && file_open_in_other_instance(spec, 1) != 0;
 }
 
-// Init for every module into a new record 1: 0, or the slot that failed in *failed.
+// Init for every module into a new record 1: 0, or the error with the first slot that has
+// nothing to release in *failed.
 static int init_modules(std::vector<uint8_t>& list, int* failed)
 {
     TagList handle = taglist_new();
@@ -364,11 +365,15 @@ static int init_modules(std::vector<uint8_t>& list, int* failed)
         message.state = scratch;
         message.reset = 1;
         error = modmsg_send(slot, &message);
+        if (error) {
+            *failed = slot; // this one did not start: the ones before it are released
+            break;
+        }
         int size = message.size <= 0 ? 1 : std::min<int>(message.size, kModuleScratchSize);
-        if (!error && !taglist_put(&handle, uint16_t(slot), scratch, uint32_t(size)))
+        if (!taglist_put(&handle, uint16_t(slot), scratch, uint32_t(size))) {
             error = kErrOutOfMemory;
-        if (error)
-            *failed = error == kErrOutOfMemory && message.size > 0 ? slot + 1 : slot;
+            *failed = slot + 1; // this one started and is released too
+        }
     }
     if (!error) {
         const uint8_t* bytes = static_cast<const uint8_t*>(mem_address(handle));

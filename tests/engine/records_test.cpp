@@ -256,3 +256,36 @@ TEST_F(EngineTest, RecordsPathIsTheDataFolderAndThePieceName)
 
 } // namespace
 } // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+// Stand-ins for modules that later work builds: one notes its messages, the next fails Init.
+std::vector<int> g_noted;
+int noting_module(ModuleMessage* message)
+{
+    g_noted.push_back(message->message);
+    return 0;
+}
+int failing_module(ModuleMessage* message) { return message->message == kModInit ? kErrOutOfMemory : 0; }
+
+// A module that cannot start fails the fresh start: those before it are released again and
+// the records are closed.
+TEST_F(EngineTest, FreshStartReleasesTheModulesBeforeOneThatFails)
+{
+    ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    urec_close_all();
+    g_noted.clear();
+    modmsg_register(kSlotTriggers, noting_module);
+    modmsg_register(kSlotResponses, failing_module);
+    EXPECT_EQ(urec_start_fresh(disk("piece.rec")), kErrOutOfMemory);
+    EXPECT_EQ(g_noted, (std::vector<int> {kModInit, kModRelease}));
+    EXPECT_EQ(exec_records_open(), 0);
+    EXPECT_EQ(exec_context().icon, 0u);
+    EXPECT_EQ(rec_slot(kRecordsSlot), nullptr);
+    modmsg_register(kSlotTriggers, nullptr);
+    modmsg_register(kSlotResponses, nullptr);
+}
+
+} // namespace
+} // namespace enginetest
