@@ -3,8 +3,12 @@
 // which resumes from the records or starts fresh, the kernel takes steps, the records are
 // saved (forced) and the piece is closed as the window's close does. Every message box is
 // answered, as a script would. Nothing may crash, and the records must be closed afterwards.
+// An input whose first byte is odd is record 1 itself from its second byte on, put into a
+// fresh records file with a stamp that vouches for it, so that every module's Restore meets
+// what the bytes hold.
 #include "platform/backend/script.h"
 #include "platform/kernel/path.h"
+#include "runtime/base/taglist.h"
 #include "runtime/engine/engine.h"
 #include "runtime/engine/kernel.h"
 #include "runtime/engine/modbus.h"
@@ -82,6 +86,29 @@ void queue_answers()
     }
 }
 
+// A fresh records file whose record 1 is the bytes, with a stamp for their field 1.
+void write_stamped_first_record(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size)
+{
+    if (piece_open(piece, records, 0) != 0)
+        return;
+    TagList list = mem_alloc_copy(data, size);
+    if (list && taglist_check(data, size) == 0) {
+        uint16_t length = 0;
+        uint8_t* kernel = taglist_lock_item(list, 1, &length);
+        std::vector<uint8_t> field(kernel, kernel + (kernel ? length : 0));
+        taglist_unlock_item(list, kernel);
+        uint8_t stamp[kStampSize];
+        urec_make_stamp(field.data(), field.size(), stamp);
+        if (taglist_put(&list, kStampTag, stamp, sizeof stamp)) {
+            const uint8_t* bytes = static_cast<const uint8_t*>(mem_address(list));
+            if (urec_write(1, bytes, taglist_size(bytes, mem_size(list))) == 0)
+                (void)urec_flush();
+        }
+    }
+    taglist_free(list);
+    piece_close(0); // without the save of the window's close
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -97,13 +124,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             && lib_list_init() && sched_init() && engine_init() && write_piece();
     }();
     check(ready == 1);
-    write_host("p.rec", data, size);
     std::remove((s_folder + "/p.bak").c_str());
     queue_answers();
     FileSpec* piece = nullptr;
     FileSpec* records = nullptr;
-    if (fspec_from_path("T:\\p.v5r", &piece) == 0 && fspec_from_path("T:\\p.rec", &records) == 0
-        && piece_open(piece, records, 0) == 0) {
+    check(fspec_from_path("T:\\p.v5r", &piece) == 0 && fspec_from_path("T:\\p.rec", &records) == 0);
+    if (size > 0 && (data[0] & 1)) {
+        std::remove((s_folder + "/p.rec").c_str());
+        write_stamped_first_record(piece, records, data + 1, size - 1);
+    } else {
+        write_host("p.rec", data, size);
+    }
+    if (piece_open(piece, records, 0) == 0) {
         check(exec_records_open() == 1);
         for (int step = 0; step < 40 && !exec_suspended(); step++)
             exec_step();

@@ -48,7 +48,6 @@ constexpr const char* kRecordsExtension = "rec";
 constexpr const char* kAsideExtension = "bak";
 constexpr uint32_t kMsgSaveFailed = 57;
 constexpr size_t kMiscSavedSize = 50;
-constexpr int kErrPathNotFound = 3;
 
 } // namespace
 
