@@ -3,9 +3,12 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/byte_io.h"
+#include "platform/kernel/log.h"
 #include "runtime/calc/calc_hooks.h"
 #include "runtime/files/netprof.h"
 #include "tests/runtime/hex_fixture.h"
+
+#include <fstream>
 
 namespace enginetest {
 namespace {
@@ -253,6 +256,43 @@ TEST_F(EngineTest, CalculationsSeeTheKernelSuspended)
     EXPECT_EQ(calc_hooks().engine_suspended(), 1);
     modmsg_suspend_all(1);
     EXPECT_EQ(calc_hooks().engine_suspended(), 0);
+}
+
+} // namespace
+} // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+int waiting_wait(KernelMessage* message)
+{
+    if (message->message == kKmEnter)
+        exec_set_state(kStateWaiting);
+    return 0;
+}
+
+// A Wait icon that waits until done: the kernel idles at it until its executor reports it
+// completed; the trace shows the wait. The trace lines are a contract (README).
+TEST_F(EngineTest, KernelWaitsUntilTheIconIsCompletedAndTracesIt)
+{
+    exec_set_kind_handler(kKindWait, waiting_wait);
+    ASSERT_TRUE(plat::log_open(host("trace.log")));
+    exec_trace_set(kTraceKernel);
+    ASSERT_EQ(open_piece_file("kind PCRS\nicon map \"Top\" {\n icon wait \"Hold\"\n}\n"), 0);
+    EXPECT_EQ(walk().back(), "Hold 2");
+    EXPECT_EQ(exec_step(), 1);
+    EXPECT_EQ(exec_icon_completed(node_make_icon(1, 999)), 0);
+    EXPECT_EQ(exec_icon_completed(piece_icon("Hold")), 1);
+    EXPECT_EQ(walk().back(), "#1 7");
+    plat::log_close();
+    std::vector<std::string> lines;
+    std::ifstream in(host("trace.log"));
+    for (std::string line; std::getline(in, line);)
+        if (line.find(" kernel ") != std::string::npos)
+            lines.push_back(line.substr(line.find(' ') + 1));
+    EXPECT_EQ(lines, (std::vector<std::string> {"kernel enter 1 map \"\"", "kernel enter 7 wait \"Hold\"", "kernel wait 7",
+                         "kernel done 7", "kernel done 1", "kernel ended"}));
+    exec_set_kind_handler(kKindWait, nullptr);
 }
 
 } // namespace
