@@ -289,3 +289,22 @@ TEST_F(EngineTest, FreshStartReleasesTheModulesBeforeOneThatFails)
 
 } // namespace
 } // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+// Records without a file (a piece whose records cannot be opened and that does not resume)
+// live in memory: the piece runs, saves go nowhere, nothing fails.
+TEST_F(EngineTest, RecordsWithoutAFileLiveInMemory)
+{
+    ASSERT_EQ(open_piece_file(kNoResumePiece), 0);
+    urec_close_all();
+    ASSERT_EQ(urec_start_fresh(nullptr), 0);
+    EXPECT_EQ(walk().back(), "#1 7");
+    EXPECT_EQ(urec_save_all(1), 0);
+    urec_close_all();
+    EXPECT_EQ(exec_records_open(), 0);
+}
+
+} // namespace
+} // namespace enginetest
