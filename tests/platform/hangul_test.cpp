@@ -101,6 +101,97 @@ TEST(HangulKeys, TwoBeolsikLayoutAndDecomposition)
     }
 }
 
+// 390 keys as the US keyboard's characters: "kf" is the initial ㄱ and the vowel ㅏ.
+static HangulComposer type_390(const char* keys, std::u16string& committed)
+{
+    HangulComposer composer;
+    for (const char* at = keys; *at; at++) {
+        uint32_t vk = 0;
+        bool shift = false;
+        if (*at == '<') {
+            hangul_backspace(composer);
+            continue;
+        }
+        EXPECT_TRUE(keyboard_key_for_char(uint8_t(*at), vk, shift)) << *at;
+        hangul_feed(composer, HangulLayout::three_set_390, hangul_key(HangulLayout::three_set_390, vk, shift), committed);
+    }
+    return composer;
+}
+
+static const ComposeCase kThreeSetCases[] = { // jamo: the keys typed, '<' Backspace
+    {"initial and vowel", u"kf", u"", u"가"},
+    {"with a final", u"kfs", u"", u"간"},
+    {"an initial typed twice doubles", u"kkf", u"", u"까"},
+    {"only once", u"kkk", u"ㄲ", u"ㄱ"},
+    {"an initial after a syllable starts the next", u"kfk", u"가", u"ㄱ"},
+    {"a vowel after a final does not take it along", u"kfsf", u"간", u"ㅏ"},
+    {"compound vowel with the right-hand ㅗ", u"k/f", u"", u"과"},
+    {"compound vowel with the left-hand ㅗ", u"kvf", u"", u"과"},
+    {"ㅢ has a key of its own", u"k8", u"", u"긔"},
+    {"ㅢ typed as two vowels", u"kgd", u"", u"긔"},
+    {"a cluster from two final keys", u"kfxq", u"", u"갃"},
+    {"a cluster on a key of its own", u"kfD", u"", u"갉"},
+    {"finals that do not combine", u"kfss", u"간", u"ㄴ"},
+    {"a final without a vowel stands alone", u"ks", u"ㄱ", u"ㄴ"},
+    {"a final after a lone vowel stands alone", u"fs", u"ㅏ", u"ㄴ"},
+    {"a cluster typed alone", u"xq", u"", u"ㄳ"},
+    {"a second vowel that does not combine", u"kff", u"가", u"ㅏ"},
+    {"Backspace takes back one key at a time", u"kkfD<", u"", u"까"},
+    {"down to the single initial", u"kkfD<<<", u"", u"ㄱ"},
+};
+
+TEST(HangulComposer, ThreeSetKeysTypeTheirRoles)
+{
+    for (const ComposeCase& c : kThreeSetCases) {
+        SCOPED_TRACE(c.name);
+        std::string keys;
+        for (const char16_t* at = c.jamo; *at; at++)
+            keys += char(*at);
+        std::u16string committed;
+        HangulComposer composer = type_390(keys.c_str(), committed);
+        EXPECT_TRUE(committed == c.committed);
+        EXPECT_TRUE(hangul_composition(composer) == c.composing);
+    }
+}
+
+// Every keystroke of hangul_keys_of is one the layout has, and they type the character back.
+TEST(HangulKeys, ThreeSetKeysOfEverySyllableAndJamoTypeItBack)
+{
+    auto typeable = [](HangulKey key) {
+        for (uint32_t vk = 1; vk < 256; vk++) {
+            if (hangul_key(HangulLayout::three_set_390, vk, false) == key || hangul_key(HangulLayout::three_set_390, vk, true) == key)
+                return true;
+        }
+        return false;
+    };
+    std::vector<char16_t> all;
+    for (char16_t ch = 0x3131; ch <= 0x3163; ch++)
+        all.push_back(ch);
+    for (char16_t ch = 0xAC00; ch <= 0xD7A3; ch++)
+        all.push_back(ch);
+    for (char16_t ch : all) {
+        std::vector<HangulKey> keys = hangul_keys_of(HangulLayout::three_set_390, ch);
+        ASSERT_FALSE(keys.empty()) << int(ch);
+        HangulComposer composer;
+        std::u16string committed;
+        for (HangulKey key : keys) {
+            ASSERT_TRUE(typeable(key)) << int(ch) << " needs " << int(key.ch);
+            hangul_feed(composer, HangulLayout::three_set_390, key, committed);
+        }
+        ASSERT_TRUE(committed.empty() && hangul_composition(composer) == std::u16string(1, ch)) << int(ch);
+    }
+    // As the lessons teach them: doubled initials by repetition, ㅢ on one key, six clusters as two.
+    using K = std::vector<HangulKey>;
+    const JamoRole i = JamoRole::initial, m = JamoRole::medial, f = JamoRole::final;
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'꽉'), (K{{u'ㄱ', i}, {u'ㄱ', i}, {u'ㅗ', m}, {u'ㅏ', m}, {u'ㄱ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'읽'), (K{{u'ㅇ', i}, {u'ㅣ', m}, {u'ㄺ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'앉'), (K{{u'ㅇ', i}, {u'ㅏ', m}, {u'ㄴ', f}, {u'ㅈ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'의'), (K{{u'ㅇ', i}, {u'ㅢ', m}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'ㄶ'), (K{{u'ㄶ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::two_set, u'의'), (K{{u'ㅇ', i}, {u'ㅡ', m}, {u'ㅣ', m}}));
+    EXPECT_TRUE(hangul_keys_of(HangulLayout::three_set_390, u'A').empty());
+}
+
 // An independent model of 2-beolsik typing, to check the composer against: the jamo typed for
 // the current block are kept as they are, and a jamo joins them when the longer run still reads
 // as one block; else a vowel takes a trailing final consonant along, and anything else
