@@ -191,7 +191,8 @@ static uint32_t backspace()
     return kKeyBackspace;
 }
 
-// Steps 5 and 6: a character typed at the position, or a blank that ends the line.
+// A character typed at the position (a composition replaces its previous step), or a blank
+// that ends the line.
 static uint32_t type_code(uint16_t code, bool interim)
 {
     bool blank = code == ' ';
@@ -219,7 +220,7 @@ static uint32_t type_code(uint16_t code, bool interim)
     return kKeyTyped;
 }
 
-// Step 4: what a code does.
+// What a code does: nothing, a backspace, a blank, Esc, or a character typed.
 static uint32_t key_code(uint16_t code, bool interim)
 {
     switch (code) {
@@ -232,7 +233,7 @@ static uint32_t key_code(uint16_t code, bool interim)
     }
 }
 
-// Step 3: WM_CHAR and its kin deliver bytes; a lead byte waits for its trail byte.
+// WM_CHAR and its kin deliver bytes; a lead byte waits for its trail byte.
 static uint32_t key_byte(uint8_t byte, bool interim)
 {
     if (s_input.lead) {
@@ -258,7 +259,7 @@ static uint16_t first_code(const std::string& text, size_t& used)
     return first & 0x80 ? 0 : first;
 }
 
-// Step 2: the input method's composition (an interim character) or result (final).
+// The input method's composition (an interim character) or result (final).
 static uint32_t key_composition(plat::WindowHandle window, MultiInput& mi, plat::LParam lparam, bool& unhandled)
 {
     bool result = (lparam & plat::GCS_RESULTSTR) != 0;
