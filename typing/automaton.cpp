@@ -27,6 +27,12 @@ static uint16_t final_code(char16_t jamo)
     return 0;
 }
 
+uint16_t automaton_as_final(uint16_t code)
+{
+    uint32_t jamo = johab_to_unicode(code);
+    return jamo >= 0x3131 && jamo <= 0x314E ? final_code(char16_t(jamo)) : 0;
+}
+
 uint16_t automaton_key_code(plat::HangulLayout layout, uint32_t vk, bool shift)
 {
     plat::HangulKey key = plat::hangul_key(layout, vk, shift);

@@ -16,3 +16,6 @@ void automaton_reselect();
 // (fill, medial, fill), 390's finals as (fill, fill, final)), a character as its byte; 0 when
 // the layout gives the key nothing.
 uint16_t automaton_key_code(plat::HangulLayout layout, uint32_t vk, bool shift);
+// The final-form code, (fill, fill, final), of a consonant's Johab code; 0 for a code that is
+// not a consonant that can end a syllable.
+uint16_t automaton_as_final(uint16_t code);

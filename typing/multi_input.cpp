@@ -19,6 +19,7 @@
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 #include "platform/window/wndclass.h"
+#include "typing/automaton.h"
 #include "typing/johab.h"
 #include "typing/kbd_controls.h"
 #include "typing/line_judge.h"
@@ -284,6 +285,10 @@ static uint32_t key_composition(plat::WindowHandle window, MultiInput& mi, plat:
     }
     bool interim = !result;
     if (jamo_mode && interim) {
+        // A final's key (390) types the final, which the lessons' models hold as such.
+        uint16_t as_final = automaton_as_final(code);
+        if (as_final && plat::ime_composition_role(mi.context) == plat::JamoRole::final)
+            code = as_final;
         ime_cancel_composition(window);
         interim = false; // each key's jamo stays as it is
     }

@@ -319,6 +319,18 @@ bool imm_set_composition_string(ImcHandle context, uint32_t index, const void* c
     return true;
 }
 
+JamoRole ime_composition_role(ImcHandle context)
+{
+    InputContext* ctx = find_context(context);
+    if (!ctx)
+        return JamoRole::none;
+    const HangulComposer& c = ctx->hangul;
+    int parts = (c.initial != 0) + (c.medial != 0) + (c.final != 0);
+    if (parts != 1)
+        return JamoRole::none;
+    return c.initial ? JamoRole::initial : c.medial ? JamoRole::medial : JamoRole::final;
+}
+
 bool imm_notify_ime(ImcHandle context, uint32_t action, uint32_t index, uint32_t)
 {
     InputContext* ctx = find_context(context);

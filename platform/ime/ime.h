@@ -87,6 +87,10 @@ int32_t imm_get_composition_string(ImcHandle context, uint32_t index, void* buff
 // gets an empty GCS_COMPSTR and WM_IME_ENDCOMPOSITION); text replaces what is composed.
 bool imm_set_composition_string(ImcHandle context, uint32_t index, const void* composition,
     uint32_t composition_size, const void* reading, uint32_t reading_size);
+// What the composition is when it is one jamo alone: on 390 a final's key composes the same
+// compatibility jamo as the initial's, and only this tells them apart. None for a syllable,
+// for nothing composed and for a bad context.
+JamoRole ime_composition_role(ImcHandle context);
 // ImmNotifyIME with NI_COMPOSITIONSTR: CPS_COMPLETE finishes the composition as typed,
 // CPS_CANCEL drops it.
 bool imm_notify_ime(ImcHandle context, uint32_t action, uint32_t index, uint32_t value);

@@ -59,6 +59,16 @@ TEST(Automaton, ComposerLayoutsTypeWhatTheKeyboardLegendShows)
     }
 }
 
+TEST(Automaton, ConsonantsInTheirFinalForm)
+{
+    EXPECT_EQ(automaton_as_final(0x8841), 0x8442); // ㄱ
+    EXPECT_EQ(automaton_as_final(0x8444), 0x8444); // ㄳ is a final already
+    EXPECT_EQ(automaton_as_final(0xB041), 0x8456) << "ㅆ";
+    EXPECT_EQ(automaton_as_final(0x9841), 0) << "ㄸ never ends a syllable";
+    EXPECT_EQ(automaton_as_final(0x8461), 0) << "a vowel";
+    EXPECT_EQ(automaton_as_final('a'), 0);
+}
+
 TEST(Automaton, TheTableFollowsKeyboard)
 {
     plat::ime_reset();

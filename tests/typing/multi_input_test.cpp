@@ -1,6 +1,7 @@
 #include "typing/multi_input.h"
 
 #include "platform/controls/controls.h"
+#include "typing/automaton.h"
 #include "typing/johab.h"
 #include "typing/kbd_controls.h"
 #include "typing/line_judge.h"
@@ -150,6 +151,24 @@ TEST_F(TypingLine, TheStateTellsWhereTheLearnerIs)
     EXPECT_EQ(state.model_next, 0) << "the end of the line";
     plat::send_message(line, kMsgMultiInputHangul, 0, 0);
     EXPECT_EQ(multi_input_state(line).flags & kHangul, 0);
+}
+
+// On 390 the learner types finals with keys of their own; jamo by jamo, the line keeps them as
+// finals, as the lessons' models hold them.
+TEST_F(TypingLine, JamoByJamoOnThreeSetKeepsFinalsApartFromInitials)
+{
+    automaton_select_table(1);
+    line = multi_input_create(host, kHangul | kJamo | kJohab, 10, 10, 1, 20, 20, 560, 200);
+    ASSERT_TRUE(line);
+    ASSERT_TRUE(multi_input_set_model(line, 0, "\x84\x42\x88\x41")); // ㄱ as a final, then as an initial
+    run_for(0);
+    plat::set_focus(line);
+    plat::send_message(line, kMsgMultiInputStart, 0, 0);
+    type("{x}");
+    EXPECT_EQ(multi_input_state(line).last_typed, 0x8442) << "the X key types the final ㄱ";
+    type("{k} ");
+    EXPECT_EQ(stat(kStatsTyped), 2);
+    EXPECT_EQ(stat(kStatsCorrect), 2);
 }
 
 // Each jamo's keystroke interval lands on its field; the virtual clock makes them exact.
