@@ -343,6 +343,8 @@ TEST_F(ImeTest, ThreeSetLayoutTypesByRoleAndMovesDigits)
             Events{"START", "COMP ㄱ", "COMP 가", "COMP 간", "RESULT 간 ", "END"} + chars_of("간 ")},
         {"the 8 key types ㅢ", "j8",
             Events{"START", "COMP ㅇ", "COMP 의"}},
+        {"the / key types the ㅗ of compound vowels", "k/f",
+            Events{"START", "COMP ㄱ", "COMP 고", "COMP 과"}},
         {"Shift+U types 7 behind the syllable", "kfU",
             Events{"START", "COMP ㄱ", "COMP 가", "RESULT 가7", "END"} + chars_of("가7")},
         {"a moved digit alone", "N",
