@@ -384,4 +384,119 @@ TEST(HangulComposer, AgreesWithAReferenceOverRandomTyping)
     }
 }
 
+// An independent model of 390 typing: the keys of the current block are kept with their roles,
+// and a key joins them when the longer run still reads as one block (initials, then vowels,
+// then finals, each at most two that pair up; finals only after an initial and a vowel, or
+// alone); else it begins the next block.
+class ReferenceThreeSet {
+public:
+    void key(HangulKey k)
+    {
+        if (k.role == JamoRole::none)
+            return;
+        std::vector<HangulKey> longer = block;
+        longer.push_back(k);
+        if (draw(longer).empty()) {
+            text += draw(block);
+            block.clear();
+        }
+        block.push_back(k);
+    }
+    void space()
+    {
+        text += draw(block) + u" ";
+        block.clear();
+    }
+    void backspace()
+    {
+        if (!block.empty())
+            block.pop_back();
+        else if (!text.empty())
+            text.pop_back();
+    }
+    std::u16string shown() const { return text + draw(block); }
+
+private:
+    // One jamo, or two that pair (three characters each: first, second, both); 0 for none.
+    static char16_t part(const std::vector<char16_t>& jamo, std::u16string_view pairs)
+    {
+        if (jamo.size() == 1)
+            return jamo[0];
+        for (size_t i = 0; jamo.size() == 2 && i + 2 < pairs.size(); i += 3) {
+            if (pairs[i] == jamo[0] && pairs[i + 1] == jamo[1])
+                return pairs[i + 2];
+        }
+        return 0;
+    }
+    static std::u16string draw(const std::vector<HangulKey>& keys)
+    {
+        std::vector<char16_t> parts[3];
+        int last = 0;
+        for (const HangulKey& k : keys) {
+            int at = k.role == JamoRole::initial ? 0 : k.role == JamoRole::medial ? 1 : 2;
+            if (at < last)
+                return u"";
+            last = at;
+            parts[at].push_back(k.ch);
+        }
+        if (keys.empty())
+            return u"";
+        char16_t lead = parts[0].empty() ? 0 : part(parts[0], u"ㄱㄱㄲㄷㄷㄸㅂㅂㅃㅅㅅㅆㅈㅈㅉ");
+        char16_t vowel = parts[1].empty() ? 0 : part(parts[1], u"ㅗㅏㅘㅗㅐㅙㅗㅣㅚㅜㅓㅝㅜㅔㅞㅜㅣㅟㅡㅣㅢ");
+        char16_t tail = parts[2].empty() ? 0
+                                         : part(parts[2], u"ㄱㅅㄳㄴㅈㄵㄴㅎㄶㄹㄱㄺㄹㅁㄻㄹㅂㄼㄹㅅㄽㄹㅌㄾㄹㅍㄿㄹㅎㅀㅂㅅㅄ");
+        if ((!parts[0].empty() && !lead) || (!parts[1].empty() && !vowel) || (!parts[2].empty() && !tail))
+            return u"";
+        int present = (lead != 0) + (vowel != 0) + (tail != 0);
+        if (present == 1)
+            return std::u16string(1, lead ? lead : vowel ? vowel : tail);
+        if (!lead || !vowel)
+            return u""; // a final needs both, a vowel after a lone final starts anew
+        size_t l = std::u16string_view(u"ㄱㄲㄴㄷㄸㄹㅁㅂㅃㅅㅆㅇㅈㅉㅊㅋㅌㅍㅎ").find(lead);
+        size_t t = tail ? std::u16string_view(u"_ㄱㄲㄳㄴㄵㄶㄷㄹㄺㄻㄼㄽㄾㄿㅀㅁㅂㅄㅅㅆㅇㅈㅊㅋㅌㅍㅎ").find(tail) : 0;
+        return std::u16string(1, char16_t(0xAC00 + (l * 21 + (vowel - 0x314F)) * 28 + t));
+    }
+
+    std::u16string text;
+    std::vector<HangulKey> block;
+};
+
+TEST(HangulComposer, ThreeSetAgreesWithAReferenceOverRandomTyping)
+{
+    // The keys of the four rows, each with and without Shift.
+    const std::string keys = "`1234567890-=qwertyuiop[]\\asdfghjkl;'zxcvbnm,./kkkjjfff/9xq";
+    for (uint32_t seed = 1; seed <= 2000; seed++) {
+        std::mt19937 random(seed);
+        ReferenceThreeSet reference;
+        HangulComposer composer;
+        std::u16string text;
+        std::string log;
+        for (int step = 0; step < 40; step++) {
+            uint32_t roll = random() % 100;
+            if (roll < 8) {
+                reference.backspace();
+                if (!hangul_backspace(composer) && !text.empty())
+                    text.pop_back();
+                log += '<';
+            } else if (roll < 13) {
+                reference.space();
+                text += hangul_composition(composer) + u" ";
+                composer = HangulComposer{};
+                log += '_';
+            } else {
+                uint32_t vk = 0;
+                bool shift = false;
+                ASSERT_TRUE(keyboard_key_for_char(uint8_t(keys[random() % keys.size()]), vk, shift));
+                shift = roll < 30;
+                HangulKey key = hangul_key(HangulLayout::three_set_390, vk, shift);
+                reference.key(key);
+                hangul_feed(composer, HangulLayout::three_set_390, key, text);
+                log += char(vk) + std::string(shift ? "^" : "");
+            }
+            ASSERT_EQ(utf8_of(text + hangul_composition(composer)), utf8_of(reference.shown()))
+                << "seed " << seed << " keys \"" << log << "\"";
+        }
+    }
+}
+
 } // namespace
