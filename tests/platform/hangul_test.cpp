@@ -196,7 +196,25 @@ TEST(HangulKeys, ThreeSetKeysOfEverySyllableAndJamoTypeItBack)
 // the current block are kept as they are, and a jamo joins them when the longer run still reads
 // as one block; else a vowel takes a trailing final consonant along, and anything else
 // finishes the block. Blocks are drawn with the syllable arithmetic of the standard.
-class ReferenceTyping {
+// What the reference models share: the finished text and the keys of the block being typed,
+// which Backspace takes back one at a time before it deletes a character.
+template <typename Block, typename Model>
+struct ReferenceText {
+    std::u16string text;
+    Block block;
+    void backspace()
+    {
+        if (!block.empty())
+            block.pop_back();
+        else if (!text.empty())
+            text.pop_back();
+    }
+    std::u16string shown() const { return text + Model::draw(block); }
+};
+
+class ReferenceTyping : public ReferenceText<std::u16string, ReferenceTyping> {
+    friend struct ReferenceText<std::u16string, ReferenceTyping>;
+
 public:
     void key(char letter, bool shift)
     {
@@ -210,14 +228,6 @@ public:
         finish();
         text += u' ';
     }
-    void backspace()
-    {
-        if (!block.empty())
-            block.pop_back();
-        else if (!text.empty())
-            text.pop_back();
-    }
-    std::u16string shown() const { return text + draw(block); }
 
 private:
     struct LayoutKey {
@@ -312,8 +322,6 @@ private:
         block.clear();
     }
 
-    std::u16string text;
-    std::u16string block;
 };
 
 // The composer driven as an edit field would drive it: a backspace with nothing composed
@@ -388,7 +396,9 @@ TEST(HangulComposer, AgreesWithAReferenceOverRandomTyping)
 // and a key joins them when the longer run still reads as one block (initials, then vowels,
 // then finals, each at most two that pair up; finals only after an initial and a vowel, or
 // alone); else it begins the next block.
-class ReferenceThreeSet {
+class ReferenceThreeSet : public ReferenceText<std::vector<HangulKey>, ReferenceThreeSet> {
+    friend struct ReferenceText<std::vector<HangulKey>, ReferenceThreeSet>;
+
 public:
     void key(HangulKey k)
     {
@@ -407,14 +417,6 @@ public:
         text += draw(block) + u" ";
         block.clear();
     }
-    void backspace()
-    {
-        if (!block.empty())
-            block.pop_back();
-        else if (!text.empty())
-            text.pop_back();
-    }
-    std::u16string shown() const { return text + draw(block); }
 
 private:
     // One jamo, or two that pair (three characters each: first, second, both); 0 for none.
@@ -457,8 +459,6 @@ private:
         return std::u16string(1, char16_t(0xAC00 + (l * 21 + (vowel - 0x314F)) * 28 + t));
     }
 
-    std::u16string text;
-    std::vector<HangulKey> block;
 };
 
 TEST(HangulComposer, ThreeSetAgreesWithAReferenceOverRandomTyping)
