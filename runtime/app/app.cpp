@@ -34,6 +34,7 @@
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/idle.h"
 #include "runtime/engine/modbus.h"
+#include "runtime/engine/session.h"
 #include "runtime/text/charmap.h"
 #include "runtime/text/intl.h"
 
@@ -114,6 +115,7 @@ static int start_engine()
     ExecHooks hooks = exec_hooks();
     hooks.close_requested = app_close_requested;
     exec_set_hooks(&hooks);
+    session_set_pump(app_pump_one_message);
     modmsg_startup();
     return 1;
 }

@@ -9,6 +9,7 @@
 #include "runtime/engine/idle.h"
 #include "runtime/engine/kernel.h"
 #include "runtime/engine/modbus.h"
+#include "runtime/engine/session.h"
 #include "runtime/engine/urec.h"
 #include "runtime/files/file_ops.h"
 #include "runtime/pieces/piece_hooks.h"
@@ -26,6 +27,7 @@ int engine_resume_records(FileSpec* records, int force)
 int engine_init()
 {
     modmsg_register(kSlotKernel, exec_kernel_module);
+    modmsg_register(kSlotSession, session_module);
     modmsg_register(kSlotTasks, exec_tasks_module);
     modmsg_register(kSlotIconStates, icon_states_module);
     modmsg_register(kSlotSequence, icon_seq_module);
@@ -43,6 +45,11 @@ int engine_init()
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = exec_suspended;
     calc_set_hooks(&calc);
+
+    ExecHooks hooks = exec_hooks();
+    hooks.sync_waits_mode2 = session_sync_waits_mode2;
+    hooks.sync_event = exec_sync_event;
+    exec_set_hooks(&hooks);
     return 1;
 }
 
@@ -60,7 +67,12 @@ void engine_term()
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = nullptr;
     calc_set_hooks(&calc);
+    ExecHooks hooks = exec_hooks();
+    hooks.sync_waits_mode2 = nullptr;
+    hooks.sync_event = nullptr;
+    exec_set_hooks(&hooks);
     modmsg_reset();
+    session_reset_all();
     exec_kernel_reset_all();
     icon_seq_reset();
     task_reset();

@@ -175,9 +175,9 @@ TEST_F(EngineTest, PiecemakerDumpsTheLearnersRecords)
     close_piece();
     std::string out;
     ASSERT_EQ(pm_dump_learner(host("piece.rec"), host("piece.v5r"), out), 0) << out;
-    EXPECT_NE(out.find("field 1 size 90\nfield 2 size 1\nfield 3 size 2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("field 1 size 90\nfield 2 size 38\nfield 3 size 2\n"), std::string::npos) << out;
     EXPECT_NE(out.find("field 23 size 50\nfield 10000 size 14\nstamp ok\nkernel icon 7 kind calc state 4 depth 0\n"
-                       "icon log size 0 index 0 wrapped 0\ntask 2 4 5 interval 60\n"),
+                       "icon log size 0 index 0 wrapped 0\nsession count 1 seconds 0\ntask 2 4 5 interval 60\n"),
         std::string::npos)
         << out;
 

@@ -7,6 +7,7 @@
 #include "runtime/base/taglist.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/kernel.h"
+#include "runtime/engine/session.h"
 #include "runtime/engine/urec.h"
 #include "runtime/pieces/piece_current.h"
 #include "runtime/store/fhdr.h"
@@ -326,6 +327,21 @@ int dump_kernel(const std::vector<uint8_t>& list, std::string& out)
     return 0;
 }
 
+// The session counts: the seconds are those the next session starts with.
+int dump_session(const std::vector<uint8_t>& list, std::string& out)
+{
+    uint8_t field[kSessionBlockSize];
+    if (taglist_item_length(list.data(), list.size(), kSlotSession) != kSessionBlockSize
+        || taglist_get(list.data(), list.size(), kSlotSession, field, sizeof field) != kSessionBlockSize)
+        return kErrStateSize;
+    SessionBlock block = session_decode(field);
+    int64_t seconds = block.earlier_seconds;
+    if (block.last_save != 0)
+        seconds += (block.last_save - block.session_start) / 1000;
+    out += format("session count %u seconds %lld\n", unsigned(block.sessions), static_cast<long long>(seconds));
+    return 0;
+}
+
 int dump_tasks(const std::vector<uint8_t>& list, std::string& out)
 {
     uint8_t field[2];
@@ -357,6 +373,8 @@ int dump_learner_open(bool with_piece, std::string& out)
         out += stamp == 0 ? "stamp ok\n" : "stamp differs\n";
     }
     if (int error = dump_kernel(list, out))
+        return error;
+    if (int error = dump_session(list, out))
         return error;
     return dump_tasks(list, out);
 }
