@@ -4,6 +4,7 @@
 #include "runtime/base/symdict.h"
 #include "runtime/calc/calc_hooks.h"
 #include "runtime/calc/codeblock.h"
+#include "runtime/calc/icon_var.h"
 #include "runtime/calc/interp_ops.h"
 #include "runtime/calc/list_table.h"
 #include "runtime/text/charmap.h"
@@ -93,7 +94,7 @@ static uint32_t icon_argument(uint32_t context, const uint8_t* ref)
 
 // The variable's value into out, owned: the variable store hands texts of their own, and
 // learner's-record strings and objects that the variable keeps, which are copied here.
-static void read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
+void eval_read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
 {
     val_init(out);
     auto get = calc_hooks().var_get;
@@ -125,7 +126,7 @@ static void read_through(uint32_t context, ScriptValue& v)
     if (val_type(v) != kValReference)
         return;
     ScriptValue ref = v;
-    read_variable(context, ref.bytes + 2, v);
+    eval_read_variable(context, ref.bytes + 2, v);
 }
 
 // --- instructions --------------------------------------------------------------------------
@@ -407,7 +408,7 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     }
     case kOpPushVar: {
         ScriptValue v;
-        read_variable(context, pool, v);
+        eval_read_variable(context, pool, v);
         eval_push(v);
         break;
     }

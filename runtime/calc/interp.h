@@ -31,6 +31,9 @@ int eval_code(uint32_t context_icon, const uint8_t* code, size_t size, ScriptVal
 // The loop itself over a block code_validate accepted: leaves one value above the stack top.
 void eval_run(uint32_t context_icon, const uint8_t* code);
 uint32_t eval_current_icon();
+// The variable's value for the context icon, owned as the stack owns its values; ref is a pool
+// variable record {u16 id, u16 at-flag, u16 icon}.
+void eval_read_variable(uint32_t context_icon, const uint8_t* ref, ScriptValue& out);
 
 // Stack operations for calls: push returns the slot written (null when full: error 10, the
 // value released); pop moves the top value out (empty below the run's own values: -4).

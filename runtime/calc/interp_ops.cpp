@@ -254,13 +254,3 @@ int eval_compare(int oper, ScriptValue& left, ScriptValue& right)
     }
     return relation(oper, order);
 }
-
-void eval_icon_variable(uint32_t, const uint8_t*, int)
-{
-    // Icons named at run time need the node store's title lookup, which calculations do not
-    // reach yet: the failure path, an empty value and no error.
-    if (ScriptValue* top = eval_peek()) {
-        val_free(*top);
-        val_init(*top);
-    }
-}
