@@ -87,11 +87,6 @@ const uint8_t* code_kept_tokens(const uint8_t* block)
 
 const uint8_t* code_block_end(const uint8_t* block) { return load_u16le(block + 4) ? block + load_u16le(block) : nullptr; }
 
-CodeInstruction code_read_instruction(const uint8_t* at)
-{
-    return { int16_t(load_u16le(at)), int16_t(load_u16le(at + 2)) };
-}
-
 const uint8_t* code_pool_entry(const uint8_t* block, CodeInstruction instruction)
 {
     return block + uint16_t(instruction.operand);

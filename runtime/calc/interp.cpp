@@ -509,22 +509,32 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     return next;
 }
 
-// The engine's suspended state or the window changed since the run began.
-static bool world_changed(int suspended, uint32_t window)
-{
-    const CalcHooks& hooks = calc_hooks();
-    int now_suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
-    uint32_t now_window = hooks.presentation_window ? hooks.presentation_window() : 0;
-    return now_suspended != suspended || now_window != window;
-}
+// The engine's suspended state and the presentation window as a run began: a change of
+// either stops it.
+struct World {
+    int (*suspended_now)();
+    uint32_t (*window_now)();
+    int suspended;
+    uint32_t window;
+
+    World()
+        : suspended_now(calc_hooks().engine_suspended)
+        , window_now(calc_hooks().presentation_window)
+        , suspended(suspended_now ? suspended_now() : 0)
+        , window(window_now ? window_now() : 0)
+    {
+    }
+    bool changed() const
+    {
+        return (suspended_now && suspended_now() != suspended) || (window_now && window_now() != window);
+    }
+};
 
 void eval_run(uint32_t context, const uint8_t* code)
 {
-    const CalcHooks& hooks = calc_hooks();
     int saved_base = s_eval.run_base;
     const uint8_t* saved_code = s_eval.code_base;
-    int suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
-    uint32_t window = hooks.presentation_window ? hooks.presentation_window() : 0;
+    World world;
     s_eval.run_base = s_eval.top;
     s_eval.code_base = code;
     const uint8_t* first = code_instructions(code);
@@ -533,7 +543,7 @@ void eval_run(uint32_t context, const uint8_t* code)
         CodeInstruction in = code_read_instruction(first + 4 * pc);
         if (in.opcode == kOpEnd || s_eval.error != 0)
             break;
-        if (world_changed(suspended, window) || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+        if (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
             s_eval.error = kEvalStopped;
             break;
         }

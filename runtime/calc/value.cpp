@@ -13,6 +13,7 @@
 #include "runtime/text/intl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -32,44 +33,6 @@ constexpr int kNumberCharsSize = 50;
 // leaves no entry, so its unlock releases nothing.
 static std::vector<uint32_t> s_held;
 static const char kEmpty[1] = { 0 };
-
-int val_type(const ScriptValue& v) { return v.bytes[1]; }
-int val_storage(const ScriptValue& v) { return v.bytes[2]; }
-int32_t val_length(const ScriptValue& v) { return int32_t(load_u32le(v.bytes + 4)); }
-int32_t val_integer(const ScriptValue& v) { return int32_t(load_u32le(v.bytes + 2)); }
-uint32_t val_word(const ScriptValue& v) { return load_u32le(v.bytes + 2); }
-uint32_t val_object_id(const ScriptValue& v) { return load_u32le(v.bytes + 2); }
-uint32_t val_stamp(const ScriptValue& v) { return load_u32le(v.bytes + 10); }
-uint16_t val_u16(const ScriptValue& v, int offset) { return load_u16le(v.bytes + offset); }
-void val_put_u16(ScriptValue& v, int offset, uint16_t x) { store_u16le(v.bytes + offset, x); }
-void val_put_u32(ScriptValue& v, int offset, uint32_t x) { store_u32le(v.bytes + offset, x); }
-
-double val_real(const ScriptValue& v)
-{
-    uint64_t bits = uint64_t(load_u32le(v.bytes + 2)) | uint64_t(load_u32le(v.bytes + 6)) << 32;
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-void val_init(ScriptValue& v) { std::memset(v.bytes, 0, sizeof v.bytes); }
-
-void val_set_integer(int32_t x, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValInteger;
-    store_u32le(out.bytes + 2, uint32_t(x));
-}
-
-void val_set_real(double x, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValReal;
-    uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    store_u32le(out.bytes + 2, uint32_t(bits));
-    store_u32le(out.bytes + 6, uint32_t(bits >> 32));
-}
 
 void val_set_symbol(uint32_t id, ScriptValue& out) { val_set_raw(kValSymbol, id, out); }
 
@@ -122,6 +85,41 @@ int val_set_string_n(ScriptValue& out, const char* text, size_t length)
 
 int val_set_string(ScriptValue& out, const char* text) { return val_set_string_n(out, text, std::strlen(text)); }
 
+int val_append_text(ScriptValue& v, const char* text, size_t length)
+{
+    if (v.bytes[1] != kValString || (v.bytes[2] != kStoreInline && v.bytes[2] != kStoreHandle))
+        return 0;
+    size_t have = std::strlen(var_lock_value_data(v));
+    var_unlock_value_data(v);
+    size_t total = have + length;
+    if (total >= 0x7FFFFFFF)
+        return 0;
+    if (v.bytes[2] == kStoreInline && total + 1 <= size_t(kValInlineMax)) {
+        std::memcpy(v.bytes + 8 + have, text, length);
+        v.bytes[8 + total] = 0;
+        store_u32le(v.bytes + 4, uint32_t(total + 1));
+        return 1;
+    }
+    MemHandle block;
+    if (v.bytes[2] == kStoreHandle) {
+        // Grown in place; the text appended lives in another block or outside them.
+        block = mem_realloc(MemHandle { load_u32le(v.bytes + 8) }, int64_t(total + 1), kMemMovable);
+    } else {
+        block = mem_alloc(total + 1, kMemMovable);
+        if (uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr)
+            std::memcpy(p, v.bytes + 8, have);
+    }
+    uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
+    if (!p)
+        return 0;
+    std::memcpy(p + have, text, length);
+    p[total] = 0;
+    v.bytes[2] = kStoreHandle;
+    store_u32le(v.bytes + 4, uint32_t(total + 1));
+    store_u32le(v.bytes + 8, block.id);
+    return 1;
+}
+
 void val_set_constant(ScriptValue& out, const char* text, size_t length)
 {
     val_init(out);
@@ -155,7 +153,7 @@ int32_t val_take_string(ScriptValue& out, uint32_t handle)
     return int32_t(length + 1);
 }
 
-void val_free(ScriptValue& v)
+void val_free_owned(ScriptValue& v)
 {
     if (v.bytes[1] == kValString && v.bytes[2] == kStoreHandle)
         mem_free(MemHandle { load_u32le(v.bytes + 8) });
@@ -164,7 +162,7 @@ void val_free(ScriptValue& v)
     val_init(v);
 }
 
-int val_copy(ScriptValue& dst, const ScriptValue& src)
+int val_copy_owned(ScriptValue& dst, const ScriptValue& src)
 {
     ScriptValue from = src; // dst may be src
     if (from.bytes[1] == kValString) {
@@ -393,6 +391,11 @@ static int32_t real_to_int(double x)
 
 void val_format_number(const ScriptValue& number, char* buf, size_t size, int use_default, uint32_t format)
 {
+    if (number.bytes[1] != kValReal && (use_default || format == 0) && size > 11) {
+        // Plain digits: what the locale's number text gives without a format, by the shortest way.
+        *std::to_chars(buf, buf + size - 1, val_integer(number)).ptr = 0;
+        return;
+    }
     if (number.bytes[1] == kValReal)
         intl_format_number(val_real(number), use_default ? kDefaultRealFormat : format, buf, size);
     else
