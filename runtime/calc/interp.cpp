@@ -77,9 +77,22 @@ ScriptValue* eval_peek()
 
 static void pop_release()
 {
-    ScriptValue v;
-    eval_pop(v);
-    val_free(v);
+    if (s_eval.top <= s_eval.run_base) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    val_free(s_eval.stack[--s_eval.top]);
+}
+
+// The next free slot for a value written in place (the hot pushes build no value to copy), or
+// null with error 10.
+static ScriptValue* push_slot()
+{
+    if (s_eval.top >= kEvalStackSize) {
+        s_eval.error = kEvalStackFull;
+        return nullptr;
+    }
+    return &s_eval.stack[s_eval.top++];
 }
 
 static int own_values() { return s_eval.top - s_eval.run_base; }
@@ -151,11 +164,11 @@ static void push_string_constant(const uint8_t* text, int mapped)
 
 static void push_real(const uint8_t* p)
 {
-    ScriptValue v;
-    val_init(v);
-    v.bytes[1] = kValReal;
-    std::memcpy(v.bytes + 2, p, 8);
-    eval_push(v);
+    uint64_t bits = uint64_t(load_u32le(p)) | uint64_t(load_u32le(p + 4)) << 32;
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    if (ScriptValue* slot = push_slot())
+        val_set_real(x, *slot);
 }
 
 static void op_assign(uint32_t context)
@@ -200,10 +213,38 @@ static void op_nip()
         s_eval.error = kEvalUnderflow;
         return;
     }
-    ScriptValue top;
-    eval_pop(top);
-    val_free(s_eval.stack[s_eval.top - 1]);
-    s_eval.stack[s_eval.top - 1] = top;
+    ScriptValue* top = &s_eval.stack[--s_eval.top];
+    val_free(top[-1]);
+    top[-1] = *top;
+    val_init(*top);
+}
+
+// The operators work on the two top slots in place; the right operand's slot is released (for
+// a comparison it takes the result, the left operand staying for a chained one).
+static void op_arith(int oper)
+{
+    if (own_values() < 2) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    eval_binary(oper, right[-1], *right);
+    pop_release();
+}
+
+static void op_compare(int oper)
+{
+    if (own_values() < 2) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    ScriptValue copy;
+    val_copy(copy, right[-1]);
+    int result = eval_compare(oper, copy, *right);
+    val_free(copy);
+    val_free(*right);
+    val_set_integer(result, *right);
 }
 
 static void op_pick(uint32_t context, int16_t operand)
@@ -388,18 +429,14 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     case kOpPushMappedString:
         push_string_constant(pool, 1);
         break;
-    case kOpPushShort: {
-        ScriptValue v;
-        val_set_integer(in.operand, v);
-        eval_push(v);
+    case kOpPushShort:
+        if (ScriptValue* slot = push_slot())
+            val_set_integer(in.operand, *slot);
         break;
-    }
-    case kOpPushLong: {
-        ScriptValue v;
-        val_set_integer(int32_t(load_u32le(pool)), v);
-        eval_push(v);
+    case kOpPushLong:
+        if (ScriptValue* slot = push_slot())
+            val_set_integer(int32_t(load_u32le(pool)), *slot);
         break;
-    }
     case kOpPushSymbol: {
         ScriptValue v;
         val_set_symbol(symdict_intern(reinterpret_cast<const char*>(pool), 1), v);
@@ -433,31 +470,12 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         if (ScriptValue* top = eval_peek())
             eval_unary(in.operand, *top);
         break;
-    case kOpArith: {
-        ScriptValue right;
-        eval_pop(right);
-        if (ScriptValue* left = eval_peek())
-            eval_binary(in.operand, *left, right);
-        val_free(right);
+    case kOpArith:
+        op_arith(in.operand);
         break;
-    }
-    case kOpCompare: {
-        ScriptValue right;
-        eval_pop(right);
-        ScriptValue* left = eval_peek();
-        if (left) {
-            ScriptValue copy;
-            val_copy(copy, *left);
-            ScriptValue result;
-            val_set_integer(eval_compare(in.operand, copy, right), result);
-            val_free(copy);
-            val_free(right);
-            eval_push(result);
-        } else {
-            val_free(right);
-        }
+    case kOpCompare:
+        op_compare(in.operand);
         break;
-    }
     case kOpCall:
         op_call(context, pool);
         break;

@@ -97,15 +97,11 @@ static void join(ScriptValue& left, const ScriptValue& right_in)
     }
     val_convert(left, kValString);
     const char* text = var_lock_value_data(*right);
-    size_t length = std::strlen(text);
-    int storage = val_storage(left);
-    size_t have = std::strlen(var_lock_value_data(left));
-    var_unlock_value_data(left);
-    // A text of the left's own grows where it is.
-    bool in_place = (storage == kStoreInline || storage == kStoreHandle) && have + length <= size_t(kEvalJoinLimit);
-    if (!in_place)
+    // A text of the left's own grows where it is; others, and a cut, make a new one.
+    int appended = val_append_text(left, text, std::strlen(text), size_t(kEvalJoinLimit));
+    if (appended < 0)
         join_cut(left, text);
-    else if (!val_append_text(left, text, length))
+    else if (appended == 0)
         eval_set_error(kEvalNoMemory);
     var_unlock_value_data(*right);
     val_free(converted);

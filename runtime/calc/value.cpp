@@ -85,15 +85,15 @@ int val_set_string_n(ScriptValue& out, const char* text, size_t length)
 
 int val_set_string(ScriptValue& out, const char* text) { return val_set_string_n(out, text, std::strlen(text)); }
 
-int val_append_text(ScriptValue& v, const char* text, size_t length)
+int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limit)
 {
     if (v.bytes[1] != kValString || (v.bytes[2] != kStoreInline && v.bytes[2] != kStoreHandle))
-        return 0;
+        return -1;
     size_t have = std::strlen(var_lock_value_data(v));
     var_unlock_value_data(v);
     size_t total = have + length;
-    if (total >= 0x7FFFFFFF)
-        return 0;
+    if (total > limit || total >= 0x7FFFFFFF)
+        return -1;
     if (v.bytes[2] == kStoreInline && total + 1 <= size_t(kValInlineMax)) {
         std::memcpy(v.bytes + 8 + have, text, length);
         v.bytes[8 + total] = 0;

@@ -3,6 +3,7 @@
 // offset. A value owns a storage-1 text block and one reference of an object value, nothing
 // else; moving the 16 bytes moves that ownership, val_copy duplicates it.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -69,22 +70,33 @@ inline uint16_t val_u16(const ScriptValue& v, int offset) { return plat::load_u1
 inline void val_put_u16(ScriptValue& v, int offset, uint16_t x) { plat::store_u16le(v.bytes + offset, x); }
 inline void val_put_u32(ScriptValue& v, int offset, uint32_t x) { plat::store_u32le(v.bytes + offset, x); }
 
+// Writes bytes 0-7 and 8-15 as two little-endian words at once: a value assembled from byte
+// stores and copied whole soon after stalls the processor, which cannot forward narrow stores
+// to a wide load, and the interpreter copies every value it pushes.
+inline void val_store_words(ScriptValue& v, uint64_t low, uint64_t high)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(v.bytes, &low, 8);
+        std::memcpy(v.bytes + 8, &high, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            v.bytes[i] = uint8_t(low >> 8 * i);
+            v.bytes[8 + i] = uint8_t(high >> 8 * i);
+        }
+    }
+}
+
 // Constructors; each first clears all 16 bytes.
-inline void val_init(ScriptValue& v) { std::memset(v.bytes, 0, sizeof v.bytes); }
+inline void val_init(ScriptValue& v) { val_store_words(v, 0, 0); }
 inline void val_set_integer(int32_t x, ScriptValue& out)
 {
-    val_init(out);
-    out.bytes[1] = kValInteger;
-    plat::store_u32le(out.bytes + 2, uint32_t(x));
+    val_store_words(out, uint64_t(kValInteger) << 8 | uint64_t(uint32_t(x)) << 16, 0);
 }
 inline void val_set_real(double x, ScriptValue& out)
 {
-    val_init(out);
-    out.bytes[1] = kValReal;
     uint64_t bits;
     std::memcpy(&bits, &x, sizeof bits);
-    plat::store_u32le(out.bytes + 2, uint32_t(bits));
-    plat::store_u32le(out.bytes + 6, uint32_t(bits >> 32));
+    val_store_words(out, uint64_t(kValReal) << 8 | bits << 16, bits >> 48);
 }
 void val_set_symbol(uint32_t id, ScriptValue& out);
 void val_set_raw(int type, uint32_t payload, ScriptValue& out);
@@ -96,8 +108,9 @@ void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, Scrip
 int val_set_string(ScriptValue& out, const char* text);
 int val_set_string_n(ScriptValue& out, const char* text, size_t length);
 // Appends length bytes to a string of storage 0 or 1 (its block grown, or made when an inline
-// text outgrows its 8 bytes): 1, or 0 for another value or without memory (v unchanged).
-int val_append_text(ScriptValue& v, const char* text, size_t length);
+// text outgrows its 8 bytes): 1; 0 without memory; -1 for another value or a text that would
+// pass limit bytes. v is unchanged unless it answers 1.
+int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limit);
 // A string of storage 4 that points at text (which must outlive the value).
 void val_set_constant(ScriptValue& out, const char* text, size_t length);
 // Adopts a block holding a NUL-terminated text: the length including the NUL.
