@@ -175,7 +175,11 @@ static void binary(int oper, ScriptValue& left, const ScriptValue& right, int de
         arith_scalar(oper, left, right);
 }
 
-void eval_binary(int oper, ScriptValue& left, const ScriptValue& right) { binary(oper, left, right, 0); }
+void eval_binary(int oper, ScriptValue& left, const ScriptValue& right)
+{
+    if (!arith_numbers(oper, left, right))
+        binary(oper, left, right, 0);
+}
 
 static void unary_scalar(int oper, ScriptValue& v)
 {

@@ -34,6 +34,10 @@ constexpr int kNumberCharsSize = 50;
 static std::vector<uint32_t> s_held;
 static const char kEmpty[1] = { 0 };
 
+// The characters of a string value, and their count when length is not null (texts in blocks
+// are measured as they are found ended); a lock as var_lock_value_data's.
+static const char* lock_text(const ScriptValue& v, size_t* length);
+
 void val_set_symbol(uint32_t id, ScriptValue& out) { val_set_raw(kValSymbol, id, out); }
 
 void val_set_raw(int type, uint32_t payload, ScriptValue& out)
@@ -89,7 +93,8 @@ int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limi
 {
     if (v.bytes[1] != kValString || (v.bytes[2] != kStoreInline && v.bytes[2] != kStoreHandle))
         return -1;
-    size_t have = std::strlen(var_lock_value_data(v));
+    size_t have;
+    lock_text(v, &have);
     var_unlock_value_data(v);
     size_t total = have + length;
     if (total > limit || total >= 0x7FFFFFFF)
@@ -166,8 +171,9 @@ int val_copy_owned(ScriptValue& dst, const ScriptValue& src)
 {
     ScriptValue from = src; // dst may be src
     if (from.bytes[1] == kValString) {
-        const char* text = var_lock_value_data(from);
-        int ok = val_set_string(dst, text);
+        size_t length;
+        const char* text = lock_text(from, &length);
+        int ok = val_set_string_n(dst, text, length);
         var_unlock_value_data(from);
         return ok ? 0 : kValErrNoMemory;
     }
@@ -180,11 +186,16 @@ int val_copy_owned(ScriptValue& dst, const ScriptValue& src)
 }
 
 // The text of a block when a NUL ends it inside the block, else the empty text.
-static const char* ended_text(MemHandle block)
+static const char* ended_text(MemHandle block, size_t* length)
 {
     const char* p = static_cast<const char*>(mem_address(block));
     size_t size = mem_size(block);
-    return p && strnlen(p, size) < size ? p : kEmpty;
+    size_t n = p ? strnlen(p, size) : size;
+    if (n >= size)
+        return kEmpty;
+    if (length)
+        *length = n;
+    return p;
 }
 
 static void drop_held(uint32_t key)
@@ -194,45 +205,56 @@ static void drop_held(uint32_t key)
         s_held.erase(std::next(it).base());
 }
 
-const char* var_lock_value_data(const ScriptValue& v)
+static const char* measured(const char* text, size_t* length)
 {
+    if (length)
+        *length = std::strlen(text);
+    return text;
+}
+
+static const char* lock_text(const ScriptValue& v, size_t* length)
+{
+    if (length)
+        *length = 0;
     if (v.bytes[1] != kValString)
-        return kEmpty;
+        return measured(kEmpty, length);
     switch (v.bytes[2]) {
     case kStoreInline: // a restored value may lack the NUL: then it reads empty
-        return std::memchr(v.bytes + 8, 0, kValInlineMax) ? reinterpret_cast<const char*>(v.bytes + 8) : kEmpty;
+        return measured(std::memchr(v.bytes + 8, 0, kValInlineMax) ? reinterpret_cast<const char*>(v.bytes + 8) : kEmpty, length);
     case kStoreHandle: {
         MemHandle block { load_u32le(v.bytes + 8) };
         if (!mem_lock(block))
-            return kEmpty;
-        return ended_text(block);
+            return measured(kEmpty, length);
+        return ended_text(block, length);
     }
     case kStoreRecord: {
         RecordId id = rec_make_id(load_u16le(v.bytes + 10), load_u16le(v.bytes + 8));
         MemHandle block = rec_get(id);
         if (!block)
-            return kEmpty;
+            return measured(kEmpty, length);
         s_held.push_back(id);
         mem_lock(block);
-        return ended_text(block);
+        return ended_text(block, length);
     }
     case kStoreLearner: {
         auto lock = calc_hooks().learner_string_lock;
         const char* text = lock ? lock(load_u16le(v.bytes + 8)) : nullptr;
         if (!text)
-            return kEmpty;
+            return measured(kEmpty, length);
         s_held.push_back(0x80000000u | load_u16le(v.bytes + 8));
-        return text;
+        return measured(text, length);
     }
     case kStoreAddress: {
         const char* text;
         std::memcpy(&text, v.bytes + 8, sizeof text);
-        return text ? text : kEmpty;
+        return measured(text ? text : kEmpty, length);
     }
     default:
-        return kEmpty;
+        return measured(kEmpty, length);
     }
 }
+
+const char* var_lock_value_data(const ScriptValue& v) { return lock_text(v, nullptr); }
 
 void var_unlock_value_data(const ScriptValue& v)
 {
