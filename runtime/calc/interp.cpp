@@ -443,12 +443,11 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         eval_push(v);
         break;
     }
-    case kOpPushVar: {
-        ScriptValue v;
-        eval_read_variable(context, pool, v);
-        eval_push(v);
+    case kOpPushVar:
+        // Read into its slot, which is taken first: a read that runs code nests above it.
+        if (ScriptValue* slot = push_slot())
+            eval_read_variable(context, pool, *slot);
         break;
-    }
     case kOpPushVarRef: {
         ScriptValue v;
         val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), v);

@@ -107,8 +107,11 @@ int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limi
     }
     MemHandle block;
     if (v.bytes[2] == kStoreHandle) {
-        // Grown in place; the text appended lives in another block or outside them.
-        block = mem_realloc(MemHandle { load_u32le(v.bytes + 8) }, int64_t(total + 1), kMemMovable);
+        // Grown in place with room to spare, as texts are often joined in turn; the text
+        // appended lives in another block or outside them.
+        block = MemHandle { load_u32le(v.bytes + 8) };
+        if (mem_size(block) < total + 1)
+            block = mem_realloc(block, int64_t(total + 1 + total / 2), kMemMovable);
     } else {
         block = mem_alloc(total + 1, kMemMovable);
         if (uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr)
