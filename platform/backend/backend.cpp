@@ -60,6 +60,22 @@ bool backend_start_from_environment(std::string& error)
     return true;
 }
 
+static bool is_set(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+bool backend_start_for_program(std::string& error)
+{
+    if (!is_set("PLAT_BACKEND") && !is_set("PLAT_SCRIPT") && !sdl_display_available()) {
+        error = "no display to open the window on (DISPLAY or WAYLAND_DISPLAY); "
+                "PLAT_BACKEND=headless runs without one";
+        return false;
+    }
+    return backend_start_from_environment(error);
+}
+
 static bool start_backend(std::string& error)
 {
     const char* name = std::getenv("PLAT_BACKEND");

@@ -48,6 +48,9 @@ Size backend_screen_size();
 // "headless". False with a message for the user when it cannot start (an unknown name, no
 // display for "sdl", a script for "sdl", a bad PLAT_SCRIPT, a PLAT_LOG that cannot be written).
 bool backend_start_from_environment(std::string& error);
+// The same for a program a person starts: without a display, and with neither PLAT_BACKEND
+// nor PLAT_SCRIPT set, it would run headless with nobody to close it, so it refuses and says so.
+bool backend_start_for_program(std::string& error);
 
 // The surface of a top-level window, which a backend shows; null for other windows.
 const Surface* backend_window_surface(WindowHandle window);
