@@ -21,7 +21,8 @@ AccelHandle load_accelerators(ModuleHandle module, ResourceId name)
 
 static bool held(int vk) { return (get_key_state(vk) & 0x8000) != 0; }
 
-// Alt is the one modifier a WM_SYS* message already tells: it carries the key's context bit.
+// Alt is the one modifier a WM_SYS* message already tells; a character entry has its case and
+// Ctrl in the character itself, so only Alt is compared for it.
 static bool modifiers_match(const AcceleratorEntry& entry, bool alt)
 {
     return held(VK_SHIFT) == ((entry.flags & FSHIFT) != 0) && held(VK_CONTROL) == ((entry.flags & FCONTROL) != 0)
@@ -42,7 +43,7 @@ bool translate_accelerator(WindowHandle window, AccelHandle table, const Msg& ms
         bool virtual_key = (entry.flags & FVIRTKEY) != 0;
         if (virtual_key != key || entry.key != uint16_t(msg.wparam))
             continue;
-        if (virtual_key && !modifiers_match(entry, alt))
+        if (virtual_key ? !modifiers_match(entry, alt) : alt != ((entry.flags & FALT) != 0))
             continue;
         send_message(window, WM_COMMAND, WParam(1u << 16 | entry.id), 0);
         return true;
