@@ -45,25 +45,10 @@ protected:
     static void reset_all()
     {
         shell_reset();
-        hot_area_reset();
-        program_palette_free();
-        bitmap_archive_close();
         bitmap_font_free();
-        user_set_current(nullptr);
-        tutor_hooks_reset();
-        tutor_settings_reset();
         plat::accel_reset();
         plat::process_reset();
-        plat::log_close();
-        plat::dialog_reset();
-        plat::dlgmgr_reset();
-        plat::caret_reset();
-        plat::ime_reset();
-        plat::window_system_reset();
-        plat::script_reset();
-        plat::backend_set(nullptr);
-        plat::clock_reset();
-        plat::codepage_reset();
+        tutor_state_reset();
     }
     // Starts the tutor up to its menu; the script runs alongside (it keeps going for an hour).
     void start(const std::string& script = "", const std::string& ini = "")

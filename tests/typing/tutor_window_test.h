@@ -65,6 +65,27 @@ inline ArchivePicture solid_picture(const std::string& name, int width, int heig
     return test_picture(name, width, height, [index](int, int) { return index; });
 }
 
+// Everything the tutor and the platform keep between tests, back to the start.
+inline void tutor_state_reset()
+{
+    hot_area_reset();
+    program_palette_free();
+    bitmap_archive_close();
+    user_set_current(nullptr);
+    tutor_hooks_reset();
+    tutor_settings_reset();
+    plat::log_close();
+    plat::dialog_reset();
+    plat::dlgmgr_reset();
+    plat::caret_reset();
+    plat::ime_reset();
+    plat::window_system_reset();
+    plat::script_reset();
+    plat::backend_set(nullptr);
+    plat::clock_reset();
+    plat::codepage_reset();
+}
+
 class TutorWindowTest : public TempFolder {
 protected:
     std::vector<std::string> commands; // "<id> <high word of lParam>" as the host got them
@@ -98,25 +119,7 @@ protected:
         s_test = nullptr;
         TempFolder::TearDown();
     }
-    static void reset_all()
-    {
-        hot_area_reset();
-        program_palette_free();
-        bitmap_archive_close();
-        user_set_current(nullptr);
-        tutor_hooks_reset();
-        tutor_settings_reset();
-        plat::log_close();
-        plat::dialog_reset();
-        plat::dlgmgr_reset();
-        plat::caret_reset();
-        plat::ime_reset();
-        plat::window_system_reset();
-        plat::script_reset();
-        plat::backend_set(nullptr);
-        plat::clock_reset();
-        plat::codepage_reset();
-    }
+    static void reset_all() { tutor_state_reset(); }
     void start_script(const std::string& script, plat::Size screen = {1024, 768})
     {
         std::vector<plat::ScriptCommand> list;
