@@ -164,4 +164,21 @@ TEST_F(TutorFolder, ASecondTutorRaisesTheFirstAndEndsWithOne)
     EXPECT_TRUE(first.wait_for("foreground to QKT \"뷔렌타자교사\"")) << joined(first.finish());
 }
 
+// The help program is the runtime with the help piece, titled by the piece; started from the
+// tutor it runs in the tutor's code page, and a banner click finds it and brings it up.
+TEST_F(TutorFolder, TheBannerRaisesARunningHelpProgramInsteadOfStartingAnother)
+{
+    place("varnek.exe");
+    ASSERT_EQ(mkdir(path("windows").c_str(), 0700), 0);
+    Peer help(folder, "help", runtime_dir, "serve 20000\n", path("varnek.exe"), {},
+        {"PLAT_CODEPAGE=949", "STORVEL_WINDOWS_DIR=" + path("windows")});
+    ASSERT_TRUE(help.wait_for("serving")) << joined(help.finish());
+    HeadlessRun tutor = run("wait 500\nkey Enter\nwait 200\nclick 520 106\nwait 200\nquit\n");
+    EXPECT_EQ(tutor.exit_code, 0) << tutor.errors;
+    std::vector<std::string> events = events_of(tutor.log);
+    for (const std::string& line : events)
+        EXPECT_EQ(line.rfind("program started", 0), std::string::npos) << line;
+    EXPECT_TRUE(help.wait_for("foreground to SVXMainClass \"누리솔 도움말\"")) << joined(help.finish());
+}
+
 } // namespace
