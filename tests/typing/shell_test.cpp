@@ -51,19 +51,11 @@ protected:
         tutor_state_reset();
     }
     // Starts the tutor up to its menu; the script runs alongside (it keeps going for an hour).
-    void start(const std::string& script = "", const std::string& ini = "")
+    void start(const std::string& script = "", const std::string& ini = "", plat::Size screen = {640, 480})
     {
         if (!ini.empty())
             std::ofstream(path("qkt.ini"), std::ios::binary) << ini;
-        std::vector<plat::ScriptCommand> list;
-        std::string error;
-        ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
-        plat::HeadlessOptions options;
-        options.screen = {640, 480};
-        options.log_path = path("run.log");
-        ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
-        plat::set_active_code_page(949);
-        tutor_folder_set(path(""));
+        start_desktop(script, screen);
         ASSERT_TRUE(screen_classes_register());
         ASSERT_EQ(tutor_startup(), 1);
         started = true;
@@ -72,6 +64,18 @@ protected:
         run_for(100);
         key(plat::VK_RETURN); // the intro ends
         run_for(100);
+    }
+    void start_desktop(const std::string& script, plat::Size screen = {640, 480})
+    {
+        std::vector<plat::ScriptCommand> list;
+        std::string error;
+        ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
+        plat::HeadlessOptions options;
+        options.screen = screen;
+        options.log_path = path("run.log");
+        ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
+        plat::set_active_code_page(949);
+        tutor_folder_set(path(""));
     }
     void run_for(uint32_t ms)
     {
@@ -318,6 +322,53 @@ TEST_F(Shell, CancellingTheUserDialogOfAChosenUserKeepsTheMenu)
     run_for(0);
     EXPECT_EQ(main_window(), main);
     EXPECT_EQ(settings_current().LastSlot, 2);
+}
+
+TEST_F(Shell, TheMainWindowIsCentredOnTheScreen)
+{
+    static const struct {
+        plat::Size screen;
+        plat::Rect expected;
+    } kCases[] = {
+        {{640, 480}, {0, 0, 640, 480}},
+        {{800, 600}, {80, 60, 720, 540}},
+        {{1024, 768}, {192, 144, 832, 624}},
+    };
+    for (const auto& row : kCases) {
+        SCOPED_TRACE(row.screen.cx);
+        start("", "", row.screen);
+        plat::Rect placed;
+        ASSERT_TRUE(plat::get_window_rect(main, placed));
+        EXPECT_EQ(placed, row.expected);
+        TearDown();
+        SetUp();
+    }
+}
+
+// The screen open as the window closes is remembered for the next run.
+TEST_F(Shell, ClosingWithAScreenOpenKeepsItsIdentifierInTheSettings)
+{
+    start();
+    register_screen("Game");
+    command_dispatch(main, kCmdGame, 0);
+    plat::post_message(main, plat::WM_CLOSE, 0, 0);
+    run_for(0);
+    EXPECT_FALSE(main_window());
+    EXPECT_FALSE(screen_current());
+    EXPECT_EQ(settings_current().Job, 401);
+    tutor_shutdown();
+    started = false;
+    std::string ini = wintest::read_text(path("qkt.ini"));
+    EXPECT_NE(ini.find("Job=401\r\n"), std::string::npos) << ini;
+}
+
+TEST_F(Shell, AClassThatCannotBeRegisteredEndsTheProgramWithItsMessage)
+{
+    start_desktop("answer OK\n");
+    register_screen(kMainClass); // taken: the tutor's own registration fails
+    EXPECT_EQ(tutor_win_main({}, {}, "", plat::SW_SHOWNORMAL), 0);
+    EXPECT_TRUE(logged("message box \"Error\" \"Error registering window class\" buttons \"OK\""));
+    EXPECT_FALSE(main_window());
 }
 
 TEST_F(Shell, AltF4IsTheCloseCommand)
