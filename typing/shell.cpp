@@ -3,7 +3,6 @@
 
 #include "platform/controls/msgbox.h"
 #include "platform/gdi/gdi_object.h"
-#include "platform/ime/ime.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/file.h"
@@ -32,6 +31,7 @@
 #include "typing/tutor_classes.h"
 #include "typing/tutor_draw.h"
 #include "typing/tutor_hooks.h"
+#include "typing/tutor_ime.h"
 #include "typing/tutor_settings.h"
 #include "typing/user_dialog.h"
 #include "typing/user_file.h"
@@ -91,31 +91,6 @@ static void show_string(uint32_t id)
     char text[256] = {};
     plat::load_string(s_shell.instance, id, text, sizeof text);
     plat::message_box({}, text, nullptr, plat::MB_ICONWARNING);
-}
-
-// --- the input method's Hangul mode of the main window ------------------------------------------
-
-static bool hangul_mode_get(plat::WindowHandle window)
-{
-    plat::ImcHandle context = plat::imm_get_context(window);
-    uint32_t conversion = 0;
-    uint32_t sentence = 0;
-    bool on = context && plat::imm_get_conversion_status(context, &conversion, &sentence)
-        && (conversion & plat::IME_CMODE_NATIVE) != 0;
-    plat::imm_release_context(window, context);
-    return on;
-}
-
-static void hangul_mode_set(plat::WindowHandle window, bool on)
-{
-    plat::ImcHandle context = plat::imm_get_context(window);
-    uint32_t conversion = 0;
-    uint32_t sentence = 0;
-    if (context && plat::imm_get_conversion_status(context, &conversion, &sentence)) {
-        conversion = on ? conversion | plat::IME_CMODE_NATIVE : conversion & ~plat::IME_CMODE_NATIVE;
-        plat::imm_set_conversion_status(context, conversion, sentence);
-    }
-    plat::imm_release_context(window, context);
 }
 
 // --- start-up and shutdown ------------------------------------------------------------------------------
@@ -385,7 +360,7 @@ plat::WindowHandle screen_open(plat::WindowHandle main, uint16_t identifier, con
 {
     if (s_shell.screen)
         screen_close(s_shell.screen);
-    s_shell.hangul_mode = hangul_mode_get(main);
+    s_shell.hangul_mode = ime_hangul_mode_get(main);
     plat::WindowHandle screen = plat::create_window_ex(0, class_name, "",
         plat::WS_CHILD | plat::WS_VISIBLE | plat::WS_CLIPCHILDREN, 0, 0, kMainWidth, kMainHeight, main, 0,
         s_shell.instance, nullptr);
@@ -414,7 +389,7 @@ int screen_close(plat::WindowHandle screen)
     if (s_shell.main) {
         plat::set_focus(s_shell.main);
         banner_show(true);
-        hangul_mode_set(s_shell.main, s_shell.hangul_mode);
+        ime_hangul_mode_set(s_shell.main, s_shell.hangul_mode);
     }
     return 1;
 }

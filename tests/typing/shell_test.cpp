@@ -67,14 +67,7 @@ protected:
     }
     void start_desktop(const std::string& script, plat::Size screen = {640, 480})
     {
-        std::vector<plat::ScriptCommand> list;
-        std::string error;
-        ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
-        plat::HeadlessOptions options;
-        options.screen = screen;
-        options.log_path = path("run.log");
-        ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
-        plat::set_active_code_page(949);
+        tutor_desktop_start(script, screen, path("run.log"));
         tutor_folder_set(path(""));
     }
     void run_for(uint32_t ms)

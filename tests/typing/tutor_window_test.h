@@ -86,6 +86,21 @@ inline void tutor_state_reset()
     plat::codepage_reset();
 }
 
+// A headless desktop of that size running the script, in the tutor's code page, logging to
+// log_path.
+inline void tutor_desktop_start(const std::string& script, plat::Size screen, const std::string& log_path)
+{
+    std::vector<plat::ScriptCommand> list;
+    std::string error;
+    // A script that ends closes the program: this one keeps going for an hour.
+    ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
+    plat::HeadlessOptions options;
+    options.screen = screen;
+    options.log_path = log_path;
+    ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
+    plat::set_active_code_page(949);
+}
+
 class TutorWindowTest : public TempFolder {
 protected:
     std::vector<std::string> commands; // "<id> <high word of lParam>" as the host got them
@@ -122,15 +137,7 @@ protected:
     static void reset_all() { tutor_state_reset(); }
     void start_script(const std::string& script, plat::Size screen = {1024, 768})
     {
-        std::vector<plat::ScriptCommand> list;
-        std::string error;
-        // A script that ends closes the program: this one keeps going for an hour.
-        ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
-        plat::HeadlessOptions options;
-        options.screen = screen;
-        options.log_path = path("run.log");
-        ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
-        plat::set_active_code_page(949);
+        tutor_desktop_start(script, screen, path("run.log"));
     }
     void use_archive(const std::vector<ArchivePicture>& pictures)
     {

@@ -7,6 +7,7 @@
 #include "platform/backend/backend.h"
 #include "platform/kernel/internal_error.h"
 #include "platform/window/winpos.h"
+#include "typing/automaton.h"
 #include "typing/shell.h"
 
 int main(int argc, char** argv)
@@ -23,7 +24,9 @@ int main(int argc, char** argv)
         tail += argv[i];
     }
     // The modules of the later screens join here as they come.
-    shell_hooks_set(ShellHooks {});
+    ShellHooks hooks;
+    hooks.automaton_reselect = automaton_reselect;
+    shell_hooks_set(hooks);
     try {
         return tutor_win_main({}, {}, tail.c_str(), plat::SW_SHOWNORMAL);
     } catch (const plat::InternalError&) {
