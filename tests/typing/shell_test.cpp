@@ -53,6 +53,12 @@ protected:
     // Starts the tutor up to its menu; the script runs alongside (it keeps going for an hour).
     void start(const std::string& script = "", const std::string& ini = "", plat::Size screen = {640, 480})
     {
+        start_intro(script, ini, screen);
+        key(plat::VK_RETURN); // the intro ends
+        run_for(100);
+    }
+    void start_intro(const std::string& script = "", const std::string& ini = "", plat::Size screen = {640, 480})
+    {
         if (!ini.empty())
             std::ofstream(path("qkt.ini"), std::ios::binary) << ini;
         start_desktop(script, screen);
@@ -61,8 +67,6 @@ protected:
         started = true;
         ASSERT_EQ(main_window_create({}, plat::SW_SHOWNORMAL), 1);
         main = main_window();
-        run_for(100);
-        key(plat::VK_RETURN); // the intro ends
         run_for(100);
     }
     void start_desktop(const std::string& script, plat::Size screen = {640, 480})
@@ -277,6 +281,21 @@ TEST_F(Shell, TheBannerLightsUnderTheMouseAndItsClickStartsTheHelpProgram)
     EXPECT_EQ(banner_state(), 1);
     std::string varnek = plat::path_to_host(path_in_program_folder(kCompanionName));
     EXPECT_TRUE(logged("program started " + plat::log_quote_utf8(varnek)));
+}
+
+// The intro's advertisement pane asks the shell for the help program; the intro goes on.
+TEST_F(Shell, AClickOnTheIntrosPaneStartsTheHelpProgram)
+{
+    start_intro();
+    mouse(plat::WM_LBUTTONDOWN, 300, 300);
+    mouse(plat::WM_LBUTTONUP, 300, 300);
+    std::string varnek = plat::path_to_host(path_in_program_folder(kCompanionName));
+    EXPECT_TRUE(logged("program started " + plat::log_quote_utf8(varnek)));
+    EXPECT_FALSE(hot_areas_built()); // still the intro
+    mouse(plat::WM_LBUTTONDOWN, 10, 10); // outside the pane: the intro ends
+    run_for(0);
+    EXPECT_TRUE(hot_areas_built());
+    EXPECT_EQ(plat::get_focus(), main);
 }
 
 // A help program already running is brought to the front instead of starting another.
