@@ -328,8 +328,12 @@ int read_name(Scanner& s)
     }
     std::string title;
     const char* title_at = s.start + proper + 1;
-    if (has_at && whole > proper + 1)
+    bool quoted = has_at && whole > proper + 1;
+    if (quoted)
         read_quoted(title_at, title);
+    // An empty title would read as an icon computed at run time.
+    if (quoted && title.empty())
+        return fail(s, 28, title_at, 2), kTokBadToken;
     int error = eval_resolve_variable_name(s.options.context, name.c_str(), has_at ? title.c_str() : nullptr, &s.ref);
     if (error == 23 || error == 26 || error == 28)
         return fail(s, error, title_at + 1, int(title.size())), kTokBadToken;

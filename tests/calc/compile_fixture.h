@@ -15,6 +15,10 @@
 
 namespace calctest {
 
+// Short names for the rows.
+constexpr CompileKind S = kCompileStatements;
+constexpr CompileKind E = kCompileExpression;
+
 struct NamedVariable {
     const char* name;
     uint16_t id;

@@ -17,8 +17,8 @@ namespace {
 using calctest::Assembler;
 using calctest::CompileTest;
 
-constexpr CompileKind S = kCompileStatements;
-constexpr CompileKind E = kCompileExpression;
+using calctest::E;
+using calctest::S;
 constexpr int kSys = kSysFnFirstId;
 
 struct CodeRow {
@@ -294,6 +294,7 @@ static const ErrorRow kErrorRows[] = {
     { "a reserved variable", "Reserved", E, 31, 0, 8 },
     { "a reserved title", "x@\"Untitled\"", E, 28, 3, 8 },
     { "an unknown title", "x@\"Nowhere\"", E, 23, 3, 7 },
+    { "an empty title", "x@\"\"", E, 28, 2, 2 },
     { "a custom variable with @", "custom@\"t\"", E, 25, 0, 6 },
     { "a system variable without @", "NoAt@(1)", E, 24, 0, 4 },
     { "no then", "if x\ry := 1", S, 35, 4, 1 },
