@@ -5,23 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "runtime/calc/sysfn_table.h"
-#include "tests/calc/calc_fixture.h"
+#include "tests/calc/compile_fixture.h"
 #include "tools/calcrun/calcrun_main.h"
 
 namespace {
 
-class CalcrunTest : public calctest::CalcTest {
+class CalcrunTest : public calctest::FunctionTableTest {
 protected:
-    void SetUp() override
-    {
-        CalcTest::SetUp();
-        ASSERT_EQ(sysfn_build_table(), 1);
-    }
-    void TearDown() override
-    {
-        sysfn_reset();
-        CalcTest::TearDown();
-    }
     int run(std::vector<std::string> args)
     {
         args.insert(args.begin(), "calcrun");

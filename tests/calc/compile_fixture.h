@@ -109,12 +109,26 @@ inline CalcNameHooks test_name_hooks()
     return hooks;
 }
 
-class CompileTest : public CalcTest {
+// With the system-function table built.
+class FunctionTableTest : public CalcTest {
 protected:
     void SetUp() override
     {
         CalcTest::SetUp();
         ASSERT_EQ(sysfn_build_table(), 1);
+    }
+    void TearDown() override
+    {
+        sysfn_reset();
+        CalcTest::TearDown();
+    }
+};
+
+class CompileTest : public FunctionTableTest {
+protected:
+    void SetUp() override
+    {
+        FunctionTableTest::SetUp();
         CalcNameHooks hooks = test_name_hooks();
         calc_set_name_hooks(&hooks);
         previous_calc_ = parse_set_calc_context(1);
@@ -124,8 +138,7 @@ protected:
     {
         parse_set_calc_context(previous_calc_);
         calc_set_name_hooks(nullptr);
-        sysfn_reset();
-        CalcTest::TearDown();
+        FunctionTableTest::TearDown();
     }
     // Compiles with "." and ","; the error code.
     int compile(const std::string& source, CompileKind kind, std::vector<uint8_t>& block,

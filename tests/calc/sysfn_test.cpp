@@ -6,24 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "runtime/calc/sysfn_table.h"
-#include "tests/calc/calc_fixture.h"
+#include "tests/calc/compile_fixture.h"
 
 namespace {
 
-using calctest::CalcTest;
 
-class SysFnTest : public CalcTest {
+class SysFnTest : public calctest::FunctionTableTest {
 protected:
-    void SetUp() override
-    {
-        CalcTest::SetUp();
-        ASSERT_EQ(sysfn_build_table(), 1);
-    }
-    void TearDown() override
-    {
-        sysfn_reset();
-        CalcTest::TearDown();
-    }
     static std::string name_of(int index)
     {
         char name[64];
