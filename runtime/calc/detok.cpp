@@ -88,7 +88,7 @@ size_t source_length(const char* text, size_t pos, size_t total, uint8_t token, 
 void code_detokenize(uint32_t context, uint8_t token, const uint8_t* data, uint32_t size, std::string& out)
 {
     const char* chars = reinterpret_cast<const char*>(data);
-    char name[512];
+    char name[1024];
     switch (token) {
     case kTokInteger:
     case kTokSymbol:
@@ -98,7 +98,7 @@ void code_detokenize(uint32_t context, uint8_t token, const uint8_t* data, uint3
     case kTokReal: {
         std::string text(chars, size);
         size_t dot = text.find('.');
-        if (dot != std::string::npos)
+        if (dot != std::string::npos && intl_decimal_char())
             text[dot] = intl_decimal_char();
         out += text;
         return;

@@ -422,9 +422,7 @@ int skip_arguments(Parser& p)
 // call -> Function '(' arguments ')'
 int call(Parser& p)
 {
-    int id = int16_t(plat::load_u16le(p.data));
-    if (sysfn_is_id(id) || id < 0)
-        id = uint16_t(id);
+    int id = plat::load_u16le(p.data);
     advance(p);
     if (p.token != kTokLParen)
         return fail(p, 9);
