@@ -66,9 +66,13 @@ const char* end_of_word(const char* p)
 }
 
 // The continuation character alone up to the line's end.
+// The continuation character where it stands as a character of its own (in a double-byte
+// page it is also a lead and a trail byte).
+bool is_continuation_char(const char* p) { return uint8_t(*p) == kContinuationChar && str_is_single_byte(p); }
+
 bool is_continuation(const char* p)
 {
-    if (uint8_t(*p) != kContinuationChar)
+    if (!is_continuation_char(p))
         return false;
     const char* q = p + 1;
     while (is_blank(*q))
@@ -189,7 +193,7 @@ int read_comment(Scanner& s)
 {
     s.p += 2;
     const char* from = s.p;
-    while (*s.p && *s.p != '\r' && uint8_t(*s.p) != kContinuationChar)
+    while (*s.p && *s.p != '\r' && !is_continuation_char(s.p))
         s.p = str_next_char(s.p);
     s.data = ";";
     s.data.append(from, s.p);
@@ -551,7 +555,7 @@ void scan_prepare_double_byte(char* text)
             const char* end = read_quoted(p, ignored);
             p = end ? end : p + std::strlen(p);
         } else if (scan_comment_length(p)) {
-            while (*p && *p != '\r' && uint8_t(*p) != kContinuationChar)
+            while (*p && *p != '\r' && !is_continuation_char(p))
                 p = str_next_char(p);
         } else {
             const char* next = str_next_char(p);

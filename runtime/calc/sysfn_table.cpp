@@ -353,6 +353,10 @@ const SysFnRow kRows[kSysFnCount] = {
     {327, kValInteger,  16, 1, "s",            10}, // SaveFile
 };
 
+// NBF__, Test, InfoWindRect, InfoWindFull, KillTrigger, SetVideoDevice and the four of
+// category 97.
+const int kNoOpIndexes[] = { 15, 44, 85, 86, 109, 114, 125, 128, 131, 132 };
+
 const char* const kSymbolNames[] = { "piece", "external", "plugin", "before", "after",
     "beforeFirstChild", "afterLastChild", "display", "response" };
 constexpr int kSymbolCount = int(sizeof kSymbolNames / sizeof kSymbolNames[0]);
@@ -436,8 +440,12 @@ int sysfn_build_table()
     for (int i = 0; i < kSymbolCount; ++i)
         s_fn.symbols[i] = symdict_intern(kSymbolNames[i], 0);
     fill_table();
+    for (int index : kNoOpIndexes)
+        sysfn_bind(index, sysfn_no_op);
     return 1;
 }
+
+void sysfn_no_op(int, ScriptValue*, ScriptValue& result) { val_set_integer(0, result); }
 
 void sysfn_reset()
 {

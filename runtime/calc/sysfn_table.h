@@ -44,7 +44,11 @@ struct SysFunctionDesc {
     uint32_t flags;
 };
 
-// Start-up: interns the file and target symbols and fills the table; 1, or 0 without memory.
+// The handler of the functions that have no effect here: the result is integer 0.
+void sysfn_no_op(int argc, ScriptValue* args, ScriptValue& result);
+
+// Start-up: interns the file and target symbols, fills the table and binds the no-effect
+// functions; 1, or 0 without memory.
 int sysfn_build_table();
 // Forgets the name index and every binding (tests).
 void sysfn_reset();

@@ -42,11 +42,16 @@ TEST_F(CalcrunTest, RunsAndPrints)
         { "a compile error", { "x := 1\ny := 2 +" }, 1, "error 2:8: Operand missing.\n" },
         { "an unknown function", { "x := Nothing(1)" }, 1, "error 1:6: Function 'Nothing()' is not defined.\n" },
         { "an unbound function stops", { "--expression", "ABS(1)" }, 3, "stop 21\n" },
+        { "a function without effect", { "--expression", "NBF__(1, \"a\") + 1" }, 0, "=> 1\n" },
         { "assignments refused", { "--no-assign", "--expression", "x := 1" }, 3, "stop 12\n" },
         { "the step limit", { "--steps", "50", "repeat while 1\nend repeat" }, 3, "stop limit\n" },
         { "comma decimals", { "--decimal", ",", "--separator", ";", "--expression", "Test(1; 2,5; 3)" }, 0, "=> 2.5\n" },
         { "Korean text", { "--codepage", "949", "--expression", "\"한글\" ^ 1" }, 0, "=> 한글1\n" },
         { "a Korean name", { "--codepage", "949", "점수 := 10" }, 0, "점수 = 10\n=> \n" },
+        // 갔 ends in the byte of the continuation character, А begins with it: both are
+        // characters of the comment.
+        { "Korean comments", { "--codepage", "949", "x := 1 -- 갔А\ny := 2" }, 0, "x = 1\ny = 2\n=> \n" },
+        { "Korean strings", { "--codepage", "949", "--expression", "\"갔А\"" }, 0, "=> 갔А\n" },
     };
     calctest::DecimalScope point('.');
     for (const auto& row : kRows) {
@@ -80,6 +85,7 @@ TEST_F(CalcrunTest, FunctionList)
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "0\tABS\tN\tnumber\t1\tno\t2\tunbound\n");
     EXPECT_NE(out.find("\n60\tWriteExtFile\tSS\tinteger\t8\tyes\t10\tunbound\n"), std::string::npos);
     EXPECT_NE(out.find("\n190\t\tSl\tinteger\t99\tno\t0\tunbound\n"), std::string::npos);
+    EXPECT_NE(out.find("\n44\tTest\t\tinteger\t3\tno\t2\tbound\n"), std::string::npos);
 }
 
 } // namespace

@@ -81,7 +81,8 @@ TEST_F(SysFnTest, RowsMatchTheCatalogue)
         EXPECT_EQ(d.category, row.category);
         EXPECT_EQ(sysfn_calc_only(id), row.scope);
         EXPECT_EQ(d.flags, row.flags);
-        EXPECT_EQ(d.handler, nullptr);
+        bool no_effect = row.index == 15 || row.index == 125;
+        EXPECT_EQ(d.handler, no_effect ? sysfn_no_op : nullptr);
     }
 }
 
@@ -166,6 +167,9 @@ TEST_F(SysFnTest, UnboundCallsStopAndBoundOnesConvertTheirArguments)
     EXPECT_EQ(val_integer(result), 12);
     EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 1, 0, &arg, result), 29);
     EXPECT_EQ(sysfn_call(0, 40000, 1, &arg, result), 0); // not a system function: nothing
+    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 15, 1, &arg, result), 0); // NBF__: no effect, 0
+    EXPECT_EQ(val_type(result), kValInteger);
+    EXPECT_EQ(val_integer(result), 0);
     val_free(arg);
 }
 
