@@ -51,6 +51,7 @@ TEST_F(CalcrunTest, RunsAndPrints)
         // 갔 ends in the byte of the continuation character, А begins with it: both are
         // characters of the comment.
         { "Korean comments", { "--codepage", "949", "x := 1 -- 갔А\ny := 2" }, 0, "x = 1\ny = 2\n=> \n" },
+        { "columns count characters", { "--codepage", "949", "점수 := $" }, 1, "error 1:7: Unknown operator '$'.\n" },
         { "Korean strings", { "--codepage", "949", "--expression", "\"갔А\"" }, 0, "=> 갔А\n" },
     };
     calctest::DecimalScope point('.');

@@ -87,13 +87,14 @@ inline uint32_t test_traits(uint16_t id)
     return v ? v->traits : 0;
 }
 
-// One user function, "UserFn" with id 7 and signature "LL".
+// Two user functions: "UserFn" with id 7 and signature "LL", "NoSig" with id 8 and none.
 inline int test_find_function(int, const char* name, int* id)
 {
-    if (str_compare_nocase(name, "UserFn") != 0)
-        return 0;
-    *id = 7;
-    return 1;
+    if (str_compare_nocase(name, "UserFn") == 0)
+        return *id = 7, 1;
+    if (str_compare_nocase(name, "NoSig") == 0)
+        return *id = 8, 1;
+    return 0;
 }
 inline const char* test_signature(int id) { return id == 7 ? "LL" : nullptr; }
 

@@ -321,6 +321,7 @@ static const ErrorRow kErrorRows[] = {
     { "next alone", "next", S, 5, 4, 0 },
     { "a bad loop header", "repeat with x := 1, 3\r\nend repeat", S, 40, 18, 1 },
     { "sixteen brackets", "((((((((((((((((1))))))))))))))))", E, 10, 15, 1 },
+    { "a user function without a signature", "NoSig()", E, 42, 5, 1 },
     { "a calc-only variable in a statement", "CalcOnly := 1", S, 0, 0, 0 },
 };
 
@@ -357,6 +358,16 @@ TEST_F(CompileTest, LimitsOfLinesNestingAndBlocks)
     EXPECT_EQ(compile(long_line + " ", E, block, &offset, &length), 1);
     EXPECT_EQ(offset, 0);
     EXPECT_EQ(length, 30000);
+    std::string name(410, 'a');
+    EXPECT_EQ(compile(name, E, block, &offset, &length), 2);
+    EXPECT_EQ(offset, 0);
+    EXPECT_EQ(length, 410);
+    std::string comments;
+    for (int i = 0; i < 4; ++i)
+        comments += "--" + std::string(20000, 'c') + "\r\n";
+    EXPECT_EQ(compile(comments, S, block, &offset, &length), 11); // the kept stream's limit
+    EXPECT_EQ(offset, 3 * 20004);
+    EXPECT_EQ(length, 20002);
     std::string many;
     for (int i = 0; i < 2000; ++i)
         many += "x := 1\r\n";

@@ -11,6 +11,7 @@
 #include "runtime/calc/interp_ops.h"
 #include "runtime/calc/list_table.h"
 #include "tests/calc/assembler.h"
+#include "tests/calc/compile_fixture.h"
 #include "tests/calc/interp_fixture.h"
 #include "tests/runtime/node_fixture.h"
 
@@ -27,6 +28,8 @@ icon map "Top" {
         code 1600 "score * 2" nokept
         code 1601 "\"fixed\""
     }
+    icon display "Twice"
+    icon display "Twice"
 }
 )";
 
@@ -121,6 +124,41 @@ TEST_F(PieceCalcTest, EmbeddedRunsShowTheirValue)
     EmbedText text { &field, field_mark, field_replace, field_format };
     EXPECT_EQ(eval_embedded_text(text, titled(1, "Show"), kEmbedEvaluate), 0);
     EXPECT_EQ(field.text, "[42]");
+}
+
+TEST_F(PieceCalcTest, TitlesAfterAtNameIconsOfTheFile)
+{
+    CalcNameHooks names = calctest::test_name_hooks();
+    calc_set_name_hooks(&names);
+    IconId show = titled(1, "Show");
+    uint32_t add_node = titled(1, "Add") & 0xFFFF;
+    static const struct {
+        const char* source;
+        int code;
+    } kRows[] = {
+        { "x@\"add\"", 0 },        // titles match ignoring case
+        { "x@\"Twice\"", 26 },
+        { "x@\"Nowhere\"", 23 },
+        { "x@\"DeletedIcon\"", 28 },
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.source);
+        std::vector<uint8_t> block;
+        int offset = 0, length = 0;
+        EXPECT_EQ(code_compile(show, row.source, block, kCompileExpression, '.', ',', &offset, &length), row.code);
+        if (row.code == 0) {
+            calctest::Assembler a;
+            a.variable(1, 0, uint16_t(add_node));
+            a.op(kOpPushVar, a.variable(1, 0, uint16_t(add_node)));
+            std::vector<uint8_t> expected = a.build();
+            EXPECT_EQ(std::vector<uint8_t>(block.begin() + 6, block.begin() + long(expected.size())),
+                std::vector<uint8_t>(expected.begin() + 6, expected.end()));
+            EXPECT_EQ(code_decompile_text(show, block.data()), "x@\"Add\"");
+        } else {
+            EXPECT_EQ(offset, 3);
+        }
+    }
+    calc_set_name_hooks(nullptr);
 }
 
 TEST(PieceMakerCalc, ACompileErrorFailsTheBuild)
