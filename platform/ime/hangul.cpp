@@ -42,6 +42,68 @@ static const JamoPair kShifted[] = {
     {u'O', u'ㅒ', 0}, {u'P', u'ㅖ', 0},
 };
 
+// Initials that 390 doubles when typed twice.
+static const JamoPair kDoubledInitials[] = {
+    {u'ㄱ', u'ㄱ', u'ㄲ'}, {u'ㄷ', u'ㄷ', u'ㄸ'}, {u'ㅂ', u'ㅂ', u'ㅃ'}, {u'ㅅ', u'ㅅ', u'ㅆ'}, {u'ㅈ', u'ㅈ', u'ㅉ'},
+};
+
+// The 3-beolsik 390 layout: finals on the left hand, vowels in the middle, initials on the
+// right, digits and some signs moved under Shift. Each row lists its keys left to right, the
+// key's jamo or character unshifted and shifted. In the strings of roles, 'f' is a final, 'm'
+// a medial (a vowel), 'i' an initial and '.' a character.
+struct ThreeSetRow {
+    const uint32_t* keys;
+    const char16_t* plain;
+    const char* plain_roles;
+    const char16_t* shifted;
+    const char* shifted_roles;
+};
+static const uint32_t kDigitRowKeys[] = {VK_OEM_3, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', VK_OEM_MINUS, VK_OEM_PLUS, 0};
+static const uint32_t kUpperRowKeys[] = {'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', VK_OEM_4, VK_OEM_6, VK_OEM_5, 0};
+static const uint32_t kHomeRowKeys[] = {'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L', VK_OEM_1, VK_OEM_7, 0};
+static const uint32_t kLowerRowKeys[] = {'Z', 'X', 'C', 'V', 'B', 'N', 'M', VK_OEM_COMMA, VK_OEM_PERIOD, VK_OEM_2, 0};
+static const ThreeSetRow kThreeSetRows[] = {
+    {kDigitRowKeys, u"`ㅎㅆㅂㅛㅠㅑㅖㅢㅜㅋ-=", ".fffmmmmmmi..", u"~!@#$%^&*()_+", "............."},
+    {kUpperRowKeys, u"ㅅㄹㅕㅐㅓㄹㄷㅁㅊㅍ[]\\", "ffmmmiiiii...", u"ㅍㅌㅈㅒ;<789>{}|", "fffm........."},
+    {kHomeRowKeys, u"ㅇㄴㅣㅏㅡㄴㅇㄱㅈㅂㅌ", "ffmmmiiiiii", u"ㄷㄶㄺㄲ/'456:\"", "ffff......."},
+    {kLowerRowKeys, u"ㅁㄱㅔㅗㅜㅅㅎ,.ㅗ", "ffmmmii..m", u"ㅊㅄㅋㄻㅀ0123?", "fffff....."},
+};
+
+static JamoRole role_of_letter(char letter)
+{
+    switch (letter) {
+    case 'i': return JamoRole::initial;
+    case 'm': return JamoRole::medial;
+    case 'f': return JamoRole::final;
+    default: return JamoRole::none;
+    }
+}
+
+static HangulKey three_set_key(uint32_t vk, bool shift)
+{
+    for (const ThreeSetRow& row : kThreeSetRows) {
+        for (int i = 0; row.keys[i]; i++) {
+            if (row.keys[i] != vk)
+                continue;
+            return shift ? HangulKey{row.shifted[i], role_of_letter(row.shifted_roles[i])}
+                         : HangulKey{row.plain[i], role_of_letter(row.plain_roles[i])};
+        }
+    }
+    return {};
+}
+
+// Whether 390 has a key of its own for the final; the other finals are typed as two.
+static bool three_set_has_final(char16_t jamo)
+{
+    for (const ThreeSetRow& row : kThreeSetRows) {
+        for (int i = 0; row.keys[i]; i++) {
+            if ((row.plain[i] == jamo && row.plain_roles[i] == 'f') || (row.shifted[i] == jamo && row.shifted_roles[i] == 'f'))
+                return true;
+        }
+    }
+    return false;
+}
+
 static bool is_vowel(char16_t jamo) { return jamo >= kFirstVowel && jamo <= kLastVowel; }
 
 static int index_in(const char16_t* table, int count, char16_t jamo)
@@ -131,6 +193,70 @@ std::u16string hangul_decompose(char16_t ch)
     return out;
 }
 
+static JamoRole two_set_role(char16_t jamo) { return is_vowel(jamo) ? JamoRole::medial : JamoRole::initial; }
+
+HangulKey hangul_key(HangulLayout layout, uint32_t vk, bool shift)
+{
+    if (layout == HangulLayout::three_set_390)
+        return three_set_key(vk, shift);
+    char16_t jamo = hangul_key_jamo(vk, shift);
+    return jamo ? HangulKey{jamo, two_set_role(jamo)} : HangulKey{};
+}
+
+bool hangul_layout_has_key(HangulLayout layout, uint32_t vk)
+{
+    if (layout == HangulLayout::three_set_390)
+        return three_set_key(vk, false).ch != 0;
+    return vk >= 'A' && vk <= 'Z';
+}
+
+// 390's keys for one jamo in a role: doubled initials as the single one twice, ㅢ on its own
+// key, other compound vowels as two, finals on their own key where one exists, else the pair.
+static void append_three_set(std::vector<HangulKey>& out, char16_t jamo, JamoRole role)
+{
+    if (role == JamoRole::initial) {
+        const JamoPair* doubled = split(kDoubledInitials, std::size(kDoubledInitials), jamo);
+        out.push_back({doubled ? doubled->first : jamo, role});
+        if (doubled)
+            out.push_back({doubled->second, role});
+        return;
+    }
+    const JamoPair* pair = nullptr;
+    if (role == JamoRole::medial && jamo != u'ㅢ')
+        pair = split(kCompoundVowels, std::size(kCompoundVowels), jamo);
+    if (role == JamoRole::final && !three_set_has_final(jamo))
+        pair = split(kCompoundFinals, std::size(kCompoundFinals), jamo);
+    if (pair) {
+        out.push_back({pair->first, role});
+        out.push_back({pair->second, role});
+    } else
+        out.push_back({jamo, role});
+}
+
+std::vector<HangulKey> hangul_keys_of(HangulLayout layout, char16_t ch)
+{
+    std::vector<HangulKey> out;
+    if (layout == HangulLayout::two_set) {
+        for (char16_t jamo : hangul_decompose(ch))
+            out.push_back({jamo, two_set_role(jamo)});
+        return out;
+    }
+    if (ch >= 0x3131 && ch <= kLastVowel) {
+        // A lone consonant is typed as an initial where it can be one.
+        JamoRole role = is_vowel(ch) ? JamoRole::medial : initial_index(ch) >= 0 ? JamoRole::initial : JamoRole::final;
+        append_three_set(out, ch, role);
+        return out;
+    }
+    if (ch < kSyllableBase || ch > kSyllableLast)
+        return out;
+    int offset = ch - kSyllableBase;
+    append_three_set(out, kInitials[offset / (kVowelCount * kFinalCount)], JamoRole::initial);
+    append_three_set(out, char16_t(kFirstVowel + offset / kFinalCount % kVowelCount), JamoRole::medial);
+    if (offset % kFinalCount)
+        append_three_set(out, kFinals[offset % kFinalCount], JamoRole::final);
+    return out;
+}
+
 std::u16string hangul_composition(const HangulComposer& c)
 {
     if (c.initial && c.medial) {
@@ -155,7 +281,9 @@ bool hangul_composing(const HangulComposer& composer)
 static void commit(HangulComposer& c, std::u16string& committed)
 {
     committed += hangul_composition(c);
+    HangulLayout layout = c.layout;
     c = HangulComposer{};
+    c.layout = layout;
 }
 
 static void start_with(HangulComposer& c, char16_t initial, char16_t medial)
@@ -163,10 +291,13 @@ static void start_with(HangulComposer& c, char16_t initial, char16_t medial)
     c.initial = initial;
     c.medial = medial;
     c.keys.clear();
+    std::u16string typed;
     if (initial)
-        append_typed(c.keys, initial);
+        append_typed(typed, initial);
     if (medial)
-        c.keys += medial;
+        typed += medial;
+    for (char16_t jamo : typed)
+        c.keys.push_back({jamo, two_set_role(jamo)});
 }
 
 static void feed_consonant(HangulComposer& c, char16_t jamo, std::u16string& committed)
@@ -174,7 +305,7 @@ static void feed_consonant(HangulComposer& c, char16_t jamo, std::u16string& com
     bool can_end = final_index(jamo) > 0; // the doubled ㄸ ㅃ ㅉ never end a syllable
     if (c.initial && c.medial && !c.final && can_end) {
         c.final = jamo;
-        c.keys += jamo;
+        c.keys.push_back({jamo, two_set_role(jamo)});
         return;
     }
     // A compound final; or, typed without a vowel, the cluster alone, held as a final
@@ -188,7 +319,7 @@ static void feed_consonant(HangulComposer& c, char16_t jamo, std::u16string& com
         if (!c.medial)
             c.initial = 0;
         c.final = both;
-        c.keys += jamo;
+        c.keys.push_back({jamo, two_set_role(jamo)});
         return;
     }
     commit(c, committed);
@@ -208,39 +339,96 @@ static void feed_vowel(HangulComposer& c, char16_t jamo, std::u16string& committ
     }
     if (c.initial && !c.medial && initial_index(c.initial) >= 0) {
         c.medial = jamo;
-        c.keys += jamo;
+        c.keys.push_back({jamo, two_set_role(jamo)});
         return;
     }
     char16_t both = c.medial ? combine(kCompoundVowels, std::size(kCompoundVowels), c.medial, jamo) : 0;
     if (both) {
         c.medial = both;
-        c.keys += jamo;
+        c.keys.push_back({jamo, two_set_role(jamo)});
         return;
     }
     commit(c, committed);
     start_with(c, 0, jamo);
 }
 
+// Replaces field by its pair with jamo, when the table has one.
+template <size_t N>
+static bool join(const JamoPair (&pairs)[N], char16_t& field, char16_t jamo)
+{
+    char16_t both = combine(pairs, N, field, jamo);
+    if (both)
+        field = both;
+    return both != 0;
+}
+
+// 390: the key's role decides; a jamo that cannot join what is there starts anew.
+static void feed_three_set(HangulComposer& c, HangulKey key, std::u16string& committed)
+{
+    char16_t jamo = key.ch;
+    bool joins = false;
+    switch (key.role) {
+    case JamoRole::initial: // doubled by typing it twice
+        joins = c.initial && !c.medial && !c.final && c.keys.size() == 1 && join(kDoubledInitials, c.initial, jamo);
+        break;
+    case JamoRole::medial:
+        if (!c.medial && !c.final) {
+            joins = true;
+            c.medial = jamo;
+        } else
+            joins = c.medial && !c.final && join(kCompoundVowels, c.medial, jamo);
+        break;
+    case JamoRole::final:
+        if (c.initial && c.medial && !c.final) {
+            joins = true;
+            c.final = jamo;
+        } else
+            joins = c.final && join(kCompoundFinals, c.final, jamo); // of a syllable, or a lone cluster
+        break;
+    case JamoRole::none: return;
+    }
+    if (!joins) {
+        commit(c, committed);
+        c.initial = key.role == JamoRole::initial ? jamo : 0;
+        c.medial = key.role == JamoRole::medial ? jamo : 0;
+        c.final = key.role == JamoRole::final ? jamo : 0;
+    }
+    c.keys.push_back(key);
+}
+
+void hangul_feed(HangulComposer& composer, HangulLayout layout, HangulKey key, std::u16string& committed)
+{
+    if (key.role == JamoRole::none || !key.ch)
+        return;
+    if (composer.layout != layout && hangul_composing(composer))
+        commit(composer, committed); // the keys so far belong to the other layout
+    composer.layout = layout;
+    if (layout == HangulLayout::three_set_390)
+        feed_three_set(composer, key, committed);
+    else if (is_vowel(key.ch))
+        feed_vowel(composer, key.ch, committed);
+    else if (initial_index(key.ch) >= 0 || final_index(key.ch) > 0)
+        feed_consonant(composer, key.ch, committed);
+}
+
 void hangul_feed(HangulComposer& composer, char16_t jamo, std::u16string& committed)
 {
-    if (is_vowel(jamo))
-        feed_vowel(composer, jamo, committed);
-    else if (initial_index(jamo) >= 0 || final_index(jamo) > 0)
-        feed_consonant(composer, jamo, committed);
+    hangul_feed(composer, HangulLayout::two_set, HangulKey{jamo, two_set_role(jamo)}, committed);
 }
 
 bool hangul_backspace(HangulComposer& composer)
 {
     if (!hangul_composing(composer))
         return false;
-    std::u16string keys = composer.keys;
-    keys.pop_back();
+    std::vector<HangulKey> keys = composer.keys;
+    if (!keys.empty())
+        keys.pop_back();
     // Replaying what is left rebuilds the syllable one keystroke shorter; it never finishes
     // a syllable, as those keys made a single one.
     HangulComposer replay;
     std::u16string ignored;
-    for (char16_t jamo : keys)
-        hangul_feed(replay, jamo, ignored);
+    for (HangulKey key : keys)
+        hangul_feed(replay, composer.layout, key, ignored);
     composer = replay;
     return true;
 }

@@ -39,7 +39,7 @@ struct Association {
 // VK_PROCESSKEY without a scan code, so that it takes its turn among the other input.
 struct PendingStep {
     enum class Kind { jamo, complete, host_composition, host_commit } kind = Kind::complete;
-    char16_t jamo = 0;
+    HangulKey key;
     std::string text; // active code page
 };
 
@@ -51,6 +51,7 @@ struct ImeState {
     bool enabled = true;
     uint32_t last_virtual_key = 0;
     bool host_composing = false;
+    HangulLayout layout = HangulLayout::two_set;
 };
 
 static ImeState s_ime;
@@ -318,6 +319,18 @@ bool imm_set_composition_string(ImcHandle context, uint32_t index, const void* c
     return true;
 }
 
+JamoRole ime_composition_role(ImcHandle context)
+{
+    InputContext* ctx = find_context(context);
+    if (!ctx)
+        return JamoRole::none;
+    const HangulComposer& c = ctx->hangul;
+    int parts = (c.initial != 0) + (c.medial != 0) + (c.final != 0);
+    if (parts != 1)
+        return JamoRole::none;
+    return c.initial ? JamoRole::initial : c.medial ? JamoRole::medial : JamoRole::final;
+}
+
 bool imm_notify_ime(ImcHandle context, uint32_t action, uint32_t index, uint32_t)
 {
     InputContext* ctx = find_context(context);
@@ -352,12 +365,23 @@ static InputContext* composing_context(WindowHandle window)
     return ctx && ctx->open && (ctx->conversion & IME_CMODE_NATIVE) ? ctx : nullptr;
 }
 
+void ime_set_hangul_layout(HangulLayout layout)
+{
+    if (layout == s_ime.layout)
+        return;
+    // A syllable begun on the old layout is finished as it stands.
+    s_ime.contexts.for_each([](uint32_t, InputContext& ctx) { complete(ctx); });
+    s_ime.layout = layout;
+}
+
+HangulLayout ime_hangul_layout() { return s_ime.layout; }
+
 bool ime_takes_key(WindowHandle window, uint32_t vk, bool ctrl_or_alt)
 {
     InputContext* ctx = composing_context(window);
     if (!ctx || ctrl_or_alt)
         return false;
-    return (vk >= 'A' && vk <= 'Z') || (vk == VK_BACK && hangul_composing(ctx->hangul));
+    return hangul_layout_has_key(s_ime.layout, vk) || (vk == VK_BACK && hangul_composing(ctx->hangul));
 }
 
 // The key behind a VK_PROCESSKEY, found again from its scan code.
@@ -365,11 +389,26 @@ static uint32_t key_of_scan_code(uint32_t scan)
 {
     if (scan == keyboard_scan_code(VK_BACK))
         return VK_BACK;
-    for (uint32_t vk = 'A'; vk <= 'Z'; vk++) {
-        if (keyboard_scan_code(vk) == scan)
+    for (uint32_t vk = 1; vk < 256; vk++) {
+        if (hangul_layout_has_key(s_ime.layout, vk) && keyboard_scan_code(vk) == scan)
             return vk;
     }
     return 0;
+}
+
+// A key of the layout that types a character rather than a jamo: it finishes the syllable
+// and comes behind it, as any other character key does.
+static void type_character(InputContext& ctx, WindowHandle window, char16_t ch)
+{
+    std::string text = to_code_page(std::u16string(1, ch));
+    if (ctx.composing && !ctx.composition.empty()) {
+        ctx.hangul = HangulComposer{};
+        post_result(ctx, ctx.window, ctx.composition + text);
+        return;
+    }
+    complete(ctx);
+    for (char byte : text)
+        post_message(window, WM_CHAR, uint8_t(byte), 1);
 }
 
 static void type_key(InputContext& ctx, WindowHandle window, uint32_t vk)
@@ -377,10 +416,14 @@ static void type_key(InputContext& ctx, WindowHandle window, uint32_t vk)
     if (ctx.composing && ctx.window != window)
         complete(ctx); // the focus moved on: what was composed belongs to the old window
     std::u16string committed;
+    HangulKey key = hangul_key(s_ime.layout, vk, get_key_state(VK_SHIFT) < 0);
     if (vk == VK_BACK)
         hangul_backspace(ctx.hangul);
-    else
-        hangul_feed(ctx.hangul, hangul_key_jamo(vk, get_key_state(VK_SHIFT) < 0), committed);
+    else if (key.role == JamoRole::none && key.ch) {
+        type_character(ctx, window, key.ch);
+        return;
+    } else
+        hangul_feed(ctx.hangul, s_ime.layout, key, committed);
     show_step(ctx, window, committed);
 }
 
@@ -413,7 +456,7 @@ static void run_step(WindowHandle window)
     std::u16string committed;
     switch (step.kind) {
     case PendingStep::Kind::jamo:
-        hangul_feed(ctx->hangul, step.jamo, committed);
+        hangul_feed(ctx->hangul, s_ime.layout, step.key, committed);
         show_step(*ctx, window, committed);
         break;
     case PendingStep::Kind::complete: complete(*ctx); break;
@@ -444,6 +487,17 @@ static void toggle_hangul(WindowHandle window)
     imm_set_conversion_status(context, ctx->conversion ^ IME_CMODE_NATIVE, ctx->sentence);
 }
 
+static bool is_modifier(uint32_t vk)
+{
+    switch (vk) {
+    case VK_SHIFT:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_CAPITAL: return true;
+    default: return false;
+    }
+}
+
 bool ime_translate_key(const Msg& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)
@@ -466,8 +520,8 @@ bool ime_translate_key(const Msg& msg)
         return false;
     }
     InputContext* ctx = find_context(imm_get_context(msg.hwnd));
-    if (!ctx || !ctx->composing)
-        return false;
+    if (!ctx || !ctx->composing || is_modifier(vk))
+        return false; // Shift may be held for the next jamo of the same syllable
     // Any other key finishes the syllable. A key that types a character ends the result
     // string (a Korean input method's three-byte result), so that its character cannot
     // overtake the syllable's: the result's characters are posted only when it is handled.
@@ -598,8 +652,8 @@ void ime_compose_text(std::string_view utf8)
 {
     std::u16string text = multi_byte_to_wide(CP_UTF8, utf8);
     for (char16_t ch : text) {
-        std::u16string jamo = hangul_decompose(ch);
-        if (jamo.empty()) {
+        std::vector<HangulKey> keys = hangul_keys_of(s_ime.layout, ch);
+        if (keys.empty()) {
             queue_step(PendingStep{});
             queue_committed(to_code_page(std::u16string(1, ch)));
             continue;
@@ -609,8 +663,8 @@ void ime_compose_text(std::string_view utf8)
         bool lone = ch < 0xAC00;
         if (lone)
             queue_step(PendingStep{});
-        for (char16_t one : jamo)
-            queue_step(PendingStep{PendingStep::Kind::jamo, one, {}});
+        for (HangulKey key : keys)
+            queue_step(PendingStep{PendingStep::Kind::jamo, key, {}});
         if (lone)
             queue_step(PendingStep{});
     }

@@ -1,8 +1,8 @@
 // The input method, with IMM's meaning. Each window uses an input context (the thread's one,
 // shared by all its windows, one the program made and associated, or none), open or closed,
 // with a conversion mode whose IME_CMODE_NATIVE bit is Hangul mode. While a window's context is open and in Hangul
-// mode, letter keys reach the window as VK_PROCESSKEY and compose syllables on the 2-beolsik
-// layout (ime/hangul.h): translate_message posts WM_IME_STARTCOMPOSITION, WM_IME_COMPOSITION
+// mode, the keys of the chosen layout (2-beolsik: the letters; 390: letters, digits and signs)
+// reach the window as VK_PROCESSKEY and compose syllables (ime/hangul.h): translate_message posts WM_IME_STARTCOMPOSITION, WM_IME_COMPOSITION
 // with GCS_COMPSTR as the syllable grows and GCS_RESULTSTR when it is finished, and
 // WM_IME_ENDCOMPOSITION. A key that finishes the syllable and types a character (a space, a
 // digit) adds its character to the result string, as a Korean input method does.
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/ime/hangul.h"
 #include "platform/kernel/handle.h"
 #include "platform/window/message.h"
 
@@ -86,6 +87,10 @@ int32_t imm_get_composition_string(ImcHandle context, uint32_t index, void* buff
 // gets an empty GCS_COMPSTR and WM_IME_ENDCOMPOSITION); text replaces what is composed.
 bool imm_set_composition_string(ImcHandle context, uint32_t index, const void* composition,
     uint32_t composition_size, const void* reading, uint32_t reading_size);
+// What the composition is when it is one jamo alone: on 390 a final's key composes the same
+// compatibility jamo as the initial's, and only this tells them apart. None for a syllable,
+// for nothing composed and for a bad context.
+JamoRole ime_composition_role(ImcHandle context);
 // ImmNotifyIME with NI_COMPOSITIONSTR: CPS_COMPLETE finishes the composition as typed,
 // CPS_CANCEL drops it.
 bool imm_notify_ime(ImcHandle context, uint32_t action, uint32_t index, uint32_t value);
@@ -111,11 +116,16 @@ bool ime_finish_before_key(const Msg& msg);
 
 // Composition from outside, in UTF-8, queued behind the input already there: the desktop's
 // input method composing ("" ends it) and committing, and a script's compose command (the
-// text composed as typed on the 2-beolsik layout, then finished). Characters that are not
+// text composed as typed on the chosen layout, then finished). Characters that are not
 // Hangul arrive as committed characters.
 void ime_host_composition(std::string_view utf8);
 void ime_host_commit(std::string_view utf8);
 void ime_compose_text(std::string_view utf8);
+
+// The keyboard layout Hangul is typed on, for the whole program, as a user sets it for the
+// system's input method; 2-beolsik until set. A syllable being composed is finished first.
+void ime_set_hangul_layout(HangulLayout layout);
+HangulLayout ime_hangul_layout();
 
 void ime_reset();
 

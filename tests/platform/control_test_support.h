@@ -27,6 +27,26 @@
 
 namespace wintest {
 
+// Queues the keys that type text on the US keyboard, Shift around a shifted key; a character
+// no key types comes as a character.
+inline void queue_typed(const std::string& text)
+{
+    for (char c : text) {
+        uint32_t vk = 0;
+        bool shift = false;
+        if (!keyboard_key_for_char(uint8_t(c), vk, shift)) {
+            input_char(uint8_t(c));
+            continue;
+        }
+        if (shift)
+            input_key(VK_SHIFT, true);
+        input_key(vk, true);
+        input_key(vk, false);
+        if (shift)
+            input_key(VK_SHIFT, false);
+    }
+}
+
 class ControlTest;
 inline ControlTest* g_control_test = nullptr;
 
@@ -131,20 +151,7 @@ protected:
 
     void type(const std::string& text)
     {
-        for (char c : text) {
-            uint32_t vk = 0;
-            bool shift = false;
-            if (!keyboard_key_for_char(uint8_t(c), vk, shift)) {
-                input_char(uint8_t(c));
-                continue;
-            }
-            if (shift)
-                input_key(VK_SHIFT, true);
-            input_key(vk, true);
-            input_key(vk, false);
-            if (shift)
-                input_key(VK_SHIFT, false);
-        }
+        queue_typed(text);
         pump();
     }
 

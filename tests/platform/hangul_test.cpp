@@ -101,11 +101,120 @@ TEST(HangulKeys, TwoBeolsikLayoutAndDecomposition)
     }
 }
 
+// 390 keys as the US keyboard's characters: "kf" is the initial ㄱ and the vowel ㅏ.
+static HangulComposer type_390(const char* keys, std::u16string& committed)
+{
+    HangulComposer composer;
+    for (const char* at = keys; *at; at++) {
+        uint32_t vk = 0;
+        bool shift = false;
+        if (*at == '<') {
+            hangul_backspace(composer);
+            continue;
+        }
+        EXPECT_TRUE(keyboard_key_for_char(uint8_t(*at), vk, shift)) << *at;
+        hangul_feed(composer, HangulLayout::three_set_390, hangul_key(HangulLayout::three_set_390, vk, shift), committed);
+    }
+    return composer;
+}
+
+static const ComposeCase kThreeSetCases[] = { // jamo: the keys typed, '<' Backspace
+    {"initial and vowel", u"kf", u"", u"가"},
+    {"with a final", u"kfs", u"", u"간"},
+    {"an initial typed twice doubles", u"kkf", u"", u"까"},
+    {"only once", u"kkk", u"ㄲ", u"ㄱ"},
+    {"an initial after a syllable starts the next", u"kfk", u"가", u"ㄱ"},
+    {"a vowel after a final does not take it along", u"kfsf", u"간", u"ㅏ"},
+    {"compound vowel with the right-hand ㅗ", u"k/f", u"", u"과"},
+    {"compound vowel with the left-hand ㅗ", u"kvf", u"", u"과"},
+    {"ㅢ has a key of its own", u"k8", u"", u"긔"},
+    {"ㅢ typed as two vowels", u"kgd", u"", u"긔"},
+    {"a cluster from two final keys", u"kfxq", u"", u"갃"},
+    {"a cluster on a key of its own", u"kfD", u"", u"갉"},
+    {"finals that do not combine", u"kfss", u"간", u"ㄴ"},
+    {"a final without a vowel stands alone", u"ks", u"ㄱ", u"ㄴ"},
+    {"a final after a lone vowel stands alone", u"fs", u"ㅏ", u"ㄴ"},
+    {"a cluster typed alone", u"xq", u"", u"ㄳ"},
+    {"a second vowel that does not combine", u"kff", u"가", u"ㅏ"},
+    {"Backspace takes back one key at a time", u"kkfD<", u"", u"까"},
+    {"down to the single initial", u"kkfD<<<", u"", u"ㄱ"},
+};
+
+TEST(HangulComposer, ThreeSetKeysTypeTheirRoles)
+{
+    for (const ComposeCase& c : kThreeSetCases) {
+        SCOPED_TRACE(c.name);
+        std::string keys;
+        for (const char16_t* at = c.jamo; *at; at++)
+            keys += char(*at);
+        std::u16string committed;
+        HangulComposer composer = type_390(keys.c_str(), committed);
+        EXPECT_TRUE(committed == c.committed);
+        EXPECT_TRUE(hangul_composition(composer) == c.composing);
+    }
+}
+
+// Every keystroke of hangul_keys_of is one the layout has, and they type the character back.
+TEST(HangulKeys, ThreeSetKeysOfEverySyllableAndJamoTypeItBack)
+{
+    auto typeable = [](HangulKey key) {
+        for (uint32_t vk = 1; vk < 256; vk++) {
+            if (hangul_key(HangulLayout::three_set_390, vk, false) == key || hangul_key(HangulLayout::three_set_390, vk, true) == key)
+                return true;
+        }
+        return false;
+    };
+    std::vector<char16_t> all;
+    for (char16_t ch = 0x3131; ch <= 0x3163; ch++)
+        all.push_back(ch);
+    for (char16_t ch = 0xAC00; ch <= 0xD7A3; ch++)
+        all.push_back(ch);
+    for (char16_t ch : all) {
+        std::vector<HangulKey> keys = hangul_keys_of(HangulLayout::three_set_390, ch);
+        ASSERT_FALSE(keys.empty()) << int(ch);
+        HangulComposer composer;
+        std::u16string committed;
+        for (HangulKey key : keys) {
+            ASSERT_TRUE(typeable(key)) << int(ch) << " needs " << int(key.ch);
+            hangul_feed(composer, HangulLayout::three_set_390, key, committed);
+        }
+        ASSERT_TRUE(committed.empty() && hangul_composition(composer) == std::u16string(1, ch)) << int(ch);
+    }
+    // As the lessons teach them: doubled initials by repetition, ㅢ on one key, six clusters as two.
+    using K = std::vector<HangulKey>;
+    const JamoRole i = JamoRole::initial, m = JamoRole::medial, f = JamoRole::final;
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'꽉'), (K{{u'ㄱ', i}, {u'ㄱ', i}, {u'ㅗ', m}, {u'ㅏ', m}, {u'ㄱ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'읽'), (K{{u'ㅇ', i}, {u'ㅣ', m}, {u'ㄺ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'앉'), (K{{u'ㅇ', i}, {u'ㅏ', m}, {u'ㄴ', f}, {u'ㅈ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'의'), (K{{u'ㅇ', i}, {u'ㅢ', m}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::three_set_390, u'ㄶ'), (K{{u'ㄶ', f}}));
+    EXPECT_EQ(hangul_keys_of(HangulLayout::two_set, u'의'), (K{{u'ㅇ', i}, {u'ㅡ', m}, {u'ㅣ', m}}));
+    EXPECT_TRUE(hangul_keys_of(HangulLayout::three_set_390, u'A').empty());
+}
+
 // An independent model of 2-beolsik typing, to check the composer against: the jamo typed for
 // the current block are kept as they are, and a jamo joins them when the longer run still reads
 // as one block; else a vowel takes a trailing final consonant along, and anything else
 // finishes the block. Blocks are drawn with the syllable arithmetic of the standard.
-class ReferenceTyping {
+// What the reference models share: the finished text and the keys of the block being typed,
+// which Backspace takes back one at a time before it deletes a character.
+template <typename Block, typename Model>
+struct ReferenceText {
+    std::u16string text;
+    Block block;
+    void backspace()
+    {
+        if (!block.empty())
+            block.pop_back();
+        else if (!text.empty())
+            text.pop_back();
+    }
+    std::u16string shown() const { return text + Model::draw(block); }
+};
+
+class ReferenceTyping : public ReferenceText<std::u16string, ReferenceTyping> {
+    friend struct ReferenceText<std::u16string, ReferenceTyping>;
+
 public:
     void key(char letter, bool shift)
     {
@@ -119,14 +228,6 @@ public:
         finish();
         text += u' ';
     }
-    void backspace()
-    {
-        if (!block.empty())
-            block.pop_back();
-        else if (!text.empty())
-            text.pop_back();
-    }
-    std::u16string shown() const { return text + draw(block); }
 
 private:
     struct LayoutKey {
@@ -221,8 +322,6 @@ private:
         block.clear();
     }
 
-    std::u16string text;
-    std::u16string block;
 };
 
 // The composer driven as an edit field would drive it: a backspace with nothing composed
@@ -289,6 +388,113 @@ TEST(HangulComposer, AgreesWithAReferenceOverRandomTyping)
                 log += shift ? char(letter - 'a' + 'A') : letter;
             }
             ASSERT_EQ(utf8_of(typed.shown()), utf8_of(reference.shown())) << "seed " << seed << " keys \"" << log << "\"";
+        }
+    }
+}
+
+// An independent model of 390 typing: the keys of the current block are kept with their roles,
+// and a key joins them when the longer run still reads as one block (initials, then vowels,
+// then finals, each at most two that pair up; finals only after an initial and a vowel, or
+// alone); else it begins the next block.
+class ReferenceThreeSet : public ReferenceText<std::vector<HangulKey>, ReferenceThreeSet> {
+    friend struct ReferenceText<std::vector<HangulKey>, ReferenceThreeSet>;
+
+public:
+    void key(HangulKey k)
+    {
+        if (k.role == JamoRole::none)
+            return;
+        std::vector<HangulKey> longer = block;
+        longer.push_back(k);
+        if (draw(longer).empty()) {
+            text += draw(block);
+            block.clear();
+        }
+        block.push_back(k);
+    }
+    void space()
+    {
+        text += draw(block) + u" ";
+        block.clear();
+    }
+
+private:
+    // One jamo, or two that pair (three characters each: first, second, both); 0 for none.
+    static char16_t part(const std::vector<char16_t>& jamo, std::u16string_view pairs)
+    {
+        if (jamo.size() == 1)
+            return jamo[0];
+        for (size_t i = 0; jamo.size() == 2 && i + 2 < pairs.size(); i += 3) {
+            if (pairs[i] == jamo[0] && pairs[i + 1] == jamo[1])
+                return pairs[i + 2];
+        }
+        return 0;
+    }
+    static std::u16string draw(const std::vector<HangulKey>& keys)
+    {
+        std::vector<char16_t> parts[3];
+        int last = 0;
+        for (const HangulKey& k : keys) {
+            int at = k.role == JamoRole::initial ? 0 : k.role == JamoRole::medial ? 1 : 2;
+            if (at < last)
+                return u"";
+            last = at;
+            parts[at].push_back(k.ch);
+        }
+        if (keys.empty())
+            return u"";
+        char16_t lead = parts[0].empty() ? 0 : part(parts[0], u"ㄱㄱㄲㄷㄷㄸㅂㅂㅃㅅㅅㅆㅈㅈㅉ");
+        char16_t vowel = parts[1].empty() ? 0 : part(parts[1], u"ㅗㅏㅘㅗㅐㅙㅗㅣㅚㅜㅓㅝㅜㅔㅞㅜㅣㅟㅡㅣㅢ");
+        char16_t tail = parts[2].empty() ? 0
+                                         : part(parts[2], u"ㄱㅅㄳㄴㅈㄵㄴㅎㄶㄹㄱㄺㄹㅁㄻㄹㅂㄼㄹㅅㄽㄹㅌㄾㄹㅍㄿㄹㅎㅀㅂㅅㅄ");
+        if ((!parts[0].empty() && !lead) || (!parts[1].empty() && !vowel) || (!parts[2].empty() && !tail))
+            return u"";
+        int present = (lead != 0) + (vowel != 0) + (tail != 0);
+        if (present == 1)
+            return std::u16string(1, lead ? lead : vowel ? vowel : tail);
+        if (!lead || !vowel)
+            return u""; // a final needs both, a vowel after a lone final starts anew
+        size_t l = std::u16string_view(u"ㄱㄲㄴㄷㄸㄹㅁㅂㅃㅅㅆㅇㅈㅉㅊㅋㅌㅍㅎ").find(lead);
+        size_t t = tail ? std::u16string_view(u"_ㄱㄲㄳㄴㄵㄶㄷㄹㄺㄻㄼㄽㄾㄿㅀㅁㅂㅄㅅㅆㅇㅈㅊㅋㅌㅍㅎ").find(tail) : 0;
+        return std::u16string(1, char16_t(0xAC00 + (l * 21 + (vowel - 0x314F)) * 28 + t));
+    }
+
+};
+
+TEST(HangulComposer, ThreeSetAgreesWithAReferenceOverRandomTyping)
+{
+    // The keys of the four rows, each with and without Shift.
+    const std::string keys = "`1234567890-=qwertyuiop[]\\asdfghjkl;'zxcvbnm,./kkkjjfff/9xq";
+    for (uint32_t seed = 1; seed <= 2000; seed++) {
+        std::mt19937 random(seed);
+        ReferenceThreeSet reference;
+        HangulComposer composer;
+        std::u16string text;
+        std::string log;
+        for (int step = 0; step < 40; step++) {
+            uint32_t roll = random() % 100;
+            if (roll < 8) {
+                reference.backspace();
+                if (!hangul_backspace(composer) && !text.empty())
+                    text.pop_back();
+                log += '<';
+            } else if (roll < 13) {
+                reference.space();
+                text += hangul_composition(composer) + u" ";
+                composer = HangulComposer{};
+                log += '_';
+            } else {
+                uint32_t vk = 0;
+                bool shift = false;
+                ASSERT_TRUE(keyboard_key_for_char(uint8_t(keys[random() % keys.size()]), vk, shift));
+                shift = roll < 30;
+                HangulKey key = hangul_key(HangulLayout::three_set_390, vk, shift);
+                reference.key(key);
+                hangul_feed(composer, HangulLayout::three_set_390, key, text);
+                log += char(vk) + std::string(shift ? "^" : "");
+            }
+            ASSERT_EQ(utf8_of(text + hangul_composition(composer)), utf8_of(reference.shown()))
+                << "seed " << seed << " keys \"" << log << "\"";
         }
     }
 }

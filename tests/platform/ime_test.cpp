@@ -142,6 +142,8 @@ TEST_F(ImeTest, HangulModeComposesKeysIntoSyllables)
                 + chars_of("달")},
         {"Shift types doubled consonants", "Rk",
             Events{"START", "COMP ㄲ", "COMP 까"}},
+        {"Shift held for a jamo keeps the syllable going", "rO",
+            Events{"START", "COMP ㄱ", "COMP 걔"}},
         {"backspace takes back keystrokes, then deletes as usual", "rk<<<",
             Events{"START", "COMP ㄱ", "COMP 가", "COMP ㄱ", "COMP ", "END", "CHAR 08"}},
         {"a cluster typed alone is one jamo", "qt ",
@@ -327,6 +329,47 @@ TEST_F(ImeTest, ScriptCompositionKeepsLoneJamoApart)
         EXPECT_EQ(results, c.results);
         EXPECT_EQ(chars, chars_of(c.text));
     }
+}
+
+// On 390 the digit and sign keys type jamo too, and Shift moves digits and signs to letters.
+TEST_F(ImeTest, ThreeSetLayoutTypesByRoleAndMovesDigits)
+{
+    static const struct {
+        const char* name;
+        const char* keys; // US characters of the keys pressed
+        Events expected;
+    } cases[] = {
+        {"a syllable from initial, vowel and final keys", "kfs ",
+            Events{"START", "COMP ㄱ", "COMP 가", "COMP 간", "RESULT 간 ", "END"} + chars_of("간 ")},
+        {"the 8 key types ㅢ", "j8",
+            Events{"START", "COMP ㅇ", "COMP 의"}},
+        {"the / key types the ㅗ of compound vowels", "k/f",
+            Events{"START", "COMP ㄱ", "COMP 고", "COMP 과"}},
+        {"Shift+U types 7 behind the syllable", "kfU",
+            Events{"START", "COMP ㄱ", "COMP 가", "RESULT 가7", "END"} + chars_of("가7")},
+        {"a moved digit alone", "N",
+            chars_of("0")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ime_reset();
+        ime_set_hangul_layout(HangulLayout::three_set_390);
+        hangul_mode(true);
+        queue_typed(c.keys);
+        pump();
+        EXPECT_EQ(take(), c.expected);
+    }
+    // The script's compose types on the chosen layout: 없 is ㅇ ㅓ ㅄ, a key of its own on 390.
+    ime_reset();
+    ime_set_hangul_layout(HangulLayout::three_set_390);
+    ime_compose_text("없다");
+    pump();
+    Events comps;
+    for (const std::string& event : take()) {
+        if (event.rfind("COMP", 0) == 0 || event.rfind("RESULT", 0) == 0)
+            comps.push_back(event);
+    }
+    EXPECT_EQ(comps, (Events{"COMP ㅇ", "COMP 어", "COMP 없", "RESULT 없", "COMP ㄷ", "COMP 다", "RESULT 다"}));
 }
 
 // Two edit fields in a window, typed into through the queue as a person would.
