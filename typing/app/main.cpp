@@ -8,6 +8,7 @@
 #include "platform/kernel/internal_error.h"
 #include "platform/window/winpos.h"
 #include "typing/automaton.h"
+#include "typing/multi_input.h"
 #include "typing/shell.h"
 
 int main(int argc, char** argv)
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
     }
     // The modules of the later screens join here as they come.
     ShellHooks hooks;
+    hooks.controls_register = multi_input_register;
     hooks.automaton_reselect = automaton_reselect;
     shell_hooks_set(hooks);
     try {
