@@ -11,6 +11,9 @@
 #include "typing/text_draw.h"
 #include "typing/tutor_draw.h"
 
+#include "platform/window/paint.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -100,10 +103,17 @@ void gauge_draw_number(plat::DcHandle dc, const Gauge& gauge)
     plat::delete_object(copy);
 }
 
-void speedometer_draw(plat::WindowHandle window, int32_t value, Gauge& gauge)
+void speedometer_draw(plat::WindowHandle window, plat::GdiObject background, int32_t value, Gauge& gauge)
 {
-    plat::DcHandle dc = plat::get_dc(window);
+    if (!background)
+        return;
+    plat::DcHandle dc = plat::create_compatible_dc(plat::DcHandle {});
+    plat::GdiObject previous = plat::select_object(dc, background);
     gauge_sweep(dc, gauge, value);
     gauge_draw_number(dc, gauge);
-    plat::release_dc(window, dc);
+    plat::select_object(dc, previous);
+    plat::delete_dc(dc);
+    const plat::Rect dial {gauge.cx - kGaugeRadius, gauge.cy - kGaugeRadius, gauge.cx + kGaugeRadius,
+        std::max(gauge.cy + kGaugeRadius, gauge.strip_y + kFontCellSize)};
+    plat::invalidate_rect(window, &dial, false);
 }

@@ -36,5 +36,6 @@ plat::Point gauge_direction(const Gauge& gauge, int32_t value);
 bool gauge_sweep(plat::DcHandle dc, Gauge& gauge, int32_t value);
 // The held value, embossed and centred on a copy of the strip, blitted in place.
 void gauge_draw_number(plat::DcHandle dc, const Gauge& gauge);
-// Both on the window.
-void speedometer_draw(plat::WindowHandle window, int32_t value, Gauge& gauge);
+// Both into the screen's background picture, then the gauge's part of the window is repainted,
+// so a repaint keeps what the gauges show.
+void speedometer_draw(plat::WindowHandle window, plat::GdiObject background, int32_t value, Gauge& gauge);
