@@ -2,8 +2,8 @@
 // records, triggers, the kernel's suspended state, the presentation window and calls of
 // functions. The engine fills the table at start-up; an empty entry takes the failure path:
 // a read gives the empty value, an assignment stores nothing, a learner's-record string reads
-// empty, the engine is never suspended, the window never changes, a call stops the run with
-// error 21.
+// empty, no evaluation context is set, no variable maps into another file, the engine is
+// never suspended, the window never changes, a call stops the run with error 21.
 #pragma once
 #include <cstdint>
 
@@ -14,6 +14,10 @@ struct CalcHooks {
     int (*var_get)(uint32_t context_icon, uint16_t variable, uint32_t icon_arg, ScriptValue& out);
     // Stores a copy of value: a status the interpreter ignores.
     int (*var_set)(uint32_t context_icon, uint16_t variable, uint32_t icon_arg, const ScriptValue& value);
+    // The icon that stands for "this icon" while a trigger or an embedded expression runs (0:
+    // none), and the variable of the same name in another file (0: it has none there).
+    uint32_t (*var_get_eval_context)();
+    uint16_t (*var_map_to_file)(int file_slot, uint16_t variable, int target_slot);
     // The characters of a learner's-records string (null: empty), and its release.
     const char* (*learner_string_lock)(uint16_t record);
     void (*learner_string_unlock)(uint16_t record);

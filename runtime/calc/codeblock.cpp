@@ -87,11 +87,6 @@ const uint8_t* code_kept_tokens(const uint8_t* block)
 
 const uint8_t* code_block_end(const uint8_t* block) { return load_u16le(block + 4) ? block + load_u16le(block) : nullptr; }
 
-CodeInstruction code_read_instruction(const uint8_t* at)
-{
-    return { int16_t(load_u16le(at)), int16_t(load_u16le(at + 2)) };
-}
-
 const uint8_t* code_pool_entry(const uint8_t* block, CodeInstruction instruction)
 {
     return block + uint16_t(instruction.operand);
@@ -194,26 +189,42 @@ static bool instruction_sound(const uint8_t* block, const Geometry& g, CodeInstr
     return true;
 }
 
-// Entries that are swapped must not overlap unless they are one entry: overlapping swaps do
-// not undo each other, so a block would not come back from the other byte order.
+// Entries that are swapped must overlap no other entry unless they are one entry: overlapping
+// swaps do not undo each other, and a swap across a text moves its bytes (its NUL among them),
+// so a block would not come back from the other byte order. Texts may share bytes.
 static bool swapped_entries_apart(const uint8_t* block, const Geometry& g)
 {
     struct Entry {
-        uint32_t offset, size;
+        uint32_t offset, end;
         PoolKind kind;
     };
     std::vector<Entry> entries;
     for (uint32_t i = 0; i < g.count; ++i) {
         CodeInstruction in = code_read_instruction(block + g.code + 4 * i);
         PoolKind kind = pool_kind(in.opcode);
-        if (kind != kPoolNone && kind != kPoolString)
-            entries.push_back({ uint32_t(in.operand), fixed_pool_size(kind), kind });
+        if (kind == kPoolNone)
+            continue;
+        uint32_t offset = uint32_t(in.operand);
+        // Texts were found ended inside the pool.
+        uint32_t size = kind == kPoolString ? uint32_t(std::strlen(reinterpret_cast<const char*>(block + offset))) + 1
+                                            : fixed_pool_size(kind);
+        entries.push_back({ offset, offset + size, kind });
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.offset < b.offset; });
-    for (size_t i = 1; i < entries.size(); ++i) {
-        const Entry &a = entries[i - 1], &b = entries[i];
-        if (a.offset == b.offset ? a.kind != b.kind : a.offset + a.size > b.offset)
+    uint32_t text_end = 0;
+    const Entry* last_swapped = nullptr;
+    for (const Entry& e : entries) {
+        bool swapped_before = last_swapped && last_swapped->end > e.offset;
+        if (e.kind == kPoolString) {
+            if (swapped_before)
+                return false;
+            text_end = std::max(text_end, e.end);
+            continue;
+        }
+        bool same_entry = last_swapped && last_swapped->offset == e.offset && last_swapped->kind == e.kind;
+        if (text_end > e.offset || (swapped_before && !same_entry))
             return false;
+        last_swapped = &e;
     }
     return true;
 }

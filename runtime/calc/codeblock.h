@@ -4,6 +4,7 @@
 // kept token stream of the source, ended by token 0. Blocks are read in place, little-endian;
 // every reader here assumes a block that code_validate accepted.
 #pragma once
+#include "platform/kernel/byte_io.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -79,7 +80,10 @@ const uint8_t* code_kept_tokens(const uint8_t* block);
 const uint8_t* code_block_end(const uint8_t* block);
 const uint8_t* code_pool_entry(const uint8_t* block, CodeInstruction instruction);
 inline uint32_t code_units(uint32_t bytes) { return (bytes + 3) / 4; }
-CodeInstruction code_read_instruction(const uint8_t* at);
+inline CodeInstruction code_read_instruction(const uint8_t* at)
+{
+    return { int16_t(plat::load_u16le(at)), int16_t(plat::load_u16le(at + 2)) };
+}
 // The pool entry size an opcode names (strings measured to their NUL); 0 for none.
 uint32_t code_pool_size(const uint8_t* block, CodeInstruction instruction);
 

@@ -4,6 +4,7 @@
 #include "runtime/base/symdict.h"
 #include "runtime/calc/calc_hooks.h"
 #include "runtime/calc/codeblock.h"
+#include "runtime/calc/icon_var.h"
 #include "runtime/calc/interp_ops.h"
 #include "runtime/calc/list_table.h"
 #include "runtime/text/charmap.h"
@@ -33,6 +34,7 @@ void eval_set_error(int code) { s_eval.error = code; }
 uint32_t eval_current_icon() { return s_eval.current_icon; }
 int eval_stack_top() { return s_eval.top; }
 void eval_set_step_limit(int64_t steps) { s_eval.steps_left = steps; }
+int64_t eval_steps_left() { return s_eval.steps_left; }
 
 void eval_reset()
 {
@@ -76,9 +78,22 @@ ScriptValue* eval_peek()
 
 static void pop_release()
 {
-    ScriptValue v;
-    eval_pop(v);
-    val_free(v);
+    if (s_eval.top <= s_eval.run_base) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    val_free(s_eval.stack[--s_eval.top]);
+}
+
+// The next free slot for a value written in place (the hot pushes build no value to copy), or
+// null with error 10.
+static ScriptValue* push_slot()
+{
+    if (s_eval.top >= kEvalStackSize) {
+        s_eval.error = kEvalStackFull;
+        return nullptr;
+    }
+    return &s_eval.stack[s_eval.top++];
 }
 
 static int own_values() { return s_eval.top - s_eval.run_base; }
@@ -93,7 +108,7 @@ static uint32_t icon_argument(uint32_t context, const uint8_t* ref)
 
 // The variable's value into out, owned: the variable store hands texts of their own, and
 // learner's-record strings and objects that the variable keeps, which are copied here.
-static void read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
+void eval_read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
 {
     val_init(out);
     auto get = calc_hooks().var_get;
@@ -125,7 +140,7 @@ static void read_through(uint32_t context, ScriptValue& v)
     if (val_type(v) != kValReference)
         return;
     ScriptValue ref = v;
-    read_variable(context, ref.bytes + 2, v);
+    eval_read_variable(context, ref.bytes + 2, v);
 }
 
 // --- instructions --------------------------------------------------------------------------
@@ -150,11 +165,11 @@ static void push_string_constant(const uint8_t* text, int mapped)
 
 static void push_real(const uint8_t* p)
 {
-    ScriptValue v;
-    val_init(v);
-    v.bytes[1] = kValReal;
-    std::memcpy(v.bytes + 2, p, 8);
-    eval_push(v);
+    uint64_t bits = uint64_t(load_u32le(p)) | uint64_t(load_u32le(p + 4)) << 32;
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    if (ScriptValue* slot = push_slot())
+        val_set_real(x, *slot);
 }
 
 static void op_assign(uint32_t context)
@@ -199,10 +214,38 @@ static void op_nip()
         s_eval.error = kEvalUnderflow;
         return;
     }
-    ScriptValue top;
-    eval_pop(top);
-    val_free(s_eval.stack[s_eval.top - 1]);
-    s_eval.stack[s_eval.top - 1] = top;
+    ScriptValue* top = &s_eval.stack[--s_eval.top];
+    val_free(top[-1]);
+    top[-1] = *top;
+    val_init(*top);
+}
+
+// The operators work on the two top slots in place; the right operand's slot is released (for
+// a comparison it takes the result, the left operand staying for a chained one).
+static void op_arith(int oper)
+{
+    if (own_values() < 2) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    eval_binary(oper, right[-1], *right);
+    pop_release();
+}
+
+static void op_compare(int oper)
+{
+    if (own_values() < 2) {
+        s_eval.error = kEvalUnderflow;
+        return;
+    }
+    ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    ScriptValue copy;
+    val_copy(copy, right[-1]);
+    int result = eval_compare(oper, copy, *right);
+    val_free(copy);
+    val_free(*right);
+    val_set_integer(result, *right);
 }
 
 static void op_pick(uint32_t context, int16_t operand)
@@ -387,30 +430,25 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     case kOpPushMappedString:
         push_string_constant(pool, 1);
         break;
-    case kOpPushShort: {
-        ScriptValue v;
-        val_set_integer(in.operand, v);
-        eval_push(v);
+    case kOpPushShort:
+        if (ScriptValue* slot = push_slot())
+            val_set_integer(in.operand, *slot);
         break;
-    }
-    case kOpPushLong: {
-        ScriptValue v;
-        val_set_integer(int32_t(load_u32le(pool)), v);
-        eval_push(v);
+    case kOpPushLong:
+        if (ScriptValue* slot = push_slot())
+            val_set_integer(int32_t(load_u32le(pool)), *slot);
         break;
-    }
     case kOpPushSymbol: {
         ScriptValue v;
         val_set_symbol(symdict_intern(reinterpret_cast<const char*>(pool), 1), v);
         eval_push(v);
         break;
     }
-    case kOpPushVar: {
-        ScriptValue v;
-        read_variable(context, pool, v);
-        eval_push(v);
+    case kOpPushVar:
+        // Read into its slot, which is taken first: a read that runs code nests above it.
+        if (ScriptValue* slot = push_slot())
+            eval_read_variable(context, pool, *slot);
         break;
-    }
     case kOpPushVarRef: {
         ScriptValue v;
         val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), v);
@@ -432,31 +470,12 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         if (ScriptValue* top = eval_peek())
             eval_unary(in.operand, *top);
         break;
-    case kOpArith: {
-        ScriptValue right;
-        eval_pop(right);
-        if (ScriptValue* left = eval_peek())
-            eval_binary(in.operand, *left, right);
-        val_free(right);
+    case kOpArith:
+        op_arith(in.operand);
         break;
-    }
-    case kOpCompare: {
-        ScriptValue right;
-        eval_pop(right);
-        ScriptValue* left = eval_peek();
-        if (left) {
-            ScriptValue copy;
-            val_copy(copy, *left);
-            ScriptValue result;
-            val_set_integer(eval_compare(in.operand, copy, right), result);
-            val_free(copy);
-            val_free(right);
-            eval_push(result);
-        } else {
-            val_free(right);
-        }
+    case kOpCompare:
+        op_compare(in.operand);
         break;
-    }
     case kOpCall:
         op_call(context, pool);
         break;
@@ -508,22 +527,32 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     return next;
 }
 
-// The engine's suspended state or the window changed since the run began.
-static bool world_changed(int suspended, uint32_t window)
-{
-    const CalcHooks& hooks = calc_hooks();
-    int now_suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
-    uint32_t now_window = hooks.presentation_window ? hooks.presentation_window() : 0;
-    return now_suspended != suspended || now_window != window;
-}
+// The engine's suspended state and the presentation window as a run began: a change of
+// either stops it.
+struct World {
+    int (*suspended_now)();
+    uint32_t (*window_now)();
+    int suspended;
+    uint32_t window;
+
+    World()
+        : suspended_now(calc_hooks().engine_suspended)
+        , window_now(calc_hooks().presentation_window)
+        , suspended(suspended_now ? suspended_now() : 0)
+        , window(window_now ? window_now() : 0)
+    {
+    }
+    bool changed() const
+    {
+        return (suspended_now && suspended_now() != suspended) || (window_now && window_now() != window);
+    }
+};
 
 void eval_run(uint32_t context, const uint8_t* code)
 {
-    const CalcHooks& hooks = calc_hooks();
     int saved_base = s_eval.run_base;
     const uint8_t* saved_code = s_eval.code_base;
-    int suspended = hooks.engine_suspended ? hooks.engine_suspended() : 0;
-    uint32_t window = hooks.presentation_window ? hooks.presentation_window() : 0;
+    World world;
     s_eval.run_base = s_eval.top;
     s_eval.code_base = code;
     const uint8_t* first = code_instructions(code);
@@ -532,7 +561,7 @@ void eval_run(uint32_t context, const uint8_t* code)
         CodeInstruction in = code_read_instruction(first + 4 * pc);
         if (in.opcode == kOpEnd || s_eval.error != 0)
             break;
-        if (world_changed(suspended, window) || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+        if (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
             s_eval.error = kEvalStopped;
             break;
         }

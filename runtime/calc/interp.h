@@ -31,6 +31,9 @@ int eval_code(uint32_t context_icon, const uint8_t* code, size_t size, ScriptVal
 // The loop itself over a block code_validate accepted: leaves one value above the stack top.
 void eval_run(uint32_t context_icon, const uint8_t* code);
 uint32_t eval_current_icon();
+// The variable's value for the context icon, owned as the stack owns its values; ref is a pool
+// variable record {u16 id, u16 at-flag, u16 icon}.
+void eval_read_variable(uint32_t context_icon, const uint8_t* ref, ScriptValue& out);
 
 // Stack operations for calls: push returns the slot written (null when full: error 10, the
 // value released); pop moves the top value out (empty below the run's own values: -4).
@@ -43,5 +46,7 @@ int eval_error();
 void eval_set_error(int code);
 // Stops every run after this many more instructions with -6; 0 for no limit (tools and tests).
 void eval_set_step_limit(int64_t steps);
+// The steps a limit still allows: 0 after a run that the limit stopped (or without a limit).
+int64_t eval_steps_left();
 // Idle again: stack released, error 0, depth 0, current icon 0 (tests).
 void eval_reset();

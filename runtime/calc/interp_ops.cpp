@@ -18,55 +18,93 @@ static bool is_list(const ScriptValue& v) { return val_is_object_type(val_type(v
 
 static int32_t wrap(uint32_t x) { return int32_t(x); }
 
-static void arith_scalar(int oper, ScriptValue& left, const ScriptValue& right_in)
+// Integers stay integers for times, plus and minus, wrapping at 32 bits; anything with a real,
+// and divide and power, is done in double precision. False when either is no number.
+static bool arith_numbers(int oper, ScriptValue& left, const ScriptValue& right)
 {
-    ScriptValue right;
-    val_copy(right, right_in);
-    val_convert(left, kValNumber);
-    val_convert(right, kValNumber);
-    bool real = val_type(left) == kValReal || val_type(right) == kValReal || oper == kOperDivide || oper == kOperPower;
-    if (oper != kOperTimes && oper != kOperDivide && oper != kOperPlus && oper != kOperMinus && oper != kOperPower) {
-        eval_set_error(kEvalBadOperator);
-        val_free(right);
-        return;
-    }
-    if (real) {
-        val_convert(left, kValReal);
-        val_convert(right, kValReal);
-        double a = val_real(left), b = val_real(right), r = 0;
-        switch (oper) {
-        case kOperTimes: r = a * b; break;
-        case kOperDivide: r = b == 0.0 ? HUGE_VAL : a / b; break; // any dividend: +infinity
-        case kOperPlus: r = a + b; break;
-        case kOperMinus: r = a - b; break;
-        default: r = std::pow(a, b); break;
-        }
-        val_set_real(r, left);
-    } else {
+    int tl = val_type(left), tr = val_type(right);
+    if ((tl != kValInteger && tl != kValReal) || (tr != kValInteger && tr != kValReal))
+        return false;
+    if (tl == kValInteger && tr == kValInteger && (oper == kOperTimes || oper == kOperPlus || oper == kOperMinus)) {
         // 32-bit wrapping, done unsigned.
         uint32_t a = uint32_t(val_integer(left)), b = uint32_t(val_integer(right));
         uint32_t r = oper == kOperTimes ? a * b : oper == kOperPlus ? a + b : a - b;
         val_set_integer(wrap(r), left);
+        return true;
     }
+    double a = tl == kValReal ? val_real(left) : val_integer(left);
+    double b = tr == kValReal ? val_real(right) : val_integer(right);
+    switch (oper) {
+    case kOperTimes: val_set_real(a * b, left); return true;
+    case kOperDivide: val_set_real(b == 0.0 ? HUGE_VAL : a / b, left); return true; // any dividend: +infinity
+    case kOperPlus: val_set_real(a + b, left); return true;
+    case kOperMinus: val_set_real(a - b, left); return true;
+    case kOperPower: val_set_real(std::pow(a, b), left); return true;
+    default: return false;
+    }
+}
+
+// A number by the text rule; what is none afterwards counts as integer 0.
+static void to_number(ScriptValue& v)
+{
+    if (val_type(v) == kValInteger || val_type(v) == kValReal)
+        return;
+    val_convert(v, kValNumber);
+    if (val_type(v) != kValInteger && val_type(v) != kValReal) {
+        val_free(v);
+        val_set_integer(0, v);
+    }
+}
+
+static void arith_scalar(int oper, ScriptValue& left, const ScriptValue& right_in)
+{
+    if (oper != kOperTimes && oper != kOperDivide && oper != kOperPlus && oper != kOperMinus && oper != kOperPower) {
+        eval_set_error(kEvalBadOperator);
+        return;
+    }
+    if (arith_numbers(oper, left, right_in))
+        return;
+    ScriptValue right;
+    val_copy(right, right_in);
+    to_number(left);
+    to_number(right);
+    arith_numbers(oper, left, right);
     val_free(right);
 }
 
-static void join(ScriptValue& left, const ScriptValue& right_in)
+// The joined text cut at the limit, made anew (the slow way, for long texts).
+static void join_cut(ScriptValue& left, const char* right)
 {
-    ScriptValue right;
-    val_copy(right, right_in);
-    val_convert(left, kValString);
-    val_convert(right, kValString);
     std::string text = var_lock_value_data(left);
     var_unlock_value_data(left);
-    text += var_lock_value_data(right);
-    var_unlock_value_data(right);
-    val_free(right);
+    text += right;
     if (text.size() > size_t(kEvalJoinLimit))
         text.resize(size_t(str_fit_length(text.c_str(), kEvalJoinLimit)));
     val_free(left);
     if (!val_set_string_n(left, text.data(), text.size()))
         eval_set_error(kEvalNoMemory);
+}
+
+static void join(ScriptValue& left, const ScriptValue& right_in)
+{
+    ScriptValue converted;
+    val_init(converted);
+    const ScriptValue* right = &right_in;
+    if (val_type(right_in) != kValString) {
+        val_copy(converted, right_in);
+        val_convert(converted, kValString);
+        right = &converted;
+    }
+    val_convert(left, kValString);
+    const char* text = var_lock_value_data(*right);
+    // A text of the left's own grows where it is; others, and a cut, make a new one.
+    int appended = val_append_text(left, text, std::strlen(text), size_t(kEvalJoinLimit));
+    if (appended < 0)
+        join_cut(left, text);
+    else if (appended == 0)
+        eval_set_error(kEvalNoMemory);
+    var_unlock_value_data(*right);
+    val_free(converted);
 }
 
 // The element of a list operand: key-value lists give their values.
@@ -137,7 +175,11 @@ static void binary(int oper, ScriptValue& left, const ScriptValue& right, int de
         arith_scalar(oper, left, right);
 }
 
-void eval_binary(int oper, ScriptValue& left, const ScriptValue& right) { binary(oper, left, right, 0); }
+void eval_binary(int oper, ScriptValue& left, const ScriptValue& right)
+{
+    if (!arith_numbers(oper, left, right))
+        binary(oper, left, right, 0);
+}
 
 static void unary_scalar(int oper, ScriptValue& v)
 {
@@ -240,8 +282,8 @@ int eval_compare(int oper, ScriptValue& left, ScriptValue& right)
         val_convert(right, kValString);
         order = val_compare_text(left, right);
     } else {
-        val_convert(left, kValNumber);
-        val_convert(right, kValNumber);
+        to_number(left);
+        to_number(right);
         if (val_type(left) == kValReal || val_type(right) == kValReal) {
             val_convert(left, kValReal);
             val_convert(right, kValReal);
@@ -253,14 +295,4 @@ int eval_compare(int oper, ScriptValue& left, ScriptValue& right)
         }
     }
     return relation(oper, order);
-}
-
-void eval_icon_variable(uint32_t, const uint8_t*, int)
-{
-    // Icons named at run time need the node store's title lookup, which calculations do not
-    // reach yet: the failure path, an empty value and no error.
-    if (ScriptValue* top = eval_peek()) {
-        val_free(*top);
-        val_init(*top);
-    }
 }

@@ -1,5 +1,5 @@
 // The operators of the interpreter: unary, arithmetic with join, comparison, each on numbers,
-// texts and, element by element, lists; and variables at icons computed at run time.
+// texts and, element by element, lists.
 #pragma once
 #include <cstdint>
 
@@ -28,6 +28,3 @@ void eval_unary(int oper, ScriptValue& v);
 void eval_binary(int oper, ScriptValue& left, const ScriptValue& right);
 // 0 or 1; errors go to the error word.
 int eval_compare(int oper, ScriptValue& left, ScriptValue& right);
-// The value (or a reference) of the pool variable at the icon the top value names; the top
-// becomes the empty value when the icon cannot be reached.
-void eval_icon_variable(uint32_t context, const uint8_t* ref, int as_reference);

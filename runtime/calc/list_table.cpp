@@ -5,6 +5,7 @@
 #include "runtime/calc/codeblock.h"
 #include "runtime/calc/interp.h"
 #include "platform/kernel/byte_io.h"
+#include "platform/kernel/resource.h"
 #include "runtime/store/swap.h"
 
 #include <algorithm>
@@ -21,11 +22,21 @@ struct ListObject {
     int32_t fixed[4] = {}; // rect left, top, right, bottom; point x, y
     std::vector<ScriptValue> keys;   // linear list elements, or property keys
     std::vector<ScriptValue> values; // property values
-    std::vector<uint32_t> parents;   // ids of the lists holding it, once per element
-    std::vector<std::pair<uint32_t, uint16_t>> variables; // variable holders {id, icon}
+    std::vector<ListHolder> holders; // variables, and lists once per element that names it
     int sort_order = 0; // 0 none, 1 ascending, 2 descending
     uint16_t mark = 0;
 };
+
+// Holder records waiting for an object to take them over.
+struct HolderChain {
+    bool used = false;
+    std::vector<ListHolder> records;
+};
+
+// The texts that write lists, string entries 8048 up.
+enum ListText { kTextOpen, kTextClose, kTextSeparator, kTextColon, kTextRect, kTextParen, kTextPoint, kListTextCount };
+constexpr uint32_t kListTextEntry = 8048;
+constexpr int kListTextRoom = 16;
 
 // An object element of a restored list: the slot stays empty until its id is mapped.
 struct PendingElement {
@@ -42,6 +53,8 @@ struct ListTables {
     bool restoring = false;
     std::vector<std::pair<uint32_t, uint32_t>> restore_map; // {stored id, new id}
     std::vector<struct PendingElement> pending;              // object elements to map at the end
+    std::vector<HolderChain> chains;                         // chain - 1
+    char texts[kListTextCount][kListTextRoom] = {};
 };
 
 static ListTables s_lists;
@@ -56,6 +69,8 @@ constexpr int kListMaxNesting = 32;
 int list_tables_init()
 {
     s_lists.ready = true;
+    for (int i = 0; i < kListTextCount; ++i)
+        plat::load_string(plat::ModuleHandle {}, kListTextEntry + uint32_t(i), s_lists.texts[i], kListTextRoom);
     code_init();
     return 1;
 }
@@ -157,13 +172,24 @@ uint32_t list_add_ref(const ScriptValue& v)
     return o ? ++o->refs : kListNotLive;
 }
 
+static bool same_holder(const ListHolder& a, const ListHolder& b)
+{
+    return a.kind == b.kind && a.id == b.id && a.icon == b.icon;
+}
+
+static bool drop_holder(ListObject* o, const ListHolder& holder)
+{
+    auto it = std::find_if(o->holders.begin(), o->holders.end(), [&](const ListHolder& h) { return same_holder(h, holder); });
+    if (it == o->holders.end())
+        return false;
+    o->holders.erase(it);
+    return true;
+}
+
 static void drop_parent(const ScriptValue& element, uint32_t parent)
 {
-    if (ListObject* o = lookup(element)) {
-        auto it = std::find(o->parents.begin(), o->parents.end(), parent);
-        if (it != o->parents.end())
-            o->parents.erase(it);
-    }
+    if (ListObject* o = lookup(element))
+        drop_holder(o, { kHolderList, parent, 0 });
 }
 
 // Releases an element that the list `parent` held.
@@ -184,7 +210,7 @@ uint32_t list_release(const ScriptValue& v)
     std::vector<ScriptValue> keys = std::move(o->keys), values = std::move(o->values);
     o->keys.clear();
     o->values.clear();
-    o->parents.clear();
+    o->holders.clear();
     s_lists.free_ids.push_back(id);
     for (ScriptValue& e : keys)
         release_element(e, id);
@@ -208,8 +234,9 @@ static int height_above(uint32_t id, int depth)
     if (!o || depth > kListMaxNesting)
         return depth;
     int best = depth;
-    for (uint32_t parent : o->parents)
-        best = std::max(best, height_above(parent, depth + 1));
+    for (const ListHolder& h : o->holders)
+        if (h.kind == kHolderList)
+            best = std::max(best, height_above(h.id, depth + 1));
     return best;
 }
 
@@ -249,11 +276,11 @@ static int held_copy(uint32_t id, const ScriptValue& x, ScriptValue& out)
     if (status != 0)
         return status;
     if (ListObject* e = lookup(out))
-        e->parents.push_back(id);
+        e->holders.push_back({ kHolderList, id, 0 });
     return 0;
 }
 
-static int fixed_set(ListObject* o, int i, const ScriptValue& x)
+static int fixed_set(ListObject* o, uint32_t id, int i, const ScriptValue& x)
 {
     if (i < 1 || i > fixed_count(o->kind))
         return kValErrBadList;
@@ -263,6 +290,7 @@ static int fixed_set(ListObject* o, int i, const ScriptValue& x)
     val_convert(n, kValInteger);
     o->fixed[i - 1] = val_type(n) == kValInteger ? val_integer(n) : 0;
     val_free(n);
+    notify(id, 0);
     return 0;
 }
 
@@ -273,9 +301,9 @@ static int store_at(const ScriptValue& list, bool value_half, int i, const Scrip
     ListObject* o = lookup(list);
     if (!o || i < 1 || i > kListMaxCount)
         return kValErrBadList;
-    if (fixed_kind(o->kind))
-        return fixed_set(o, i, x);
     uint32_t id = value_id(list);
+    if (fixed_kind(o->kind))
+        return fixed_set(o, id, i, x);
     ScriptValue copy;
     int status = held_copy(id, x, copy);
     if (status != 0)
@@ -301,6 +329,62 @@ static int store_at(const ScriptValue& list, bool value_half, int i, const Scrip
     return 0;
 }
 
+enum OrderRule { kClearOrder, kKeepOrder };
+
+// Inserts x (a pair list: the pair key, *value) before element i; past the count the list is
+// first filled with integer 0 up to i - 1. Nothing changes when it is refused.
+static int insert_elements(const ScriptValue& list, int i, const ScriptValue& x, const ScriptValue* value, OrderRule rule)
+{
+    ListObject* o = lookup(list);
+    if (!o || fixed_kind(o->kind) || i < 1 || i > kListMaxCount || o->keys.size() >= size_t(kListMaxCount))
+        return kValErrBadList;
+    bool pairs = pair_kind(o->kind);
+    if (pairs != (value != nullptr))
+        return kValErrBadList;
+    uint32_t id = value_id(list);
+    if (!may_hold(id, x) || (value && !may_hold(id, *value)))
+        return kValErrBadList;
+    ScriptValue key_copy, value_copy;
+    val_init(value_copy);
+    int status = held_copy(id, x, key_copy);
+    if (status == 0 && value && (status = held_copy(id, *value, value_copy)) != 0)
+        release_element(key_copy, id);
+    if (status != 0)
+        return status;
+    o = lookup(list);
+    ScriptValue zero;
+    val_set_integer(0, zero);
+    while (int(o->keys.size()) < i - 1) {
+        o->keys.push_back(zero);
+        if (pairs)
+            o->values.push_back(zero);
+    }
+    o->keys.insert(o->keys.begin() + (i - 1), key_copy);
+    if (pairs)
+        o->values.insert(o->values.begin() + (i - 1), value_copy);
+    if (rule == kClearOrder)
+        o->sort_order = 0;
+    notify(id, 0);
+    return 0;
+}
+
+static int ordered_compare(const ScriptValue& a, const ScriptValue& b, int order)
+{
+    int c = list_compare_elements(a, b);
+    return order == 2 ? -c : c;
+}
+
+// Where sorted insertion puts x: before the first element not before it in the list's order;
+// at the end without an order.
+static int sorted_place(const ListObject& o, const ScriptValue& x)
+{
+    if (o.sort_order != 0)
+        for (size_t i = 0; i < o.keys.size(); ++i)
+            if (ordered_compare(o.keys[i], x, o.sort_order) >= 0)
+                return int(i) + 1;
+    return int(o.keys.size()) + 1;
+}
+
 int list_get_element(const ScriptValue& v, int i, ScriptValue& out)
 {
     val_init(out);
@@ -312,6 +396,54 @@ int list_get_element(const ScriptValue& v, int i, ScriptValue& out)
         return 0;
     }
     return val_copy(out, o->keys[i - 1]);
+}
+
+// The fields of a rect or point, read or set whole.
+static int fixed_fields(const ScriptValue& v, int kind, int32_t** out)
+{
+    ListObject* o = lookup(v);
+    if (!o || o->kind != kind)
+        return kValErrBadList;
+    *out = o->fixed;
+    return 0;
+}
+
+int list_rect_get(const ScriptValue& rect, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom)
+{
+    int32_t* f = nullptr;
+    if (fixed_fields(rect, kValRect, &f) != 0)
+        return kValErrBadList;
+    *left = f[0], *top = f[1], *right = f[2], *bottom = f[3];
+    return 0;
+}
+
+int list_rect_set(const ScriptValue& rect, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    int32_t* f = nullptr;
+    if (fixed_fields(rect, kValRect, &f) != 0)
+        return kValErrBadList;
+    f[0] = left, f[1] = top, f[2] = right, f[3] = bottom;
+    notify(value_id(rect), 0);
+    return 0;
+}
+
+int list_point_get(const ScriptValue& point, int32_t* x, int32_t* y)
+{
+    int32_t* f = nullptr;
+    if (fixed_fields(point, kValPoint, &f) != 0)
+        return kValErrBadList;
+    *x = f[0], *y = f[1];
+    return 0;
+}
+
+int list_point_set(const ScriptValue& point, int32_t x, int32_t y)
+{
+    int32_t* f = nullptr;
+    if (fixed_fields(point, kValPoint, &f) != 0)
+        return kValErrBadList;
+    f[0] = x, f[1] = y;
+    notify(value_id(point), 0);
+    return 0;
 }
 
 int list_set_element(const ScriptValue& v, int i, const ScriptValue& x) { return store_at(v, false, i, x); }
@@ -358,21 +490,9 @@ int list_prop_get(const ScriptValue& list, const ScriptValue& key, ScriptValue& 
 int list_prop_add(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x)
 {
     ListObject* o = lookup(list);
-    if (!o || !pair_kind(o->kind) || o->keys.size() >= size_t(kListMaxCount))
+    if (!o || !pair_kind(o->kind))
         return kValErrBadList;
-    int i = int(o->keys.size()) + 1;
-    int status = store_at(list, true, i, x);
-    if (status == 0)
-        status = store_at(list, false, i, key);
-    if (status != 0 && (o = lookup(list)) && int(o->keys.size()) == i) {
-        // The pair goes again as a whole.
-        uint32_t id = value_id(list);
-        release_element(o->keys.back(), id);
-        release_element(o->values.back(), id);
-        o->keys.pop_back();
-        o->values.pop_back();
-    }
-    return status;
+    return insert_elements(list, sorted_place(*o, key), key, &x, kKeepOrder);
 }
 
 int list_prop_set(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x)
@@ -433,10 +553,16 @@ static void notify(uint32_t id, int depth)
     ListObject* o = object_by_id(id);
     if (!o || depth > kListMaxNesting)
         return;
-    if (auto mark = calc_hooks().trig_mark_variable)
-        for (const auto& [variable, icon] : o->variables)
-            mark(variable, icon);
-    std::vector<uint32_t> parents = o->parents;
+    // The trigger code may change lists: walk a copy.
+    std::vector<ListHolder> holders = o->holders;
+    std::vector<uint32_t> parents;
+    auto mark = calc_hooks().trig_mark_variable;
+    for (const ListHolder& h : holders) {
+        if (h.kind == kHolderVariable && mark)
+            mark(h.id, h.icon);
+        else if (h.kind == kHolderList)
+            parents.push_back(h.id);
+    }
     std::sort(parents.begin(), parents.end());
     parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
     for (uint32_t parent : parents)
@@ -449,26 +575,93 @@ int list_notify_holders(uint32_t id)
     return 0;
 }
 
-int list_add_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v)
+int list_add_holder(const ListHolder& holder, const ScriptValue& v)
 {
     ListObject* o = lookup(v);
-    if (!o)
+    if (!o || (holder.kind != kHolderVariable && holder.kind != kHolderList))
         return kValErrBadList;
-    o->variables.push_back({ variable, icon });
+    o->holders.push_back(holder);
     return 0;
+}
+
+int list_drop_holder(const ListHolder& holder, const ScriptValue& v)
+{
+    ListObject* o = lookup(v);
+    return o && drop_holder(o, holder) ? 0 : kValErrBadList;
+}
+
+int list_add_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v)
+{
+    return list_add_holder({ kHolderVariable, variable, icon }, v);
 }
 
 int list_drop_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v)
 {
-    ListObject* o = lookup(v);
-    if (!o)
-        return kValErrBadList;
-    auto it = std::find(o->variables.begin(), o->variables.end(), std::pair<uint32_t, uint16_t> { variable, icon });
-    if (it == o->variables.end())
-        return kValErrBadList;
-    o->variables.erase(it);
-    return 0;
+    return list_drop_holder({ kHolderVariable, variable, icon }, v);
 }
+
+static void put_holder(uint8_t* out, const ListHolder& h)
+{
+    plat::store_u16le(out, h.kind);
+    plat::store_u32le(out + 2, h.id);
+    plat::store_u16le(out + 6, h.icon);
+}
+
+static ListHolder read_holder(const uint8_t* in)
+{
+    return { plat::load_u16le(in), plat::load_u32le(in + 2), plat::load_u16le(in + 6) };
+}
+
+MemHandle list_collect_holders(uint32_t id, uint32_t* size)
+{
+    if (size)
+        *size = 0;
+    ListObject* o = object_by_id(id);
+    if (!o || o->holders.empty())
+        return MemHandle {};
+    std::vector<uint8_t> records(o->holders.size() * kListHolderBytes);
+    for (size_t i = 0; i < o->holders.size(); ++i)
+        put_holder(records.data() + i * kListHolderBytes, o->holders[i]);
+    MemHandle block = mem_alloc_copy(records.data(), records.size());
+    if (block && size)
+        *size = uint32_t(records.size());
+    return block;
+}
+
+uint32_t list_insert_holders(const uint8_t* records, uint32_t size)
+{
+    if (!records || size == 0 || size % kListHolderBytes != 0)
+        return 0;
+    HolderChain chain;
+    chain.used = true;
+    for (uint32_t at = 0; at < size; at += kListHolderBytes) {
+        ListHolder h = read_holder(records + at);
+        if (h.kind != kHolderVariable && h.kind != kHolderList)
+            return 0;
+        chain.records.push_back(h);
+    }
+    std::vector<HolderChain>& chains = s_lists.chains;
+    auto spare = std::find_if(chains.begin(), chains.end(), [](const HolderChain& c) { return !c.used; });
+    if (spare == chains.end()) {
+        chains.push_back(std::move(chain));
+        return uint32_t(chains.size());
+    }
+    *spare = std::move(chain);
+    return uint32_t(spare - chains.begin()) + 1;
+}
+
+// The records of a chain, which is then free again.
+static std::vector<ListHolder> take_chain(uint32_t first)
+{
+    if (first == 0 || first > s_lists.chains.size() || !s_lists.chains[first - 1].used)
+        return {};
+    HolderChain& chain = s_lists.chains[first - 1];
+    std::vector<ListHolder> records = std::move(chain.records);
+    chain = HolderChain {};
+    return records;
+}
+
+void list_free_holder_chain(uint32_t first) { take_chain(first); }
 
 void list_clear_marks()
 {
@@ -494,21 +687,28 @@ uint32_t list_check_value(const ScriptValue& v) { return lookup(v) ? value_id(v)
 
 int list_insert_at(const ScriptValue& list, int i, const ScriptValue& x)
 {
-    ListObject* o = lookup(list);
-    if (!o || !plain_kind(list) || fixed_kind(o->kind) || i < 1 || o->keys.size() >= size_t(kListMaxCount))
+    if (!plain_kind(list))
         return kValErrBadList;
-    if (i > int(o->keys.size()))
-        return store_at(list, false, i, x);
+    return insert_elements(list, i, x, nullptr, kClearOrder);
+}
+
+int list_prop_insert_at(const ScriptValue& list, int i, const ScriptValue& key, const ScriptValue& x)
+{
+    if (!pair_kind(val_type(list)))
+        return kValErrBadList;
+    return insert_elements(list, i, key, &x, kClearOrder);
+}
+
+int list_prop_set_at(const ScriptValue& list, int i, const ScriptValue& key, const ScriptValue& x)
+{
+    ListObject* o = lookup(list);
+    if (!o || !pair_kind(o->kind) || i < 1 || i > kListMaxCount)
+        return kValErrBadList;
     uint32_t id = value_id(list);
-    ScriptValue copy;
-    int status = held_copy(id, x, copy);
-    if (status != 0)
-        return status;
-    o = lookup(list);
-    o->keys.insert(o->keys.begin() + (i - 1), copy);
-    o->sort_order = 0;
-    notify(id, 0);
-    return 0;
+    if (!may_hold(id, key) || !may_hold(id, x))
+        return kValErrBadList; // refused before either half changes
+    int status = store_at(list, true, i, x);
+    return status != 0 ? status : store_at(list, false, i, key);
 }
 
 int list_delete_at(const ScriptValue& list, int i)
@@ -530,11 +730,6 @@ int list_delete_at(const ScriptValue& list, int i)
     return 0;
 }
 
-static int ordered_compare(const ScriptValue& a, const ScriptValue& b, int order)
-{
-    int c = list_compare_elements(a, b);
-    return order == 2 ? -c : c;
-}
 
 int list_sort(const ScriptValue& list, int order)
 {
@@ -568,20 +763,10 @@ int list_sort_order(const ScriptValue& list)
 int list_add(const ScriptValue& list, const ScriptValue& x)
 {
     ListObject* o = lookup(list);
-    if (!o || o->kind != kValLinearList || o->keys.size() >= size_t(kListMaxCount))
+    if (!o || o->kind != kValLinearList)
         return 0;
-    int order = o->sort_order;
-    int at = int(o->keys.size()) + 1;
-    if (order != 0)
-        for (size_t i = 0; i < o->keys.size(); ++i)
-            if (ordered_compare(o->keys[i], x, order) >= 0) {
-                at = int(i) + 1;
-                break;
-            }
-    if (list_insert_at(list, at, x) != 0)
-        return 0;
-    lookup(list)->sort_order = order; // sorted insertion keeps the order
-    return at;
+    int at = sorted_place(*o, x);
+    return insert_elements(list, at, x, nullptr, kKeepOrder) == 0 ? at : 0;
 }
 
 int list_find_value(const ScriptValue& list, const ScriptValue& x, int search_values)
@@ -637,24 +822,18 @@ MemHandle list_save_value(const ScriptValue& v, uint32_t* size)
         *size = 0;
     if (!o)
         return MemHandle {};
-    std::vector<uint8_t> holders;
-    for (const auto& [variable, icon] : o->variables) {
-        holders.insert(holders.end(), { 1, 0 });
-        put32(holders, variable);
-        holders.insert(holders.end(), { uint8_t(icon), uint8_t(icon >> 8) });
-    }
-    for (uint32_t parent : o->parents) {
-        holders.insert(holders.end(), { 2, 0 });
-        put32(holders, parent);
-        holders.insert(holders.end(), { 0, 0 });
-    }
+    uint32_t holder_bytes = 0;
+    MemHandle holder_block = list_collect_holders(value_id(v), &holder_bytes);
+    const uint8_t* holders = holder_block ? static_cast<const uint8_t*>(mem_address(holder_block)) : nullptr;
     bool fixed = fixed_kind(o->kind);
     uint32_t n = fixed ? uint32_t(fixed_count(o->kind)) : uint32_t(o->keys.size());
     std::vector<uint8_t> b { uint8_t(o->kind) };
-    put32(b, uint32_t(holders.size()));
+    put32(b, holder_bytes);
     put32(b, n);
     put32(b, fixed ? 4 * n : 16 * n);
-    b.insert(b.end(), holders.begin(), holders.end());
+    if (holders)
+        b.insert(b.end(), holders, holders + holder_bytes);
+    mem_free(holder_block);
     if (fixed) {
         for (uint32_t i = 0; i < n; ++i)
             put32(b, uint32_t(o->fixed[i]));
@@ -741,9 +920,10 @@ static bool read_saved(const uint8_t* block, size_t size, int kind, SavedList& o
 static void fill_restored(uint32_t id, const SavedList& saved)
 {
     ListObject& o = s_lists.objects[id - 1];
-    for (uint32_t i = 0; i < saved.h; i += 8)
-        if (plat::load_u16le(saved.holders + i) == 1)
-            o.variables.push_back({ plat::load_u32le(saved.holders + i + 2), plat::load_u16le(saved.holders + i + 6) });
+    // Containing lists are known again from their elements when the ids are mapped.
+    for (const ListHolder& h : take_chain(list_insert_holders(saved.holders, saved.h)))
+        if (h.kind == kHolderVariable)
+            o.holders.push_back(h);
     if (fixed_kind(saved.kind)) {
         for (uint32_t i = 0; i < saved.n; ++i)
             o.fixed[i] = int32_t(plat::load_u32le(saved.elements + 4 * i));
@@ -797,7 +977,7 @@ int list_restore_end()
         uint32_t new_id = list_map_restored_id(val_object_id(v));
         val_set_object(element->kind, new_id, element->stamp, v);
         element->refs++;
-        element->parents.push_back(p.list);
+        element->holders.push_back({ kHolderList, p.list, 0 });
         (p.value_half ? list->values : list->keys)[p.index] = v;
     }
     s_lists.restore_map.clear();
@@ -813,33 +993,48 @@ struct TextOut {
 
 static void write_value(TextOut& out, const ScriptValue& v, int use_default, uint32_t format, int escape);
 
+// Opening, closing and separating texts of each kind; a pair list separates key and value
+// with its separator and pairs with the list separator.
+struct KindTexts {
+    ListText open, close, separator;
+};
+static const KindTexts kKindTexts[] = {
+    { kTextRect, kTextParen, kTextSeparator },  // rect(l, t, r, b)
+    { kTextPoint, kTextParen, kTextSeparator }, // point(x, y)
+    { kTextOpen, kTextClose, kTextSeparator },  // [a, b]
+    { kTextOpen, kTextClose, kTextColon },      // [k:v, j:w], empty [:]
+    { kTextOpen, kTextClose, kTextColon },      // event lists as property lists
+};
+
 static void write_list(TextOut& out, const ScriptValue& v, int use_default, uint32_t format, int escape)
 {
     ListObject* o = lookup(v);
     if (!o)
         return;
     int kind = o->kind;
-    out.put(kind == kValRect ? "rect(" : kind == kValPoint ? "point(" : "[");
+    const KindTexts& texts = kKindTexts[kind - kValRect];
+    bool pairs = pair_kind(kind);
+    out.put(s_lists.texts[texts.open]);
     int count = list_count(v);
-    if (count == 0 && (kind == kValPropList || kind == kValEventList))
-        out.put(":");
+    if (count == 0 && pairs)
+        out.put(s_lists.texts[kTextColon]);
     for (int i = 1; i <= count; ++i) {
         if (i > 1)
-            out.put(", ");
+            out.put(s_lists.texts[kTextSeparator]);
         ScriptValue e;
         list_get_element(v, i, e);
         write_value(out, e, use_default, format, escape);
         val_free(e);
         o = lookup(v);
-        if (o && (kind == kValPropList || kind == kValEventList)) {
-            out.put(":");
+        if (o && pairs) {
+            out.put(s_lists.texts[texts.separator]);
             ScriptValue value;
             val_copy(value, o->values[i - 1]);
             write_value(out, value, use_default, format, escape);
             val_free(value);
         }
     }
-    out.put(fixed_kind(kind) ? ")" : "]");
+    out.put(s_lists.texts[texts.close]);
 }
 
 static void write_value(TextOut& out, const ScriptValue& v, int use_default, uint32_t format, int escape)

@@ -42,10 +42,20 @@ int list_append(const ScriptValue& list, const ScriptValue& x);
 int list_prop_get(const ScriptValue& list, const ScriptValue& key, ScriptValue& out);
 // Sets the value of the first equal key, or appends the pair.
 int list_prop_set(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x);
+// Adds the pair: at its key's place in a sorted list (the order stays), else at the end.
 int list_prop_add(const ScriptValue& list, const ScriptValue& key, const ScriptValue& x);
 // Property and event lists: key and value of pair i.
 int list_prop_key_at(const ScriptValue& list, int i, ScriptValue& out);
 int list_prop_value_at(const ScriptValue& list, int i, ScriptValue& out);
+// Property and event lists: sets key and value of pair i (past the count: fills with pairs of
+// integer 0 up to i), or inserts the pair before pair i (past the count: after such pairs).
+int list_prop_set_at(const ScriptValue& list, int i, const ScriptValue& key, const ScriptValue& x);
+int list_prop_insert_at(const ScriptValue& list, int i, const ScriptValue& key, const ScriptValue& x);
+// Rect and point fields; the setters signal the holders. 0, or 8004 for another kind.
+int list_rect_get(const ScriptValue& rect, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
+int list_rect_set(const ScriptValue& rect, int32_t left, int32_t top, int32_t right, int32_t bottom);
+int list_point_get(const ScriptValue& point, int32_t* x, int32_t* y);
+int list_point_set(const ScriptValue& point, int32_t x, int32_t y);
 // -1, 0 or 1: numbers as doubles, texts and symbols as text, a scalar below a list, lists by
 // element count.
 int list_compare_elements(const ScriptValue& a, const ScriptValue& b);
@@ -65,10 +75,31 @@ int list_add(const ScriptValue& list, const ScriptValue& x);
 int list_find_value(const ScriptValue& list, const ScriptValue& x, int search_values);
 
 // Holders: each variable holding a list is signalled (trig_mark_variable) when the list, or a
-// list inside it, changes.
+// list inside it, changes. A holder is a variable {1, variable, icon} or a list that contains
+// the object {2, list id, 0}; its record is 8 bytes {u16 kind, u32 id, u16 icon}.
+enum : uint16_t {
+    kHolderVariable = 1,
+    kHolderList = 2,
+};
+struct ListHolder {
+    uint16_t kind;
+    uint32_t id;
+    uint16_t icon;
+};
+constexpr uint32_t kListHolderBytes = 8;
+
+// 0, or 8004 when the value names no live object (drop: or the holder is not there).
+int list_add_holder(const ListHolder& holder, const ScriptValue& v);
+int list_drop_holder(const ListHolder& holder, const ScriptValue& v);
 int list_add_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v);
 int list_drop_var_holder(uint32_t variable, uint16_t icon, const ScriptValue& v);
 int list_notify_holders(uint32_t id);
+// Copies of the object's holder records and their bytes in *size; none when it has none.
+MemHandle list_collect_holders(uint32_t id, uint32_t* size);
+// A holder chain of its own made of records (whole 8-byte records of kind 1 or 2): its first
+// slot, which a restored object takes over; 0 for no records or a damaged one.
+uint32_t list_insert_holders(const uint8_t* records, uint32_t size);
+void list_free_holder_chain(uint32_t first);
 
 // Marks, for saving each list once.
 void list_clear_marks();

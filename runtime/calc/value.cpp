@@ -13,6 +13,7 @@
 #include "runtime/text/intl.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -33,43 +34,9 @@ constexpr int kNumberCharsSize = 50;
 static std::vector<uint32_t> s_held;
 static const char kEmpty[1] = { 0 };
 
-int val_type(const ScriptValue& v) { return v.bytes[1]; }
-int val_storage(const ScriptValue& v) { return v.bytes[2]; }
-int32_t val_length(const ScriptValue& v) { return int32_t(load_u32le(v.bytes + 4)); }
-int32_t val_integer(const ScriptValue& v) { return int32_t(load_u32le(v.bytes + 2)); }
-uint32_t val_word(const ScriptValue& v) { return load_u32le(v.bytes + 2); }
-uint32_t val_object_id(const ScriptValue& v) { return load_u32le(v.bytes + 2); }
-uint32_t val_stamp(const ScriptValue& v) { return load_u32le(v.bytes + 10); }
-uint16_t val_u16(const ScriptValue& v, int offset) { return load_u16le(v.bytes + offset); }
-void val_put_u16(ScriptValue& v, int offset, uint16_t x) { store_u16le(v.bytes + offset, x); }
-void val_put_u32(ScriptValue& v, int offset, uint32_t x) { store_u32le(v.bytes + offset, x); }
-
-double val_real(const ScriptValue& v)
-{
-    uint64_t bits = uint64_t(load_u32le(v.bytes + 2)) | uint64_t(load_u32le(v.bytes + 6)) << 32;
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-void val_init(ScriptValue& v) { std::memset(v.bytes, 0, sizeof v.bytes); }
-
-void val_set_integer(int32_t x, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValInteger;
-    store_u32le(out.bytes + 2, uint32_t(x));
-}
-
-void val_set_real(double x, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValReal;
-    uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    store_u32le(out.bytes + 2, uint32_t(bits));
-    store_u32le(out.bytes + 6, uint32_t(bits >> 32));
-}
+// The characters of a string value, and their count when length is not null (texts in blocks
+// are measured as they are found ended); a lock as var_lock_value_data's.
+static const char* lock_text(const ScriptValue& v, size_t* length);
 
 void val_set_symbol(uint32_t id, ScriptValue& out) { val_set_raw(kValSymbol, id, out); }
 
@@ -122,6 +89,45 @@ int val_set_string_n(ScriptValue& out, const char* text, size_t length)
 
 int val_set_string(ScriptValue& out, const char* text) { return val_set_string_n(out, text, std::strlen(text)); }
 
+int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limit)
+{
+    if (v.bytes[1] != kValString || (v.bytes[2] != kStoreInline && v.bytes[2] != kStoreHandle))
+        return -1;
+    size_t have;
+    lock_text(v, &have);
+    var_unlock_value_data(v);
+    size_t total = have + length;
+    if (total > limit || total >= 0x7FFFFFFF)
+        return -1;
+    if (v.bytes[2] == kStoreInline && total + 1 <= size_t(kValInlineMax)) {
+        std::memcpy(v.bytes + 8 + have, text, length);
+        v.bytes[8 + total] = 0;
+        store_u32le(v.bytes + 4, uint32_t(total + 1));
+        return 1;
+    }
+    MemHandle block;
+    if (v.bytes[2] == kStoreHandle) {
+        // Grown in place with room to spare, as texts are often joined in turn; the text
+        // appended lives in another block or outside them.
+        block = MemHandle { load_u32le(v.bytes + 8) };
+        if (mem_size(block) < total + 1)
+            block = mem_realloc(block, int64_t(total + 1 + total / 2), kMemMovable);
+    } else {
+        block = mem_alloc(total + 1, kMemMovable);
+        if (uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr)
+            std::memcpy(p, v.bytes + 8, have);
+    }
+    uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
+    if (!p)
+        return 0;
+    std::memcpy(p + have, text, length);
+    p[total] = 0;
+    v.bytes[2] = kStoreHandle;
+    store_u32le(v.bytes + 4, uint32_t(total + 1));
+    store_u32le(v.bytes + 8, block.id);
+    return 1;
+}
+
 void val_set_constant(ScriptValue& out, const char* text, size_t length)
 {
     val_init(out);
@@ -155,7 +161,7 @@ int32_t val_take_string(ScriptValue& out, uint32_t handle)
     return int32_t(length + 1);
 }
 
-void val_free(ScriptValue& v)
+void val_free_owned(ScriptValue& v)
 {
     if (v.bytes[1] == kValString && v.bytes[2] == kStoreHandle)
         mem_free(MemHandle { load_u32le(v.bytes + 8) });
@@ -164,12 +170,13 @@ void val_free(ScriptValue& v)
     val_init(v);
 }
 
-int val_copy(ScriptValue& dst, const ScriptValue& src)
+int val_copy_owned(ScriptValue& dst, const ScriptValue& src)
 {
     ScriptValue from = src; // dst may be src
     if (from.bytes[1] == kValString) {
-        const char* text = var_lock_value_data(from);
-        int ok = val_set_string(dst, text);
+        size_t length;
+        const char* text = lock_text(from, &length);
+        int ok = val_set_string_n(dst, text, length);
         var_unlock_value_data(from);
         return ok ? 0 : kValErrNoMemory;
     }
@@ -182,11 +189,16 @@ int val_copy(ScriptValue& dst, const ScriptValue& src)
 }
 
 // The text of a block when a NUL ends it inside the block, else the empty text.
-static const char* ended_text(MemHandle block)
+static const char* ended_text(MemHandle block, size_t* length)
 {
     const char* p = static_cast<const char*>(mem_address(block));
     size_t size = mem_size(block);
-    return p && strnlen(p, size) < size ? p : kEmpty;
+    size_t n = p ? strnlen(p, size) : size;
+    if (n >= size)
+        return kEmpty;
+    if (length)
+        *length = n;
+    return p;
 }
 
 static void drop_held(uint32_t key)
@@ -196,45 +208,56 @@ static void drop_held(uint32_t key)
         s_held.erase(std::next(it).base());
 }
 
-const char* var_lock_value_data(const ScriptValue& v)
+static const char* measured(const char* text, size_t* length)
 {
+    if (length)
+        *length = std::strlen(text);
+    return text;
+}
+
+static const char* lock_text(const ScriptValue& v, size_t* length)
+{
+    if (length)
+        *length = 0;
     if (v.bytes[1] != kValString)
-        return kEmpty;
+        return measured(kEmpty, length);
     switch (v.bytes[2]) {
     case kStoreInline: // a restored value may lack the NUL: then it reads empty
-        return std::memchr(v.bytes + 8, 0, kValInlineMax) ? reinterpret_cast<const char*>(v.bytes + 8) : kEmpty;
+        return measured(std::memchr(v.bytes + 8, 0, kValInlineMax) ? reinterpret_cast<const char*>(v.bytes + 8) : kEmpty, length);
     case kStoreHandle: {
         MemHandle block { load_u32le(v.bytes + 8) };
         if (!mem_lock(block))
-            return kEmpty;
-        return ended_text(block);
+            return measured(kEmpty, length);
+        return ended_text(block, length);
     }
     case kStoreRecord: {
         RecordId id = rec_make_id(load_u16le(v.bytes + 10), load_u16le(v.bytes + 8));
         MemHandle block = rec_get(id);
         if (!block)
-            return kEmpty;
+            return measured(kEmpty, length);
         s_held.push_back(id);
         mem_lock(block);
-        return ended_text(block);
+        return ended_text(block, length);
     }
     case kStoreLearner: {
         auto lock = calc_hooks().learner_string_lock;
         const char* text = lock ? lock(load_u16le(v.bytes + 8)) : nullptr;
         if (!text)
-            return kEmpty;
+            return measured(kEmpty, length);
         s_held.push_back(0x80000000u | load_u16le(v.bytes + 8));
-        return text;
+        return measured(text, length);
     }
     case kStoreAddress: {
         const char* text;
         std::memcpy(&text, v.bytes + 8, sizeof text);
-        return text ? text : kEmpty;
+        return measured(text ? text : kEmpty, length);
     }
     default:
-        return kEmpty;
+        return measured(kEmpty, length);
     }
 }
+
+const char* var_lock_value_data(const ScriptValue& v) { return lock_text(v, nullptr); }
 
 void var_unlock_value_data(const ScriptValue& v)
 {
@@ -393,6 +416,11 @@ static int32_t real_to_int(double x)
 
 void val_format_number(const ScriptValue& number, char* buf, size_t size, int use_default, uint32_t format)
 {
+    if (number.bytes[1] != kValReal && (use_default || format == 0) && size > 11) {
+        // Plain digits: what the locale's number text gives without a format, by the shortest way.
+        *std::to_chars(buf, buf + size - 1, val_integer(number)).ptr = 0;
+        return;
+    }
     if (number.bytes[1] == kValReal)
         intl_format_number(val_real(number), use_default ? kDefaultRealFormat : format, buf, size);
     else

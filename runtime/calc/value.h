@@ -3,8 +3,12 @@
 // offset. A value owns a storage-1 text block and one reference of an object value, nothing
 // else; moving the 16 bytes moves that ownership, val_copy duplicates it.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "platform/kernel/byte_io.h"
 
 struct ScriptValue {
     uint8_t bytes[16];
@@ -46,23 +50,54 @@ constexpr int kValInlineMax = 8; // bytes of an inline text, NUL included
 
 inline bool val_is_object_type(int type) { return type >= kValRect && type <= kValEventList; }
 
-// Field access.
-int val_type(const ScriptValue& v);
-int val_storage(const ScriptValue& v);
-int32_t val_length(const ScriptValue& v); // string length including the NUL
-int32_t val_integer(const ScriptValue& v);
-double val_real(const ScriptValue& v);
-uint32_t val_word(const ScriptValue& v); // the first payload word (+2)
-uint32_t val_object_id(const ScriptValue& v);
-uint32_t val_stamp(const ScriptValue& v);
-uint16_t val_u16(const ScriptValue& v, int offset);
-void val_put_u16(ScriptValue& v, int offset, uint16_t x);
-void val_put_u32(ScriptValue& v, int offset, uint32_t x);
+// Field access (inline: the interpreter reads them for every operand).
+inline int val_type(const ScriptValue& v) { return v.bytes[1]; }
+inline int val_storage(const ScriptValue& v) { return v.bytes[2]; }
+// String length including the NUL.
+inline int32_t val_length(const ScriptValue& v) { return int32_t(plat::load_u32le(v.bytes + 4)); }
+inline int32_t val_integer(const ScriptValue& v) { return int32_t(plat::load_u32le(v.bytes + 2)); }
+inline double val_real(const ScriptValue& v)
+{
+    uint64_t bits = uint64_t(plat::load_u32le(v.bytes + 2)) | uint64_t(plat::load_u32le(v.bytes + 6)) << 32;
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+inline uint32_t val_word(const ScriptValue& v) { return plat::load_u32le(v.bytes + 2); } // the first payload word
+inline uint32_t val_object_id(const ScriptValue& v) { return plat::load_u32le(v.bytes + 2); }
+inline uint32_t val_stamp(const ScriptValue& v) { return plat::load_u32le(v.bytes + 10); }
+inline uint16_t val_u16(const ScriptValue& v, int offset) { return plat::load_u16le(v.bytes + offset); }
+inline void val_put_u16(ScriptValue& v, int offset, uint16_t x) { plat::store_u16le(v.bytes + offset, x); }
+inline void val_put_u32(ScriptValue& v, int offset, uint32_t x) { plat::store_u32le(v.bytes + offset, x); }
+
+// Writes bytes 0-7 and 8-15 as two little-endian words at once: a value assembled from byte
+// stores and copied whole soon after stalls the processor, which cannot forward narrow stores
+// to a wide load, and the interpreter copies every value it pushes.
+inline void val_store_words(ScriptValue& v, uint64_t low, uint64_t high)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(v.bytes, &low, 8);
+        std::memcpy(v.bytes + 8, &high, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            v.bytes[i] = uint8_t(low >> 8 * i);
+            v.bytes[8 + i] = uint8_t(high >> 8 * i);
+        }
+    }
+}
 
 // Constructors; each first clears all 16 bytes.
-void val_init(ScriptValue& v);
-void val_set_integer(int32_t x, ScriptValue& out);
-void val_set_real(double x, ScriptValue& out);
+inline void val_init(ScriptValue& v) { val_store_words(v, 0, 0); }
+inline void val_set_integer(int32_t x, ScriptValue& out)
+{
+    val_store_words(out, uint64_t(kValInteger) << 8 | uint64_t(uint32_t(x)) << 16, 0);
+}
+inline void val_set_real(double x, ScriptValue& out)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    val_store_words(out, uint64_t(kValReal) << 8 | bits << 16, bits >> 48);
+}
 void val_set_symbol(uint32_t id, ScriptValue& out);
 void val_set_raw(int type, uint32_t payload, ScriptValue& out);
 // An object value {type, id, address 0, stamp}.
@@ -72,15 +107,40 @@ void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, Scrip
 // 1, or 0 when no block could be had: the first 7 characters are then kept inline.
 int val_set_string(ScriptValue& out, const char* text);
 int val_set_string_n(ScriptValue& out, const char* text, size_t length);
+// Appends length bytes to a string of storage 0 or 1 (its block grown, or made when an inline
+// text outgrows its 8 bytes): 1; 0 without memory; -1 for another value or a text that would
+// pass limit bytes. v is unchanged unless it answers 1.
+int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limit);
 // A string of storage 4 that points at text (which must outlive the value).
 void val_set_constant(ScriptValue& out, const char* text, size_t length);
 // Adopts a block holding a NUL-terminated text: the length including the NUL.
 int32_t val_take_string(ScriptValue& out, uint32_t handle);
 
+// A value that owns something: a text block or an object reference (strings of other storage
+// are copied as texts of their own).
+inline bool val_owns(const ScriptValue& v)
+{
+    return (v.bytes[1] == kValString && v.bytes[2] == kStoreHandle) || val_is_object_type(v.bytes[1]);
+}
+void val_free_owned(ScriptValue& v);
+int val_copy_owned(ScriptValue& dst, const ScriptValue& src);
+
 // Releases what the value owns and leaves the empty value.
-void val_free(ScriptValue& v);
+inline void val_free(ScriptValue& v)
+{
+    if (val_owns(v))
+        val_free_owned(v);
+    else
+        val_init(v);
+}
 // 0; 8 when a text could not be copied; 8010 for an object that has gone (dst is then empty).
-int val_copy(ScriptValue& dst, const ScriptValue& src);
+inline int val_copy(ScriptValue& dst, const ScriptValue& src)
+{
+    if (src.bytes[1] == kValString || val_is_object_type(src.bytes[1]))
+        return val_copy_owned(dst, src);
+    dst = src;
+    return 0;
+}
 
 // The characters of a string value, by storage; a static "" for anything else. Every lock is
 // paired with an unlock of the same value.

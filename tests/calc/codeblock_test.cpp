@@ -79,6 +79,11 @@ const DamagedCase kDamagedCases[] = {
     { "negative argument count", "1400 0300 0000  ffff 1879 0000  0e00 0600 0000 0000" },
     { "a variable over a call record", "1c00 0300 0000  0000 0000 0000 0000 0000  0e00 0800 0a00 0600 0000 0000" },
     { "a real and an integer at one offset", "1c00 0400 0000  0000 0000 0000 0000 0000  0100 0600 0700 0600 0000 0000" },
+    // Found by the fuzz target: swapped to the other order, the real moves the text's NUL.
+    { "a real across a text's end",
+        "2c00 0500 0000  2020 2020 2020 2220 0020 0702 0a30  0200 0a00 0000 0030 0100 0800 0000 0030 0100 0800 "
+        "0000 0046 00" },
+    { "a real over a text", "2000 0500 0000  0000 2020 2020 2020 2000 0000 0000  0200 0a00 0100 0800 0000 0000" },
     { "Pick of none", "1000 0200 0000 0000  2300 0000 0000 0000" },
     { "Pick of 32768", "1000 0200 0000 0000  2300 0080 0000 0000" },
     { "kept offset past the end", "1000 0200 1000 0000  0000 0000 0000 0000" },

@@ -1,7 +1,7 @@
 // The interpreter's tests and benchmarks: variables live in a plain table of the test, reached
 // through the calculation hooks as the variable store will reach them.
 #pragma once
-#include <map>
+#include <vector>
 
 #include "runtime/calc/calc_hooks.h"
 #include "runtime/calc/interp.h"
@@ -9,15 +9,16 @@
 
 namespace calctest {
 
+// Indexed by variable id, as the variable store keeps them; a variable never set holds the
+// empty value.
 struct VariableTable {
-    std::map<uint16_t, ScriptValue> values;
+    std::vector<ScriptValue> values = std::vector<ScriptValue>(size_t(UINT16_MAX) + 1);
     int sets = 0;
     ~VariableTable() { clear(); }
     void clear()
     {
-        for (auto& [id, v] : values)
+        for (ScriptValue& v : values)
             val_free(v);
-        values.clear();
         sets = 0;
     }
 };
@@ -31,15 +32,11 @@ inline VariableTable& variables()
 // Texts are handed out as copies; objects as the variable holds them (the interpreter copies).
 inline int table_get(uint32_t, uint16_t id, uint32_t, ScriptValue& out)
 {
-    auto it = variables().values.find(id);
-    if (it == variables().values.end()) {
-        val_init(out);
-        return 0;
-    }
-    if (val_is_object_type(val_type(it->second)))
-        out = it->second;
+    const ScriptValue& held = variables().values[id];
+    if (val_is_object_type(val_type(held)))
+        out = held;
     else
-        val_copy(out, it->second);
+        val_copy(out, held);
     return 0;
 }
 

@@ -1,6 +1,8 @@
 #include "tests/calc/assembler.h"
 #include "tests/calc/calc_fixture.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 using namespace calctest;
@@ -327,4 +329,134 @@ TEST_F(ListTest, DamagedSavedBlocksRestoreNothing)
     val_put_u32(v, 2, list_map_restored_id(77));
     list_restore_end();
     EXPECT_EQ(list_release(v), 0u);
+}
+
+TEST_F(ListTest, PairsAtAnIndex)
+{
+    using PairOp = int (*)(const ScriptValue& list, int i, const ScriptValue& key, const ScriptValue& x);
+    static const struct {
+        const char* name;
+        PairOp op;
+        int index;
+        int status;
+        const char* expected;
+    } kCases[] = {
+        { "set the first", list_prop_set_at, 1, 0, "l:[#x:9, #b:2]" },
+        { "set past the count", list_prop_set_at, 4, 0, "l:[#a:1, #b:2, 0:0, #x:9]" },
+        { "set at 0", list_prop_set_at, 0, kValErrBadList, "l:[#a:1, #b:2]" },
+        { "set past the limit", list_prop_set_at, 32768, kValErrBadList, "l:[#a:1, #b:2]" },
+        { "insert first", list_prop_insert_at, 1, 0, "l:[#x:9, #a:1, #b:2]" },
+        { "insert last", list_prop_insert_at, 3, 0, "l:[#a:1, #b:2, #x:9]" },
+        { "insert past the count", list_prop_insert_at, 4, 0, "l:[#a:1, #b:2, 0:0, #x:9]" },
+        { "insert at 0", list_prop_insert_at, 0, kValErrBadList, "l:[#a:1, #b:2]" },
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ScriptValue props = make(kValPropList);
+        ASSERT_EQ(list_prop_add(props, symbol("a"), integer(1)), 0);
+        ASSERT_EQ(list_prop_add(props, symbol("b"), integer(2)), 0);
+        EXPECT_EQ(c.op(props, c.index, symbol("x"), integer(9)), c.status);
+        EXPECT_EQ(describe(props), c.expected);
+        // A pair naming the list itself is refused whole: neither half changes.
+        EXPECT_EQ(c.op(props, 1, symbol("y"), props), kValErrBadList);
+        EXPECT_EQ(describe(props), c.expected);
+        ScriptValue linear = make(kValLinearList, { integer(1) });
+        EXPECT_EQ(c.op(linear, 1, symbol("x"), integer(9)), kValErrBadList);
+    }
+}
+
+TEST_F(ListTest, SortedPropertyListsKeepTheirOrderWhenAdding)
+{
+    static const struct {
+        const char* name;
+        int order;
+        const char* expected;
+    } kCases[] = {
+        { "ascending", 1, "l:[#b:2, #c:3, #d:4]" },
+        { "descending", 2, "l:[#d:4, #c:3, #b:2]" },
+        { "no order: appended", 0, "l:[#d:4, #b:2, #c:3]" },
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ScriptValue props = make(kValPropList);
+        ASSERT_EQ(list_prop_add(props, symbol("d"), integer(4)), 0);
+        ASSERT_EQ(list_prop_add(props, symbol("b"), integer(2)), 0);
+        if (c.order)
+            ASSERT_EQ(list_sort(props, c.order), 0);
+        ASSERT_EQ(list_prop_set(props, symbol("c"), integer(3)), 0); // a new key: added
+        EXPECT_EQ(describe(props), c.expected);
+        EXPECT_EQ(list_sort_order(props), c.order);
+        ScriptValue out;
+        EXPECT_EQ(list_prop_get(props, symbol("c"), out), 0);
+        EXPECT_EQ(describe(out), "i:3");
+        EXPECT_EQ(list_find_value(props, symbol("c"), 0), 2 + (c.order == 0));
+    }
+}
+
+TEST_F(ListTest, RectAndPointFieldsSignalTheirHolders)
+{
+    CalcHooks hooks {};
+    hooks.trig_mark_variable = record_signal;
+    calc_set_hooks(&hooks);
+    ScriptValue rect = make(kValRect), point = make(kValPoint);
+    ASSERT_EQ(list_add_var_holder(4, 0, rect), 0);
+    ASSERT_EQ(list_add_var_holder(5, 0, point), 0);
+    s_signals.clear();
+    ASSERT_EQ(list_rect_set(rect, 1, 2, 640, 480), 0);
+    ASSERT_EQ(list_point_set(point, -3, 7), 0);
+    ASSERT_EQ(list_set_at(point, 1, integer(10)), 0);
+    EXPECT_EQ(s_signals, (std::vector<uint32_t> { 4u << 16, 5u << 16, 5u << 16 }));
+    EXPECT_EQ(describe(rect), "l:rect(1, 2, 640, 480)");
+    int32_t l = 0, t = 0, r = 0, b = 0, x = 0, y = 0;
+    ASSERT_EQ(list_rect_get(rect, &l, &t, &r, &b), 0);
+    EXPECT_EQ((std::vector<int32_t> { l, t, r, b }), (std::vector<int32_t> { 1, 2, 640, 480 }));
+    ASSERT_EQ(list_point_get(point, &x, &y), 0);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 7);
+    // Each kind answers for its own fields only.
+    EXPECT_EQ(list_rect_get(point, &l, &t, &r, &b), kValErrBadList);
+    EXPECT_EQ(list_point_set(rect, 0, 0), kValErrBadList);
+    EXPECT_EQ(list_point_get(make(kValLinearList), &x, &y), kValErrBadList);
+    EXPECT_EQ(describe(rect), "l:rect(1, 2, 640, 480)");
+}
+
+TEST_F(ListTest, HolderRecordsAndChains)
+{
+    ScriptValue outer = make(kValLinearList), inner = make(kValLinearList);
+    uint32_t size = 99;
+    EXPECT_FALSE(list_collect_holders(val_object_id(inner), &size));
+    EXPECT_EQ(size, 0u);
+    ASSERT_EQ(list_add_var_holder(0x2001, 3, inner), 0);
+    ASSERT_EQ(list_append(outer, inner), 0);
+    MemHandle records = list_collect_holders(val_object_id(inner), &size);
+    ASSERT_TRUE(records);
+    char outer_id[9];
+    std::snprintf(outer_id, sizeof outer_id, "%02x000000", unsigned(val_object_id(outer)));
+    std::vector<uint8_t> expected = hex_bytes((std::string("0100 01200000 0300 0200 ") + outer_id + " 0000").c_str());
+    const uint8_t* bytes = static_cast<const uint8_t*>(mem_address(records));
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + size), expected);
+    uint32_t chain = list_insert_holders(bytes, size);
+    EXPECT_NE(chain, 0u);
+    uint32_t second = list_insert_holders(bytes, kListHolderBytes);
+    EXPECT_NE(second, chain);
+    list_free_holder_chain(chain);
+    EXPECT_EQ(list_insert_holders(bytes, size), chain); // a freed chain's slot is taken again
+    list_free_holder_chain(chain);
+    list_free_holder_chain(second);
+    mem_free(records);
+
+    static const struct {
+        const char* name;
+        const char* hex;
+    } kDamaged[] = {
+        { "no records", "" },
+        { "part of a record", "0100 01000000" },
+        { "a holder of kind 3", "0300 01000000 0000" },
+        { "a holder of kind 0", "0100 01000000 0000 0000 00000000 0000" },
+    };
+    for (const auto& row : kDamaged) {
+        SCOPED_TRACE(row.name);
+        std::vector<uint8_t> block = hex_bytes(row.hex);
+        EXPECT_EQ(list_insert_holders(block.data(), uint32_t(block.size())), 0u);
+    }
 }

@@ -159,6 +159,55 @@ TEST_F(ValueTest, ACopyOwnsItsText)
     val_free(a);
 }
 
+TEST_F(ValueTest, AppendingGrowsATextOfItsOwn)
+{
+    static const char kConstant[] = "constant";
+    static const struct {
+        const char* name;
+        const char* start; // null: the constant
+        const char* tail;
+        size_t limit;
+        int result;
+        const char* text; // after
+        int storage;
+    } kRows[] = {
+        { "inline stays inline", "abc", "defg", 100, 1, "abcdefg", kStoreInline },
+        { "inline outgrows its bytes", "abc", "defgh", 100, 1, "abcdefgh", kStoreHandle },
+        { "a block grows", "a long text", " and more", 100, 1, "a long text and more", kStoreHandle },
+        { "up to the limit", "abc", "de", 5, 1, "abcde", kStoreInline },
+        { "past the limit", "abc", "def", 5, -1, "abc", kStoreInline },
+        { "a constant is not its own", nullptr, "x", 100, -1, "constant", kStoreAddress },
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        ScriptValue v;
+        if (row.start)
+            val_set_string(v, row.start);
+        else
+            val_set_constant(v, kConstant, sizeof kConstant - 1);
+        EXPECT_EQ(val_append_text(v, row.tail, std::strlen(row.tail), row.limit), row.result);
+        EXPECT_EQ(text_of(v), row.text);
+        EXPECT_EQ(val_storage(v), row.storage);
+        EXPECT_EQ(val_length(v), int32_t(std::strlen(row.text) + 1));
+        val_free(v);
+    }
+    // Joined in turn, as a loop does: the block keeps room for the next part.
+    ScriptValue v;
+    val_set_string(v, "");
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        std::string part = "x" + std::to_string(i);
+        ASSERT_EQ(val_append_text(v, part.c_str(), part.size(), 30000), 1);
+        expected += part;
+    }
+    EXPECT_EQ(text_of(v), expected);
+    ScriptValue copy;
+    ASSERT_EQ(val_copy(copy, v), 0);
+    EXPECT_EQ(text_of(copy), expected);
+    val_free(copy);
+    val_free(v);
+}
+
 TEST_F(ValueTest, TakeStringAdoptsOrInlines)
 {
     static const char* const kTexts[] = { "short", "a text past eight bytes" };
