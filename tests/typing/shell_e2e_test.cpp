@@ -73,6 +73,9 @@ protected:
 TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
 {
     place("varnek.exe");
+    std::error_code error;
+    fs::copy(kBin + "data", path("data"), fs::copy_options::recursive, error);
+    ASSERT_FALSE(error) << error.message();
     HeadlessRun result = run(read_text(STORVEL_SOURCE_DIR "/tests/typing/tour.script"));
     std::vector<std::string> events = events_of(result.log);
     EXPECT_EQ(result.exit_code, 0) << result.errors;
@@ -81,6 +84,12 @@ TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
         EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
     }
     EXPECT_TRUE(has_line(events, "program started " + plat::log_quote_utf8(path("varnek.exe")))) << joined(events);
+    // The short text: its first proverb typed without a fault, then closed through its result.
+    for (const char* line : {"screen open ShortStory 301", "line judged lines=1 typed=10 correct=10 strokes=20 ms=2100 speed=571 accuracy=100",
+             "result \"단문 연습\" keystrokes=20 characters=10 speed=571 accuracy=100 time=\"2 초\"",
+             "screen close ShortStory"}) {
+        EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
+    }
 
     std::string ini = read_text(path("qkt.ini"));
     EXPECT_NE(ini.find("User1=" + cp949("김철수") + "\r\n"), std::string::npos) << ini;
