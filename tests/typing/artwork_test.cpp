@@ -57,6 +57,27 @@ const PictureCase kPictures[] = {
     {"menuqry.bmp", Fit::stacked, 0, 8, false},
     {"l_none.bmp", Fit::at_most, 400, 147, false}, // at (232, 18), above the typing line
     {"s_none.bmp", Fit::exact, 120, 80, false},
+    // each long text's chooser and long-text pictures
+    {"s_bombi.bmp", Fit::exact, 120, 80, false},
+    {"l_bombi.bmp", Fit::at_most, 400, 147, false},
+    {"s_sijang.bmp", Fit::exact, 120, 80, false},
+    {"l_sijang.bmp", Fit::at_most, 400, 147, false},
+    {"s_dalbit.bmp", Fit::exact, 120, 80, false},
+    {"l_dalbit.bmp", Fit::at_most, 400, 147, false},
+    {"s_bada.bmp", Fit::exact, 120, 80, false},
+    {"l_bada.bmp", Fit::at_most, 400, 147, false},
+    {"s_namu.bmp", Fit::exact, 120, 80, false},
+    {"l_namu.bmp", Fit::at_most, 400, 147, false},
+    {"s_kite.bmp", Fit::exact, 120, 80, false},
+    {"l_kite.bmp", Fit::at_most, 400, 147, false},
+    {"s_baker.bmp", Fit::exact, 120, 80, false},
+    {"l_baker.bmp", Fit::at_most, 400, 147, false},
+    {"s_snow.bmp", Fit::exact, 120, 80, false},
+    {"l_snow.bmp", Fit::at_most, 400, 147, false},
+    {"s_garden.bmp", Fit::exact, 120, 80, false},
+    {"l_garden.bmp", Fit::at_most, 400, 147, false},
+    {"s_light.bmp", Fit::exact, 120, 80, false},
+    {"l_light.bmp", Fit::at_most, 400, 147, false},
     {"vd-ttl.bmp", Fit::at_most, 640, 480, false},
     {"vd-gm-ar.bmp", Fit::at_most, 640, 200, true},
     {"vd-bumb.bmp", Fit::exact, 160, 30, true},
@@ -190,7 +211,7 @@ TEST_F(Artwork, EveryPictureHasItsPlacesSizeInTheSharedTable)
     ASSERT_EQ(shared.size(), 256u);
     ASSERT_EQ(std::count(shared.begin(), shared.end(), kKeyColour), 1); // nothing else looks like it
     size_t key = size_t(std::find(shared.begin(), shared.end(), kKeyColour) - shared.begin());
-    EXPECT_EQ(std::size(kPictures), 76u);
+    EXPECT_EQ(std::size(kPictures), 96u);
     for (const PictureCase& c : kPictures) {
         SCOPED_TRACE(c.name);
         Picture p = picture_read(bitmap_archive_read(c.name));

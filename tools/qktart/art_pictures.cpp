@@ -72,5 +72,5 @@ bool picture_draw(const PictureSpec& spec, Svg& svg)
             return true;
         }
     }
-    return false;
+    return story_picture_draw(spec, svg);
 }

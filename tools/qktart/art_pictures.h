@@ -18,6 +18,9 @@ struct PictureSpec {
 // Draws the picture; false when no drawing has its name.
 bool picture_draw(const PictureSpec& spec, Svg& svg);
 
+// A long text's s_NAME.bmp or l_NAME.bmp (art_stories.cpp); false for a name it has no scene of.
+bool story_picture_draw(const PictureSpec& spec, Svg& svg);
+
 // The drawings, by the pictures they make (art_screens.cpp, art_parts.cpp).
 namespace draw {
 void menu_screen(const PictureSpec&, Svg&);

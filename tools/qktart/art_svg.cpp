@@ -86,6 +86,11 @@ void Svg::begin_group(double dx, double dy, double rotate, double cx, double cy)
     body += fmt("<g transform='translate(%g %g) rotate(%g %g %g)'>\n", dx, dy, rotate, cx, cy);
 }
 
+void Svg::begin_scaled(double dx, double dy, double scale)
+{
+    body += fmt("<g transform='translate(%g %g) scale(%g)'>\n", dx, dy, scale);
+}
+
 void Svg::end_group() { body += "</g>\n"; }
 
 std::string svg_document(int width, int height, const Svg& svg)

@@ -44,6 +44,8 @@ struct Svg {
     void text(double x, double baseline, double size, const std::string& utf8, const char* fill,
         Anchor anchor = Anchor::middle, Weight weight = Weight::regular);
     void begin_group(double dx, double dy, double rotate = 0, double cx = 0, double cy = 0);
+    // A group drawn at (dx, dy) and enlarged by scale; ends with end_group.
+    void begin_scaled(double dx, double dy, double scale);
     void end_group();
 };
 
