@@ -5,6 +5,7 @@
 #include "tools/qkttext/text_convert.h"
 #include "typing/bitmap_archive.h"
 #include "typing/johab.h"
+#include "typing/practice_texts.h"
 
 #include "platform/kernel/byte_io.h"
 #include "test_util.h"
@@ -217,30 +218,6 @@ TEST(ShippedTexts, ProverbFilesFitTheShortTextScreen)
     }
 }
 
-// What the catalogue makes of a long text: the title from the first 127 bytes, the code by
-// the Korean-text test on the title, the language by the top bits of those bytes.
-struct CatalogueView {
-    std::string title;
-    bool johab = false;
-    bool english = false;
-};
-
-CatalogueView catalogue_view(const std::string& text)
-{
-    CatalogueView view;
-    std::string head = text.substr(0, 127);
-    size_t start = 0;
-    while (start < head.size() && uint8_t(head[start]) <= 0x20)
-        ++start;
-    size_t end = start;
-    while (end < head.size() && uint8_t(head[end]) >= 0x20)
-        ++end;
-    view.title = head.substr(start, end - start);
-    view.johab = johab_text_is_korean(view.title);
-    view.english = std::none_of(head.begin(), head.end(), [](char c) { return uint8_t(c) >= 0x80; });
-    return view;
-}
-
 // The width and height of a picture in the archive; 0 x 0 when it is missing.
 std::pair<int, int> picture_size(const std::string& name)
 {
@@ -264,17 +241,17 @@ TEST(ShippedTexts, LongTextsAreCatalogedAsTheirRealCodeAndHaveTheirPictures)
         EXPECT_LE(text.size(), kStoryMaxBytes);
         std::string base = entry.path().stem().string();
         EXPECT_LE(base.size(), kStoryNameMaxChars);
-        CatalogueView view = catalogue_view(text);
+        StoryEntry view = story_entry_from_head(name, text, uint32_t(text.size()));
         EXPECT_FALSE(view.title.empty());
         EXPECT_LT(view.title.size(), 128u);
-        EXPECT_FALSE(view.johab) << "every stored text is CP949";
+        EXPECT_EQ(view.code, kStoryWansung) << "every stored text is CP949";
         bool has_hangul = false;
         for (char32_t c : cp949_to_unicode(text)) {
             EXPECT_TRUE(hangul_syllable(c) || (c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n') << uint32_t(c);
             has_hangul = has_hangul || hangul_syllable(c);
         }
-        EXPECT_EQ(view.english, !has_hangul);
-        ++per_language[view.english];
+        EXPECT_EQ(view.language == kStoryEnglish, !has_hangul);
+        ++per_language[view.language == kStoryEnglish];
         // the screens ask for "%c_%s" of the file name with its extension replaced by "bmp"
         std::pair<int, int> small = picture_size("s_" + base + ".bmp");
         std::pair<int, int> large = picture_size("l_" + base + ".bmp");
