@@ -108,6 +108,7 @@ protected:
     }
     static void register_screen(const char* class_name)
     {
+        plat::unregister_class(class_name, {}); // a plain window in place of a screen that exists
         plat::WindowClass c;
         c.proc = plat::def_window_proc;
         c.class_name = class_name;
