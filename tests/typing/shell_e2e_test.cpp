@@ -73,11 +73,13 @@ protected:
 TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
 {
     place("varnek.exe");
+    fs::create_directory(path("data"));
+    place("data/WORD.KOR"); // the lessons' words
     HeadlessRun result = run(read_text(STORVEL_SOURCE_DIR "/tests/typing/tour.script"));
     std::vector<std::string> events = events_of(result.log);
     EXPECT_EQ(result.exit_code, 0) << result.errors;
     for (const char* line : {"window shown \"뷔렌타자교사\"", "window shown \"뷔렌타자교사 정보\"",
-             "window closed \"뷔렌타자교사 정보\"", "window closed \"뷔렌타자교사\""}) {
+             "window closed \"뷔렌타자교사 정보\"", "screen close QKLesson", "window closed \"뷔렌타자교사\""}) {
         EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
     }
     EXPECT_TRUE(has_line(events, "program started " + plat::log_quote_utf8(path("varnek.exe")))) << joined(events);
