@@ -325,7 +325,9 @@ constexpr char kWordFile[2][9] = {"WORD.KOR", "WORD.ENG"};
 constexpr size_t kWordFileMinBytes = 10;
 constexpr size_t kWordFileMaxBytes = 1 << 24;
 
-std::vector<std::string> split_words(std::string_view bytes, bool korean)
+} // namespace
+
+std::vector<std::string> word_list_parse(std::string_view bytes, bool korean)
 {
     std::vector<std::string> words;
     size_t at = 0;
@@ -344,6 +346,8 @@ std::vector<std::string> split_words(std::string_view bytes, bool korean)
     }
     return words;
 }
+
+namespace {
 
 bool read_all(const std::string& path, std::string& bytes)
 {
@@ -379,7 +383,7 @@ bool word_list_load()
         word_list_free();
         return false;
     }
-    std::vector<std::string> words = split_words(bytes, language == 0);
+    std::vector<std::string> words = word_list_parse(bytes, language == 0);
     word_list_set(language, words);
     return !s_words.words.empty();
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -60,6 +61,8 @@ plat::Rect finger_rect(int finger);
 // The word list of a language (Johab words), loaded from WORD.KOR or WORD.ENG.
 bool word_list_load(); // false after telling the user the file is missing or too short
 void word_list_set(int language, std::span<const std::string> words); // tests and tools
+// The words of a word file's bytes (separated by tab, blank, CR and LF; Korean ones to Johab).
+std::vector<std::string> word_list_parse(std::string_view bytes, bool korean);
 void word_list_free();
 size_t word_list_size();
 // Keeps the words typed with the keys of lessons 0..lesson of the current layout (all words
