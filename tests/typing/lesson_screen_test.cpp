@@ -8,6 +8,8 @@
 #include "tutor_window_test.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -78,6 +80,43 @@ TEST_F(LessonScreenTest, TheNextKeyAndItsFingerAreLitAndFollowTheTyping)
     state = multi_input_state(line);
     EXPECT_EQ(state.position, 0);
     EXPECT_TRUE(state.model_next == 's' || state.model_next == 'd') << state.model_next; // pair (s, d)
+    plat::destroy_window(screen);
+}
+
+// A number lesson has no word stage: its last drill line ends the lesson with the result
+// dialog titled with its keys, the practice goes into the user's today, and the user file moves
+// on to the next lesson's first pair.
+TEST_F(LessonScreenTest, ACompletedLessonShowsTheResultAndMovesOn)
+{
+    user_set_current(std::make_unique<UserRecord>());
+    user_header_set_u32(*user_current(), kHeaderLesson, 6); // "1234567890"
+    screen = plat::create_window_ex(0, kLessonClass, "", plat::WS_CHILD | plat::WS_VISIBLE, 0, 0, 640, 480, host, 207,
+        {}, nullptr);
+    ASSERT_TRUE(screen);
+    run_for(0);
+    plat::WindowHandle line = plat::get_dlg_item(screen, int(kMultiInputId));
+    ASSERT_TRUE(line);
+    plat::set_focus(line);
+    run_for(0);
+    for (int drill = 0; drill < 10; ++drill) {
+        for (int i = 0; i < 4; ++i) {
+            plat::input_char(uint8_t(multi_input_state(line).model_next));
+            run_for(0);
+        }
+        if (drill == 9)
+            start_script("wait 50\nkey Space\n"); // closes the result dialog
+        plat::input_char(' ');
+        run_for(0);
+    }
+    run_for(100);
+    std::ifstream in(path("run.log"));
+    std::stringstream log;
+    log << in.rdbuf();
+    EXPECT_NE(log.str().find("result \"1 2 3 4 5 6 7 8 9 0\" keystrokes="), std::string::npos) << log.str();
+    EXPECT_EQ(user_header_u32(*user_current(), kHeaderLesson), 7u);
+    EXPECT_EQ(user_header_u32(*user_current(), kHeaderPosition), 0u);
+    EXPECT_EQ(user_header_u32(*user_current(), kHeaderLessonStage), 0u);
+    EXPECT_EQ(user_current()->today.at(kStatsTyped), 40);
     plat::destroy_window(screen);
 }
 
