@@ -40,6 +40,18 @@ protected:
         word_list_free();
         TutorWindowTest::TearDown();
     }
+    // The screen over the host, its typing line with the focus; null when either is missing.
+    plat::WindowHandle open(uintptr_t id)
+    {
+        screen = plat::create_window_ex(0, kLessonClass, "", plat::WS_CHILD | plat::WS_VISIBLE, 0, 0, 640, 480, host,
+            id, {}, nullptr);
+        run_for(0);
+        plat::WindowHandle line = screen ? plat::get_dlg_item(screen, int(kMultiInputId)) : plat::WindowHandle {};
+        if (line)
+            plat::set_focus(line);
+        run_for(0);
+        return line;
+    }
     bool lit(const plat::Rect& r) { return window_pixel(screen, r.left + 5, r.top + 5) == kTestColours[kLit]; }
     bool finger_lit(int finger)
     {
@@ -50,14 +62,8 @@ protected:
 
 TEST_F(LessonScreenTest, TheNextKeyAndItsFingerAreLitAndFollowTheTyping)
 {
-    screen = plat::create_window_ex(0, kLessonClass, "", plat::WS_CHILD | plat::WS_VISIBLE, 0, 0, 640, 480, host, 201,
-        {}, nullptr);
-    ASSERT_TRUE(screen);
-    run_for(0);
-    plat::WindowHandle line = plat::get_dlg_item(screen, int(kMultiInputId));
+    plat::WindowHandle line = open(201);
     ASSERT_TRUE(line);
-    plat::set_focus(line);
-    run_for(0);
     // the first drill pairs 'a' with 's': one of them is lit with its finger, the other not
     MultiInputState state = multi_input_state(line);
     ASSERT_TRUE(state.model_next == 'a' || state.model_next == 's') << state.model_next;
@@ -90,14 +96,8 @@ TEST_F(LessonScreenTest, ACompletedLessonShowsTheResultAndMovesOn)
 {
     user_set_current(std::make_unique<UserRecord>());
     user_header_set_u32(*user_current(), kHeaderLesson, 6); // "1234567890"
-    screen = plat::create_window_ex(0, kLessonClass, "", plat::WS_CHILD | plat::WS_VISIBLE, 0, 0, 640, 480, host, 207,
-        {}, nullptr);
-    ASSERT_TRUE(screen);
-    run_for(0);
-    plat::WindowHandle line = plat::get_dlg_item(screen, int(kMultiInputId));
+    plat::WindowHandle line = open(207);
     ASSERT_TRUE(line);
-    plat::set_focus(line);
-    run_for(0);
     for (int drill = 0; drill < 10; ++drill) {
         for (int i = 0; i < 4; ++i) {
             plat::input_char(uint8_t(multi_input_state(line).model_next));
