@@ -30,6 +30,10 @@
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/display/text_style.h"
+#include "runtime/engine/engine.h"
+#include "runtime/engine/exec_hooks.h"
+#include "runtime/engine/idle.h"
+#include "runtime/engine/modbus.h"
 #include "runtime/text/charmap.h"
 #include "runtime/text/intl.h"
 
@@ -103,6 +107,16 @@ static int start_pieces()
     piece_set_hooks(&hooks);
     return pieces_init();
 }
+// The engine's modules take their slots and its hooks; then every module hears Startup.
+static int start_engine()
+{
+    engine_init();
+    ExecHooks hooks = exec_hooks();
+    hooks.close_requested = app_close_requested;
+    exec_set_hooks(&hooks);
+    modmsg_startup();
+    return 1;
+}
 static int start_netprof()
 {
     netprof_init(nullptr);
@@ -144,6 +158,7 @@ static const InitStep kUiSteps[] = {
     {"font_init", font_init, StepCheck::required},
     {"app_register_main_window", register_main_window, StepCheck::required},
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
+    {"modmsg_startup", start_engine, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
@@ -274,12 +289,13 @@ void app_request_quit()
 plat::WindowHandle app_main_window() { return s_app.main_window; }
 void app_set_main_window(plat::WindowHandle window) { s_app.main_window = window; }
 
-// The engine's passes after each message: the engine puts its idle loop here. After an
-// end-of-session release no pass runs, since the modules it would touch are gone.
+// The engine's passes after each message. After an end-of-session release no pass runs,
+// since the modules it would touch are gone.
 static void run_engine_passes()
 {
     if (s_app.shutdown_done)
         return;
+    exec_run_idle(kAllTaskKinds);
 }
 
 // The pause processes no messages: the authoring window gets its second to react.
@@ -288,8 +304,10 @@ static void close_main_window()
     uint32_t start = clock_now_ms();
     for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
         plat::clock_wait(kClosePauseMs - passed);
-    // The presentation window's own destroy comes with the display engine; the piece closes
-    // before the window goes.
+    // The presentation window's own destroy comes with the display engine; until then the
+    // main window's close saves the learner's records and tells the modules, and the piece
+    // closes before the window goes.
+    engine_window_closing();
     piece_close(0);
     plat::destroy_window(s_app.main_window);
 }

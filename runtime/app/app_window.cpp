@@ -16,7 +16,8 @@
 #include "runtime/app/app.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/msg.h"
-#include "runtime/files/netprof.h"
+#include "runtime/engine/engine.h"
+#include "runtime/engine/modbus.h"
 #include "runtime/pieces/instance.h"
 #include "runtime/pieces/piece.h"
 
@@ -96,9 +97,8 @@ static int menu_command(WParam command)
     if (command & kSystemCommandBit)
         return 0;
     if (command == kAppQuitCommand) {
-        // The engine's quit writes the transfer log once it exists; until then Quit does.
-        netprof_write_log();
-        app_request_quit();
+        // The engine's quit writes the transfer log and closes the program.
+        exec_request_quit(0, 0);
         return 1;
     }
     return command == kAppAboutCommand; // the About box comes with the runtime's dialogs
@@ -219,7 +219,10 @@ static LResult on_key_down(WindowHandle window, WParam wparam, LParam lparam)
 
 static LResult on_destroy()
 {
-    // A close that went straight to the window (its close box, Quit) closes the piece here.
+    // A close that went straight to the window (its close box, Quit) saves the learner's
+    // records and closes the piece here; after an end-of-session release nothing is saved.
+    if (!shutdown_done())
+        engine_window_closing();
     piece_close(0);
     post_quit_message(0);
     app_clear_main_window();

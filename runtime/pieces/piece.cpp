@@ -158,7 +158,9 @@ static int open_records(const FileSpec* records, int flags)
     bool resume = resume_option_on();
     if (resume && result != kErrPathNotFound && result != kErrMissingStamp && result != kErrNoRecords)
         return result;
-    if (spec)
+    // Only records that cannot be resumed go: a file another instance holds, or one on a
+    // volume without room, is left as it is.
+    if (spec && (result == kErrMissingStamp || result == kErrNoRecords))
         file_delete(spec);
     return hooks.records_start_fresh ? hooks.records_start_fresh(resume ? spec : nullptr) : kErrOk;
 }

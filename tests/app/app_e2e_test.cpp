@@ -22,7 +22,7 @@ const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early intl_init",
     "early fspec_manager_create", "early file_init", "init sched_init", "init ini_init", "init node_files_init",
     "init text_styles_init", "init list_tables_init", "ui font_map_create", "ui str_charmap_init", "ui font_init",
-    "ui app_register_main_window", "ui app_sysmenu_init", "ui rec_init", "ui clock_init", "ui lib_init",
+    "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui rec_init", "ui clock_init", "ui lib_init",
     "ui lib_list_init", "ui app_quicktime_start", "ui netprof_init",
 };
 const std::vector<std::string> kReleaseSteps = {
@@ -427,3 +427,95 @@ TEST_F(Svrun32Run, ProgramCopyOpensItsPieceAndWritesTheTransferLog)
 }
 
 } // namespace
+
+namespace {
+
+// A piece with the resume option whose walk the kernel trace shows.
+constexpr const char* kResumePiece = R"(kind PCRS
+icon map "Top" {
+    attr 0x2000308 1
+    prop 20 textz "Storvel"
+    icon calc "One"
+    icon map "Group" {
+        icon calc "Two"
+    }
+}
+)";
+
+// The kernel and records lines of a run.
+std::vector<std::string> engine_lines(const ProgramRun& result)
+{
+    std::vector<std::string> out;
+    for (const std::string& event : result.events)
+        if (event.rfind("kernel ", 0) == 0 || event.rfind("records ", 0) == 0)
+            out.push_back(event);
+    return out;
+}
+
+const std::vector<std::string> kFreshWalk = {"kernel enter 1 map \"\"", "kernel enter 7 calc \"One\"", "kernel done 7",
+    "kernel enter 8 map \"Group\"", "kernel enter 9 calc \"Two\"", "kernel done 9", "kernel done 8", "kernel done 1",
+    "kernel ended", "records saved"};
+
+std::vector<std::string> with_front(std::vector<std::string> lines, const std::vector<std::string>& front)
+{
+    lines.insert(lines.begin(), front.begin(), front.end());
+    return lines;
+}
+
+} // namespace
+
+// The first run walks the piece and saves at the close; the second resumes where it ended
+// and enters nothing; a damaged records file starts the piece fresh without a word.
+TEST_F(Svrun32Run, PieceResumesFromItsRecordsAndStartsFreshWhenTheyAreDamaged)
+{
+    make_piece("piece.v5r", kResumePiece);
+    const std::vector<std::string> trace = {"STORVEL_TRACE=kernel,records"};
+    ProgramRun first = run("wait 100\nquit\n", trace);
+    EXPECT_EQ(first.exit_code, 0) << first.errors;
+    EXPECT_EQ(engine_lines(first), with_front(kFreshWalk, {"records refused 5002", "records fresh"}));
+    std::string records = windows_folder() + "/V5W_DATA/piece.rec";
+    ASSERT_TRUE(std::filesystem::exists(records));
+
+    ProgramRun second = run("wait 100\nquit\n", trace);
+    EXPECT_EQ(engine_lines(second), (std::vector<std::string> {"records resumed", "records saved"}));
+
+    static const struct {
+        const char* name;
+        size_t keep; // 0: bytes that are no records file
+    } kDamage[] = {{"truncated", 120}, {"random", 0}};
+    for (const auto& damage : kDamage) {
+        SCOPED_TRACE(damage.name);
+        std::string bytes = read_text(records);
+        bytes = damage.keep ? bytes.substr(0, damage.keep) : std::string(500, '\x5a');
+        std::ofstream(records, std::ios::binary | std::ios::trunc) << bytes;
+        ProgramRun fresh = run("wait 100\nquit\n", trace);
+        EXPECT_EQ(fresh.exit_code, 0) << fresh.errors;
+        std::vector<std::string> lines = engine_lines(fresh);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(lines.end() - ptrdiff_t(kFreshWalk.size()), lines.end()), kFreshWalk);
+        for (const std::string& event : fresh.events)
+            EXPECT_EQ(event.rfind("message box", 0), std::string::npos) << event;
+    }
+}
+
+// The records file another svrun32 holds is not touched: the piece with the resume option does
+// not open (error 5), and the file keeps its bytes.
+TEST_F(Svrun32Run, RecordsAnotherInstanceHoldsFailTheOpeningAndStayAsTheyAre)
+{
+    make_piece("piece.v5r", kResumePiece);
+    ProgramRun saved = run("wait 100\nquit\n");
+    ASSERT_EQ(saved.exit_code, 0) << saved.errors;
+    std::string records = windows_folder() + "/V5W_DATA/piece.rec";
+    std::string piece = path("piece.v5r");
+    Peer first(folder, "first", path("runtime"), "serve 60000\n", SVRUN32_PATH, {piece},
+        {"STORVEL_WINDOWS_DIR=" + windows_folder()});
+    ASSERT_TRUE(first.wait_for("piece opened \"" + piece + "\""));
+    std::string before = read_text(records); // as the first holds it
+    ASSERT_FALSE(before.empty());
+    ProgramRun second = run("answer OK\nchoose-file cancel\n");
+    EXPECT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_FALSE(second.has("piece opened \"" + piece + "\" title \"Storvel\""));
+    EXPECT_TRUE(std::any_of(second.events.begin(), second.events.end(),
+        [](const std::string& e) { return e.rfind("message box \"Storvel\" \"The file", 0) == 0; }));
+    EXPECT_EQ(read_text(records), before);
+}

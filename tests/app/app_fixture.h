@@ -18,6 +18,7 @@
 #include "runtime/app/app_window.h"
 #include "runtime/files/err.h"
 #include "runtime/files/msg.h"
+#include "runtime/pieces/piece_hooks.h"
 #include "tests/wintest/wintest_support.h"
 
 class AppFixture : public testing::Test {
@@ -52,6 +53,11 @@ protected:
         app_reset();
         err_reset();
         msg_reset();
+        // The engine's quit reaches the program's close road as start-up lends it.
+        PieceHooks hooks {};
+        hooks.main_window = app_main_window;
+        hooks.request_quit = app_request_quit;
+        piece_set_hooks(&hooks);
     }
 
     // The main window as start-up makes it, with its system menu.

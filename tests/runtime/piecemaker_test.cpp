@@ -302,6 +302,9 @@ TEST_F(PiecemakerTest, OptionsStandAnywhereOnTheCommandLine)
         { "dump " + piece + " --hex", 2, "piecemaker: --hex needs a value\nusage: piecemaker" },
         { "dump " + piece + " --tree --hex 2", 2, "usage: piecemaker" },
         { "dump " + piece + " --color", 2, "piecemaker: unknown option --color\nusage:" },
+        { "dump --learner " + piece, 1, "error 5004" }, // a piece is no learner's records file
+        { "dump --learner " + piece + " " + piece + " " + piece, 2, "usage: piecemaker" },
+        { "dump --learner --tree " + piece, 2, "usage: piecemaker" },
         { "--help", 0, "usage: piecemaker build" },
         { "dump -h", 0, "usage: piecemaker build" },
     };

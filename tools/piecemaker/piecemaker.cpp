@@ -15,7 +15,8 @@
 
 static const char kUsage[] = "usage: piecemaker build DESCRIPTION OUTPUT [--program FILE]\n"
                              "       piecemaker dump FILE [--hex N]\n"
-                             "       piecemaker dump --tree FILE\n";
+                             "       piecemaker dump --tree FILE\n"
+                             "       piecemaker dump --learner RECORDS [PIECE]\n";
 
 static int usage()
 {
@@ -67,7 +68,7 @@ static int dump(const char* path, int hex_record)
 
 int main(int argc, char** argv)
 {
-    ToolArgs args = tool_parse_args(argc, argv, { "--program", "--hex" }, { "--tree" });
+    ToolArgs args = tool_parse_args(argc, argv, { "--program", "--hex" }, { "--tree", "--learner" });
     if (args.help) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -78,6 +79,15 @@ int main(int argc, char** argv)
     }
     const std::vector<std::string>& files = args.files;
     bool tree = args.flags.count("--tree") != 0;
+    if (args.flags.count("--learner")) {
+        if (files.size() < 2 || files.size() > 3 || files[0] != "dump" || tree || !args.values.empty())
+            return usage();
+        std::string out;
+        int result = pm_dump_learner(files[1], files.size() == 3 ? files[2] : std::string(), out);
+        file_term();
+        std::fputs(out.c_str(), stdout);
+        return result;
+    }
     bool hex = args.values.count("--hex") != 0;
     if (files.size() == 3 && files[0] == "build" && !tree && !hex) {
         auto program = args.values.find("--program");

@@ -2,7 +2,13 @@
 #include "tools/piecemaker/pm_text.h"
 
 #include "platform/kernel/path.h"
+#include "platform/kernel/byte_io.h"
 #include "runtime/base/errcode.h"
+#include "runtime/base/taglist.h"
+#include "runtime/engine/exec_task.h"
+#include "runtime/engine/kernel.h"
+#include "runtime/engine/urec.h"
+#include "runtime/pieces/piece_current.h"
 #include "runtime/store/fhdr.h"
 #include "runtime/files/file.h"
 #include "runtime/files/fspec_func.h"
@@ -262,4 +268,133 @@ int pm_dump(const std::string& path, int hex_record, std::string& out)
     file_close(file.handle, file.kind);
     fspec_free(spec);
     return result;
+}
+
+namespace {
+
+constexpr int kLearnerPieceSlot = 1;
+
+struct LearnerLines {
+    std::string& out;
+    std::vector<uint16_t> tags;
+};
+
+int learner_field(uint16_t tag, const uint8_t*, uint16_t length, void* user, uint32_t*)
+{
+    auto* lines = static_cast<LearnerLines*>(user);
+    lines->out += format("field %u size %u\n", unsigned(tag), unsigned(length));
+    lines->tags.push_back(tag);
+    return 1;
+}
+
+int learner_task(uint16_t, const uint8_t* data, uint16_t length, void* user, uint32_t*)
+{
+    auto* out = static_cast<std::string*>(user);
+    if (length != kTaskStoredSize)
+        return 0;
+    plat::ByteReader r(data, length);
+    r.skip(10);
+    uint32_t interval = r.u32le();
+    r.skip(14);
+    uint32_t index = r.u32le();
+    uint32_t a = r.u32le();
+    uint32_t b = r.u32le();
+    *out += format("task %u %u %u interval %u\n", index, a, b, interval);
+    return 1;
+}
+
+// The kernel's small state and the records it names.
+int dump_kernel(const std::vector<uint8_t>& list, std::string& out)
+{
+    uint8_t kernel[kKernelSavedSize];
+    if (taglist_item_length(list.data(), list.size(), kSlotKernel) != kKernelSavedSize
+        || taglist_get(list.data(), list.size(), kSlotKernel, kernel, sizeof kernel) != kKernelSavedSize)
+        return kErrStateSize;
+    plat::ByteReader r(kernel + 66, kKernelSavedSize - 66);
+    IconId icon = r.u32le();
+    uint16_t kind = r.u16le();
+    int32_t state = r.i32le();
+    uint16_t depth = r.u16le();
+    out += format("kernel icon %u kind %s state %d depth %u\n", node_icon_number(icon), exec_kind_name(kind), state,
+        unsigned(depth));
+    uint16_t log_record = plat::load_u16le(kernel + 28);
+    out += format("icon log size %d index %d wrapped %u\n", int16_t(plat::load_u16le(kernel + 20)),
+        int16_t(plat::load_u16le(kernel + 22)), plat::load_u32le(kernel + 24));
+    std::vector<uint8_t> log;
+    if (log_record && (urec_read(log_record, log) != 0 || log.size() != kIconLogBytes))
+        return kErrOutOfMemory;
+    return 0;
+}
+
+int dump_tasks(const std::vector<uint8_t>& list, std::string& out)
+{
+    uint8_t field[2];
+    if (taglist_get(list.data(), list.size(), kSlotTasks, field, sizeof field) != sizeof field)
+        return kErrStateSize;
+    std::vector<uint8_t> tasks;
+    if (urec_read(plat::load_u16le(field), tasks) != 0)
+        return kErrOutOfMemory;
+    if (taglist_check(tasks.data(), tasks.size()) != 0)
+        return kErrFileDamaged;
+    if (taglist_for_each_locked(tasks.data(), tasks.size(), learner_task, &out, nullptr) != 0)
+        return kErrStateSize;
+    return 0;
+}
+
+int dump_learner_open(bool with_piece, std::string& out)
+{
+    std::vector<uint8_t> list;
+    if (urec_read(1, list) != 0)
+        return kErrNoFirstRecord;
+    if (taglist_check(list.data(), list.size()) != 0)
+        return kErrFileDamaged;
+    LearnerLines lines {out, {}};
+    taglist_for_each_locked(list.data(), list.size(), learner_field, &lines, nullptr);
+    if (with_piece) {
+        int stamp = urec_check_stamp();
+        if (stamp != 0 && stamp != kErrStampDiffers)
+            return stamp;
+        out += stamp == 0 ? "stamp ok\n" : "stamp differs\n";
+    }
+    if (int error = dump_kernel(list, out))
+        return error;
+    return dump_tasks(list, out);
+}
+
+// Opens the file into the slot: 0 or the error.
+int open_for_dump(const std::string& path, int slot, uint32_t magic, FileSpec** spec)
+{
+    *spec = spec_of(path);
+    if (!*spec)
+        return 2;
+    return rec_open_file(*spec, slot, 0, fhdr_check, magic, kRecRefuseEmpty);
+}
+
+} // namespace
+
+int pm_dump_learner(const std::string& records, const std::string& piece, std::string& out)
+{
+    pm_text_lend_converters();
+    file_init();
+    int result = rec_init() && node_files_init() ? 0 : kErrOutOfMemory;
+    FileSpec* piece_file = nullptr;
+    FileSpec* records_file = nullptr;
+    if (result == 0 && !piece.empty()) {
+        result = open_for_dump(piece, kLearnerPieceSlot, kKindAny, &piece_file);
+        if (result == 0)
+            result = node_file_open(kLearnerPieceSlot, 0);
+        piece_current_set_slot(kLearnerPieceSlot);
+    }
+    if (result == 0)
+        result = open_for_dump(records, kRecordsSlot, kKindRecords, &records_file);
+    if (result == 0)
+        result = dump_learner_open(!piece.empty(), out);
+    if (result != 0)
+        refuse(out, result);
+    piece_current_set_slot(0);
+    node_files_free();
+    rec_reset();
+    fspec_free(piece_file);
+    fspec_free(records_file);
+    return result == 0 ? 0 : 1;
 }

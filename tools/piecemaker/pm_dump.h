@@ -15,3 +15,10 @@ int pm_dump(const std::string& path, int hex_record, std::string& out);
 // "NODE KIND class C \"TITLE\"". Returns 0, or 1 after a line "error CODE" when the file or
 // its node store is refused or a walk meets damage.
 int pm_dump_tree(const std::string& path, std::string& out);
+
+// Opens a learner's records file (and, when piece is not empty, the piece it belongs to)
+// through the record store and the engine's reader of record 1, and appends "field TAG size N"
+// per field of record 1, "stamp ok|differs" (with a piece), "kernel icon NODE kind KIND state S
+// depth D", "icon log size N index I wrapped W" and "task INDEX A B interval MS" per executor
+// task. Returns 0, or 1 after a line "error CODE" when the records are refused or damaged.
+int pm_dump_learner(const std::string& records, const std::string& piece, std::string& out);
