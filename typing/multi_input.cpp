@@ -585,6 +585,15 @@ bool multi_input_set_line_count(plat::WindowHandle window, int32_t line_count)
     return true;
 }
 
+bool multi_input_set_jamo_by_jamo(plat::WindowHandle window, bool on)
+{
+    MultiInput* mi = instance(window);
+    if (!mi)
+        return false;
+    mi->flags = uint16_t(on ? mi->flags | kMultiInputJamoByJamo : mi->flags & ~kMultiInputJamoByJamo);
+    return true;
+}
+
 PracticeStats* multi_input_stats(plat::WindowHandle window)
 {
     MultiInput* mi = instance(window);

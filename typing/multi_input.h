@@ -58,6 +58,8 @@ void multi_input_destroy(plat::WindowHandle window);
 bool multi_input_set_model(plat::WindowHandle window, int line, std::string_view text);
 // The number of lines typed (1..10), for the next start.
 bool multi_input_set_line_count(plat::WindowHandle window, int32_t line_count);
+// Each key one jamo (the lessons' drills) or syllables composed (their words).
+bool multi_input_set_jamo_by_jamo(plat::WindowHandle window, bool on);
 // The control's statistics; null for a window that is not a MultiInput.
 PracticeStats* multi_input_stats(plat::WindowHandle window);
 

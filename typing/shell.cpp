@@ -25,6 +25,7 @@
 #include "typing/bitmap_font.h"
 #include "typing/bmp_button.h"
 #include "typing/hot_area.h"
+#include "typing/lesson_screen.h"
 #include "typing/intro.h"
 #include "typing/options_dialog.h"
 #include "typing/short_story.h"
@@ -180,7 +181,8 @@ bool screen_classes_register()
     c.background = plat::get_stock_object(plat::NULL_BRUSH);
     c.class_name = kMainClass;
     // The screens of the activities register here as their modules come.
-    return plat::register_class(c) != 0 && tutor_classes_register() && short_story_register();
+    return plat::register_class(c) != 0 && tutor_classes_register() && short_story_register()
+        && lesson_screen_register();
 }
 
 int main_window_create(plat::ModuleHandle instance, int show_command)

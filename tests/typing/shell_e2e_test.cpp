@@ -80,7 +80,7 @@ TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
     std::vector<std::string> events = events_of(result.log);
     EXPECT_EQ(result.exit_code, 0) << result.errors;
     for (const char* line : {"window shown \"뷔렌타자교사\"", "window shown \"뷔렌타자교사 정보\"",
-             "window closed \"뷔렌타자교사 정보\"", "window closed \"뷔렌타자교사\""}) {
+             "window closed \"뷔렌타자교사 정보\"", "screen close QKLesson", "window closed \"뷔렌타자교사\""}) {
         EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
     }
     EXPECT_TRUE(has_line(events, "program started " + plat::log_quote_utf8(path("varnek.exe")))) << joined(events);

@@ -8,6 +8,8 @@
 #include "platform/kernel/internal_error.h"
 #include "platform/window/winpos.h"
 #include "typing/automaton.h"
+#include "typing/lesson_screen.h"
+#include "typing/lessons.h"
 #include "typing/multi_input.h"
 #include "typing/shell.h"
 
@@ -28,6 +30,9 @@ int main(int argc, char** argv)
     ShellHooks hooks;
     hooks.controls_register = multi_input_register;
     hooks.automaton_reselect = automaton_reselect;
+    hooks.lessons_decode = lessons_decode_hook;
+    hooks.lessons_free = lessons_free;
+    hooks.word_list_free = word_list_free;
     shell_hooks_set(hooks);
     try {
         return tutor_win_main({}, {}, tail.c_str(), plat::SW_SHOWNORMAL);
