@@ -2,6 +2,7 @@
 
 #include "runtime/base/errcode.h"
 #include "runtime/calc/calc_hooks.h"
+#include "runtime/engine/action_queue.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/icon_seq.h"
@@ -29,6 +30,7 @@ int engine_init()
     modmsg_register(kSlotTasks, exec_tasks_module);
     modmsg_register(kSlotIconStates, icon_states_module);
     modmsg_register(kSlotSequence, icon_seq_module);
+    modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
 
     PieceHooks pieces = piece_hooks();
@@ -62,6 +64,7 @@ void engine_term()
     calc_set_hooks(&calc);
     modmsg_reset();
     exec_kernel_reset_all();
+    exec_queue_reset_all();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();
