@@ -5,6 +5,7 @@
 #include "runtime/engine/action_queue.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
+#include "runtime/engine/goto.h"
 #include "runtime/engine/icon_seq.h"
 #include "runtime/engine/icon_state.h"
 #include "runtime/engine/idle.h"
@@ -32,6 +33,7 @@ int engine_init()
     modmsg_register(kSlotSequence, icon_seq_module);
     modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
+    goto_install();
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
@@ -65,6 +67,7 @@ void engine_term()
     modmsg_reset();
     exec_kernel_reset_all();
     exec_queue_reset_all();
+    goto_reset();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();
