@@ -6,6 +6,7 @@
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/goto.h"
+#include "runtime/engine/icon_props.h"
 #include "runtime/engine/icon_seq.h"
 #include "runtime/engine/icon_state.h"
 #include "runtime/engine/idle.h"
@@ -34,6 +35,9 @@ int engine_init()
     modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
     goto_install();
+    ExecHooks hooks = exec_hooks();
+    hooks.run_attached_calc = icon_run_attached_calc;
+    exec_set_hooks(&hooks);
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
