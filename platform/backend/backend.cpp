@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/kernel/clock.h"
+#include "platform/kernel/codepage.h"
 #include "platform/backend/headless.h"
 #include "platform/backend/sdl.h"
 #include "platform/ipc/ipc.h"
@@ -52,12 +53,43 @@ static void join_other_programs()
 
 static bool start_backend(std::string& error);
 
+// PLAT_CODEPAGE: the program's code page, which on Windows the system's language gives.
+static bool code_page_from_environment(std::string& error)
+{
+    const char* page = std::getenv("PLAT_CODEPAGE");
+    if (!page || !*page)
+        return true;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(page, &end, 10);
+    if (*end != '\0' || value > 0xFFFF || !set_active_code_page(uint32_t(value))) {
+        error = std::string("PLAT_CODEPAGE: no code page \"") + page + "\" (1252, 949 or 932)";
+        return false;
+    }
+    return true;
+}
+
 bool backend_start_from_environment(std::string& error)
 {
-    if (!start_backend(error))
+    if (!code_page_from_environment(error) || !start_backend(error))
         return false;
     join_other_programs();
     return true;
+}
+
+static bool is_set(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+bool backend_start_for_program(std::string& error)
+{
+    if (!is_set("PLAT_BACKEND") && !is_set("PLAT_SCRIPT") && !sdl_display_available()) {
+        error = "no display to open the window on (DISPLAY or WAYLAND_DISPLAY); "
+                "PLAT_BACKEND=headless runs without one";
+        return false;
+    }
+    return backend_start_from_environment(error);
 }
 
 static bool start_backend(std::string& error)

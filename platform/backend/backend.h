@@ -45,9 +45,14 @@ Size backend_screen_size();
 
 // Starts the backend that PLAT_BACKEND names: "sdl" (a real display) or "headless". Unset, it
 // is "sdl" when a display is there (sdl_display_available) and no PLAT_SCRIPT is given, else
-// "headless". False with a message for the user when it cannot start (an unknown name, no
-// display for "sdl", a script for "sdl", a bad PLAT_SCRIPT, a PLAT_LOG that cannot be written).
+// "headless". PLAT_CODEPAGE (1252 unless set) is the active code page, which programs started
+// from this one get as theirs. False with a message for the user when it cannot start (an
+// unknown name or code page, no display for "sdl", a script for "sdl", a bad PLAT_SCRIPT, a
+// PLAT_LOG that cannot be written).
 bool backend_start_from_environment(std::string& error);
+// The same for a program a person starts: without a display, and with neither PLAT_BACKEND
+// nor PLAT_SCRIPT set, it would run headless with nobody to close it, so it refuses and says so.
+bool backend_start_for_program(std::string& error);
 
 // The surface of a top-level window, which a backend shows; null for other windows.
 const Surface* backend_window_surface(WindowHandle window);

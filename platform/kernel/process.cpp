@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/kernel/clock.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/path.h"
 #include "platform/kernel/slots.h"
@@ -337,6 +338,20 @@ static uint32_t spawn_error(int host_errno)
     }
 }
 
+// Our environment with PLAT_CODEPAGE naming our active code page: the code page is the
+// system's on Windows, shared by every program, so a program started from a Korean one is
+// Korean too.
+static std::vector<std::string> child_environment()
+{
+    std::vector<std::string> settings;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "PLAT_CODEPAGE=", 14) != 0)
+            settings.emplace_back(*e);
+    }
+    settings.push_back("PLAT_CODEPAGE=" + std::to_string(get_active_code_page()));
+    return settings;
+}
+
 // The child gets default signal handling, an empty signal mask, a session of its own (it
 // outlives us, as a started Windows program does) and none of our descriptors past stderr.
 static int spawn(const std::string& program, const std::vector<std::string>& argv, const std::string& folder,
@@ -361,7 +376,12 @@ static int spawn(const std::string& program, const std::vector<std::string>& arg
     posix_spawnattr_setsigdefault(&attributes, &all_signals);
     posix_spawnattr_setsigmask(&attributes, &no_signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
-    int result = posix_spawn(&pid, program.c_str(), &actions, &attributes, pointers.data(), environ);
+    std::vector<std::string> settings = child_environment();
+    std::vector<char*> environment;
+    for (std::string& setting : settings)
+        environment.push_back(setting.data());
+    environment.push_back(nullptr);
+    int result = posix_spawn(&pid, program.c_str(), &actions, &attributes, pointers.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return result;

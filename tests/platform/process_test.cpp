@@ -1,4 +1,5 @@
 #include "platform/kernel/process.h"
+#include "platform/kernel/codepage.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -140,6 +141,22 @@ TEST_F(ProcessTest, StartsFromAnArgumentVector)
     EXPECT_EQ(run_to_end({"/bin/sh", "-c", R"x(test "$(pwd -P)" = "$(cd "$1" && pwd -P)")x", "sh", m_folder},
                          m_folder),
               0u);
+}
+
+// The code page is the system's on Windows: a program started from a Korean one is Korean too.
+TEST_F(ProcessTest, AStartedProgramGetsTheActiveCodePage)
+{
+    static const uint32_t kPages[] = {1252, 949};
+    for (uint32_t page : kPages) {
+        SCOPED_TRACE(page);
+        if (!set_active_code_page(page))
+            continue; // the host cannot convert it
+        std::string expected = "PLAT_CODEPAGE=" + std::to_string(page);
+        EXPECT_EQ(run_to_end({"/bin/sh", "-c", "env | grep -c '^PLAT_CODEPAGE=' | grep -qx 1 && env | grep -qx \"$1\"",
+                      "sh", expected}),
+            0u);
+    }
+    codepage_reset();
 }
 
 TEST_F(ProcessTest, StartFailuresGiveWindowsCodes)

@@ -65,6 +65,42 @@ inline ArchivePicture solid_picture(const std::string& name, int width, int heig
     return test_picture(name, width, height, [index](int, int) { return index; });
 }
 
+// Everything the tutor and the platform keep between tests, back to the start.
+inline void tutor_state_reset()
+{
+    hot_area_reset();
+    program_palette_free();
+    bitmap_archive_close();
+    user_set_current(nullptr);
+    tutor_hooks_reset();
+    tutor_settings_reset();
+    plat::log_close();
+    plat::dialog_reset();
+    plat::dlgmgr_reset();
+    plat::caret_reset();
+    plat::ime_reset();
+    plat::window_system_reset();
+    plat::script_reset();
+    plat::backend_set(nullptr);
+    plat::clock_reset();
+    plat::codepage_reset();
+}
+
+// A headless desktop of that size running the script, in the tutor's code page, logging to
+// log_path.
+inline void tutor_desktop_start(const std::string& script, plat::Size screen, const std::string& log_path)
+{
+    std::vector<plat::ScriptCommand> list;
+    std::string error;
+    // A script that ends closes the program: this one keeps going for an hour.
+    ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
+    plat::HeadlessOptions options;
+    options.screen = screen;
+    options.log_path = log_path;
+    ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
+    plat::set_active_code_page(949);
+}
+
 class TutorWindowTest : public TempFolder {
 protected:
     std::vector<std::string> commands; // "<id> <high word of lParam>" as the host got them
@@ -98,36 +134,10 @@ protected:
         s_test = nullptr;
         TempFolder::TearDown();
     }
-    static void reset_all()
-    {
-        hot_area_reset();
-        program_palette_free();
-        bitmap_archive_close();
-        user_set_current(nullptr);
-        tutor_hooks_reset();
-        tutor_settings_reset();
-        plat::log_close();
-        plat::dialog_reset();
-        plat::dlgmgr_reset();
-        plat::caret_reset();
-        plat::ime_reset();
-        plat::window_system_reset();
-        plat::script_reset();
-        plat::backend_set(nullptr);
-        plat::clock_reset();
-        plat::codepage_reset();
-    }
+    static void reset_all() { tutor_state_reset(); }
     void start_script(const std::string& script, plat::Size screen = {1024, 768})
     {
-        std::vector<plat::ScriptCommand> list;
-        std::string error;
-        // A script that ends closes the program: this one keeps going for an hour.
-        ASSERT_TRUE(plat::script_parse(script + "\nwait 3600000\n", list, error)) << error;
-        plat::HeadlessOptions options;
-        options.screen = screen;
-        options.log_path = path("run.log");
-        ASSERT_TRUE(plat::headless_start_with(options, list, error)) << error;
-        plat::set_active_code_page(949);
+        tutor_desktop_start(script, screen, path("run.log"));
     }
     void use_archive(const std::vector<ArchivePicture>& pictures)
     {

@@ -1,0 +1,184 @@
+// End-to-end: qkt32 runs headless in a folder of its own (the program, its data files and
+// the help program linked in), under the tour script and beside a second instance.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/log.h"
+#include "test_util.h"
+#include "tests/wintest/wintest_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace wintest;
+
+const std::string kBin = STORVEL_BINARY_DIR "/bin/";
+const std::string kQkt32 = kBin + "qkt32";
+
+bool has_line(const std::vector<std::string>& events, const std::string& line)
+{
+    return std::find(events.begin(), events.end(), line) != events.end();
+}
+
+std::string joined(const std::vector<std::string>& events)
+{
+    std::string text;
+    for (const std::string& event : events)
+        text += event + "\n";
+    return text;
+}
+
+std::string cp949(const char* utf8) { return plat::utf8_to_code_page(949, utf8); }
+
+// A program folder of its own: the files are linked (the help program is as large as the
+// runtime), copied where a link cannot be made.
+class TutorFolder : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(folder.empty());
+        ASSERT_EQ(mkdir(runtime_dir.c_str(), 0700), 0);
+        for (const char* name : {"qkt32", "qktbmp.map", "PNXBMP.FNT"})
+            place(name);
+    }
+    void place(const std::string& name, const std::string& as = "")
+    {
+        fs::path from = kBin + name;
+        fs::path to = folder + "/" + (as.empty() ? name : as);
+        std::error_code error;
+        fs::create_hard_link(from, to, error);
+        if (error)
+            fs::copy_file(from, to, error);
+        ASSERT_FALSE(error) << name << ": " << error.message();
+    }
+    std::string program() const { return folder + "/qkt32"; }
+    std::string path(const std::string& name) const { return folder + "/" + name; }
+    HeadlessRun run(const std::string& script)
+    {
+        return run_headless(program(), folder, script, {}, {"PLAT_SCREEN=640x480", "STORVEL_RUNTIME_DIR=" + runtime_dir});
+    }
+
+    ScratchFolder scratch {"qkt32-e2e"};
+    const std::string& folder = scratch.path();
+    std::string runtime_dir = folder + "/rt";
+};
+
+TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
+{
+    place("varnek.exe");
+    HeadlessRun result = run(read_text(STORVEL_SOURCE_DIR "/tests/typing/tour.script"));
+    std::vector<std::string> events = events_of(result.log);
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    for (const char* line : {"window shown \"뷔렌타자교사\"", "window shown \"뷔렌타자교사 정보\"",
+             "window closed \"뷔렌타자교사 정보\"", "window closed \"뷔렌타자교사\""}) {
+        EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
+    }
+    EXPECT_TRUE(has_line(events, "program started " + plat::log_quote_utf8(path("varnek.exe")))) << joined(events);
+
+    std::string ini = read_text(path("qkt.ini"));
+    EXPECT_NE(ini.find("User1=" + cp949("김철수") + "\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("LastSlot=0\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Job=0\r\n"), std::string::npos) << ini; // the menu showed at the end
+    std::vector<uint8_t> user = read_host_file(path("user1.dat"));
+    ASSERT_EQ(user.size(), 4976u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(user.data()), 24), "QKT 1.00 user data file.");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(user.data() + 208)), "user1.dat");
+}
+
+// The menu screen is vd-menu.bmp as drawn, but where the user's face and the banner go.
+TEST_F(TutorFolder, TheMenuShowsItsPictureWithTheFaceAndTheBanner)
+{
+    place("varnek.exe");
+    HeadlessRun result = run("wait 500\nkey Enter\nwait 200\nshot menu.png\nquit\n");
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    Picture shot;
+    ASSERT_TRUE(read_png(path("menu.png"), shot));
+    ASSERT_EQ(shot.width, 640);
+    ASSERT_EQ(shot.height, 480);
+    std::vector<uint8_t> menu = read_host_file(STORVEL_BINARY_DIR "/typing/art/vd-menu.bmp");
+    ASSERT_FALSE(menu.empty());
+    const plat::Rect face {45, 27, 45 + 70, 27 + 88};
+    const plat::Rect banner {402, 74, 402 + 236, 74 + 64};
+    int differing = 0;
+    int banner_differing = 0;
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x) {
+            bool differs = shot.at(x, y) != bmp_pixel(menu, x, y);
+            if (plat::pt_in_rect(banner, {x, y}))
+                banner_differing += differs;
+            else if (!plat::pt_in_rect(face, {x, y}))
+                differing += differs;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(banner_differing, 0); // the banner shows once the intro is gone
+}
+
+struct MissingCompanion {
+    const char* name;
+    size_t size; // of the file varnek.exe; 0: none
+};
+static const MissingCompanion kMissingCompanions[] = {
+    {"no file", 0},
+    {"an empty file", 1},
+    {"one byte short of a program", 999},
+};
+
+TEST_F(TutorFolder, WithoutTheHelpProgramTheTutorSaysSoAndEndsWithZero)
+{
+    for (const MissingCompanion& row : kMissingCompanions) {
+        SCOPED_TRACE(row.name);
+        fs::remove(path("varnek.exe"));
+        if (row.size > 0)
+            std::ofstream(path("varnek.exe"), std::ios::binary) << std::string(row.size - 1, 'x') << '\n';
+        HeadlessRun result = run("wait 100\n");
+        std::vector<std::string> events = events_of(result.log);
+        EXPECT_EQ(result.exit_code, 0) << result.errors;
+        EXPECT_TRUE(has_line(events,
+            "message box \"Error\" \"프로그램을 실행할 구성요소가 없습니다!\\x0D\\x0Avarnek.exe\" buttons \"OK\""))
+            << joined(events);
+        EXPECT_FALSE(has_line(events, "window shown \"뷔렌타자교사\"")) << joined(events);
+        EXPECT_FALSE(fs::exists(path("qkt.ini"))); // nothing was started, so nothing is written
+    }
+}
+
+// Two processes: the second finds the first's main window, brings it to the front and ends
+// with 1 before it reads or writes anything.
+TEST_F(TutorFolder, ASecondTutorRaisesTheFirstAndEndsWithOne)
+{
+    place("varnek.exe");
+    Peer first(folder, "first", runtime_dir, "wait 500\nkey Enter\nserve 20000\n", program(), {},
+        {"PLAT_SCREEN=640x480"});
+    ASSERT_TRUE(first.wait_for("serving")) << joined(first.finish());
+    HeadlessRun second = run("wait 100\n");
+    EXPECT_EQ(second.exit_code, 1) << second.errors;
+    std::vector<std::string> second_events = events_of(second.log);
+    EXPECT_FALSE(has_line(second_events, "window shown \"뷔렌타자교사\"")) << joined(second_events);
+    EXPECT_TRUE(first.wait_for("foreground to QKT \"뷔렌타자교사\"")) << joined(first.finish());
+}
+
+// The help program is the runtime with the help piece, titled by the piece; started from the
+// tutor it runs in the tutor's code page, and a banner click finds it and brings it up.
+TEST_F(TutorFolder, TheBannerRaisesARunningHelpProgramInsteadOfStartingAnother)
+{
+    place("varnek.exe");
+    ASSERT_EQ(mkdir(path("windows").c_str(), 0700), 0);
+    Peer help(folder, "help", runtime_dir, "serve 20000\n", path("varnek.exe"), {},
+        {"PLAT_CODEPAGE=949", "STORVEL_WINDOWS_DIR=" + path("windows")});
+    ASSERT_TRUE(help.wait_for("serving")) << joined(help.finish());
+    HeadlessRun tutor = run("wait 500\nkey Enter\nwait 200\nclick 520 106\nwait 200\nquit\n");
+    EXPECT_EQ(tutor.exit_code, 0) << tutor.errors;
+    std::vector<std::string> events = events_of(tutor.log);
+    for (const std::string& line : events)
+        EXPECT_EQ(line.rfind("program started", 0), std::string::npos) << line;
+    EXPECT_TRUE(help.wait_for("foreground to SVXMainClass \"누리솔 도움말\"")) << joined(help.finish());
+}
+
+} // namespace
