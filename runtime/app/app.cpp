@@ -27,6 +27,7 @@
 #include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
 #include "runtime/calc/list_table.h"
+#include "runtime/calc/sysfn_table.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/display/text_style.h"
@@ -147,6 +148,7 @@ static const InitStep kEarlySteps[] = {
 static const InitStep kInitSteps[] = {
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
+    {"sysfn_build_table", sysfn_build_table, StepCheck::required},
     {"node_files_init", node_files_init, StepCheck::required},
     {"text_styles_init", text_styles_init, StepCheck::required},
     {"list_tables_init", list_tables_init, StepCheck::required},

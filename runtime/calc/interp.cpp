@@ -33,6 +33,7 @@ void eval_set_error(int code) { s_eval.error = code; }
 uint32_t eval_current_icon() { return s_eval.current_icon; }
 int eval_stack_top() { return s_eval.top; }
 void eval_set_step_limit(int64_t steps) { s_eval.steps_left = steps; }
+int64_t eval_steps_left() { return s_eval.steps_left; }
 
 void eval_reset()
 {

@@ -43,5 +43,7 @@ int eval_error();
 void eval_set_error(int code);
 // Stops every run after this many more instructions with -6; 0 for no limit (tools and tests).
 void eval_set_step_limit(int64_t steps);
+// The steps a limit still allows: 0 after a run that the limit stopped (or without a limit).
+int64_t eval_steps_left();
 // Idle again: stack released, error 0, depth 0, current icon 0 (tests).
 void eval_reset();

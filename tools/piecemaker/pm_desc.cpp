@@ -8,6 +8,7 @@
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/store/fhdr.h"
+#include "tools/piecemaker/pm_calc.h"
 #include "tools/piecemaker/pm_icons.h"
 #include "tools/piecemaker/pm_text.h"
 
@@ -775,6 +776,59 @@ bool statement_font_map_field(Parser& p, const Tokens& t)
     return true;
 }
 
+// var NAME VALUE: a user variable, numbered in order.
+bool statement_var(Parser& p, const Tokens& t)
+{
+    if (t.size() != 3 || t[1].kind == Token::kNumber)
+        return fail(p, "var takes a name and a value");
+    for (const PieceVariable& v : p.piece.variables)
+        if (v.name == t[1].text)
+            return fail(p, "variable '" + t[1].text + "' is given twice");
+    p.piece.variables.push_back({ t[1].text, t[2].text });
+    return true;
+}
+
+// Compiles TEXT into the current icon's property tag; "nokept" leaves the source out.
+bool add_calculation(Parser& p, const Tokens& t, size_t text_at, uint16_t tag, PmCalcKind kind)
+{
+    bool keep = true;
+    if (t.size() == text_at + 2 && t[text_at + 1].text == "nokept")
+        keep = false;
+    else if (t.size() != text_at + 1)
+        return fail(p, "'" + t[0].text + "' takes a text and optionally nokept");
+    if (t[text_at].kind != Token::kText)
+        return fail(p, "'" + t[0].text + "' takes the calculation as a text");
+    for (const PieceIcon::Prop& prop : current_icon(p).props)
+        if (prop.tag == tag)
+            return fail(p, "property " + std::to_string(tag) + " is given twice");
+    PieceIcon::Prop prop { tag, {} };
+    std::string error;
+    if (!pm_compile(p.piece, t[text_at].text, kind, keep, prop.data, error))
+        return fail(p, error);
+    if (prop.data.size() > 65498)
+        return fail(p, "a property holds 1 to 65498 bytes");
+    current_icon(p).props.push_back(std::move(prop));
+    return true;
+}
+
+// calc "TEXT" [nokept]: a Calc icon's statements in property 1001, computed attribute 1 set
+bool statement_calc(Parser& p, const Tokens& t)
+{
+    if (!add_calculation(p, t, 1, 1001, PmCalcKind::statements))
+        return false;
+    current_icon(p).attrs.push_back({ 1, 1 });
+    return true;
+}
+
+// code TAG "TEXT" [nokept]: one expression in property TAG
+bool statement_code(Parser& p, const Tokens& t)
+{
+    int64_t tag = 0;
+    if (t.size() < 3 || !want_number(p, t[1], 1, 65535, tag))
+        return p.error.empty() ? fail(p, "code takes a tag and a text") : false;
+    return add_calculation(p, t, 2, uint16_t(tag), PmCalcKind::expression);
+}
+
 using StatementFn = bool (*)(Parser&, const Tokens&);
 
 struct Statement {
@@ -806,6 +860,7 @@ const Statement kStatements[] = {
     { "font-map", statement_font_map }, // the font-map record (type 40, directory word 37)
     { "font-map-line", statement_font_map_line }, // a FONTMAP.TXT line it holds
     { "font-map-field", statement_font_map_field }, // a field by hand
+    { "var", statement_var }, // a user variable the calculations may name
 };
 
 // Inside an icon's block.
@@ -818,6 +873,8 @@ const Statement kIconStatements[] = {
     { "bytes", statement_bytes }, // raw bytes of the layout or kind block
     { "kind-block", statement_kind_block }, // the kind block's least size
     { "links", statement_links }, // stored links by hand
+    { "calc", statement_calc }, // a Calc icon's statements, compiled
+    { "code", statement_code }, // one expression, compiled into a property
 };
 
 bool parse_line(Parser& p, const Tokens& t)

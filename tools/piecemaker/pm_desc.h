@@ -119,6 +119,12 @@ struct PieceFontMap {
     int line = 0;
 };
 
+// A user variable of the piece: numbered 1, 2 ... in the order given, for the compiler.
+struct PieceVariable {
+    std::string name;
+    std::string value;
+};
+
 struct PieceDescription {
     uint32_t magic = 0; // the kind, four characters as a little-endian u32
     uint32_t format = 22;
@@ -132,6 +138,7 @@ struct PieceDescription {
     PieceNodes nodes;
     PieceStyles styles;
     PieceFontMap font_map;
+    std::vector<PieceVariable> variables;
 };
 
 // Parses a description; relative file names are taken from folder. Icons become the records
