@@ -7,6 +7,7 @@
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/goto.h"
 #include "runtime/engine/icon_props.h"
+#include "runtime/engine/icon_wait.h"
 #include "runtime/engine/icon_seq.h"
 #include "runtime/engine/icon_state.h"
 #include "runtime/engine/idle.h"
@@ -38,6 +39,7 @@ int engine_init()
     ExecHooks hooks = exec_hooks();
     hooks.run_attached_calc = icon_run_attached_calc;
     exec_set_hooks(&hooks);
+    exec_wait_install();
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
@@ -72,6 +74,7 @@ void engine_term()
     exec_kernel_reset_all();
     exec_queue_reset_all();
     goto_reset();
+    exec_wait_reset();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();
