@@ -2,8 +2,12 @@
 
 #include "runtime/base/errcode.h"
 #include "runtime/calc/calc_hooks.h"
+#include "runtime/engine/action_queue.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
+#include "runtime/engine/goto.h"
+#include "runtime/engine/icon_props.h"
+#include "runtime/engine/icon_wait.h"
 #include "runtime/engine/icon_seq.h"
 #include "runtime/engine/icon_state.h"
 #include "runtime/engine/idle.h"
@@ -31,7 +35,13 @@ int engine_init()
     modmsg_register(kSlotTasks, exec_tasks_module);
     modmsg_register(kSlotIconStates, icon_states_module);
     modmsg_register(kSlotSequence, icon_seq_module);
+    modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
+    goto_install();
+    ExecHooks hooks = exec_hooks();
+    hooks.run_attached_calc = icon_run_attached_calc;
+    exec_set_hooks(&hooks);
+    exec_wait_install();
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
@@ -74,6 +84,9 @@ void engine_term()
     modmsg_reset();
     session_reset_all();
     exec_kernel_reset_all();
+    exec_queue_reset_all();
+    goto_reset();
+    exec_wait_reset();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();

@@ -21,6 +21,8 @@ static int parse_channels(const char* text)
             mask |= kTraceIdle;
         else if (name == "records")
             mask |= kTraceRecords;
+        else if (name == "goto")
+            mask |= kTraceGoto;
         if (end == std::string::npos)
             break;
         start = end + 1;

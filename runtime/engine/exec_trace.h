@@ -1,5 +1,5 @@
 // The engine's trace, off by default: STORVEL_TRACE names the channels (comma-separated:
-// kernel, idle, records) whose lines go to the event log (PLAT_LOG). The lines are listed in
+// kernel, idle, records, goto) whose lines go to the event log (PLAT_LOG). The lines are listed in
 // the README; tests and tools compare them.
 #pragma once
 #include <string_view>
@@ -8,6 +8,7 @@ enum TraceChannel : unsigned {
     kTraceKernel = 1,
     kTraceIdle = 2,
     kTraceRecords = 4,
+    kTraceGoto = 8,
 };
 
 // 1 when the channel is on (the variable is read once, at the first question).
