@@ -40,6 +40,8 @@ int engine_init()
     goto_install();
     ExecHooks hooks = exec_hooks();
     hooks.run_attached_calc = icon_run_attached_calc;
+    hooks.sync_waits_mode2 = session_sync_waits_mode2;
+    hooks.sync_event = exec_sync_event;
     exec_set_hooks(&hooks);
     exec_wait_install();
 
@@ -55,11 +57,6 @@ int engine_init()
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = exec_suspended;
     calc_set_hooks(&calc);
-
-    ExecHooks hooks = exec_hooks();
-    hooks.sync_waits_mode2 = session_sync_waits_mode2;
-    hooks.sync_event = exec_sync_event;
-    exec_set_hooks(&hooks);
     return 1;
 }
 
