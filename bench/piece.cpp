@@ -87,21 +87,21 @@ FileSpec* spec_of(const std::string& name)
 
 int open_and_close()
 {
-    FileSpec* spec = spec_of("course.v5r");
-    int result = piece_open(spec, nullptr, 0);
+    FileSpec* file_spec = spec_of("course.v5r");
+    int result = piece_open(file_spec, nullptr, 0);
     LibInfo info;
     int resolved = result == 0 && lib_info(1, &info) ? info.resolved : -1;
     piece_close(0);
-    fspec_free(spec);
+    fspec_free(file_spec);
     return resolved;
 }
 
 // The reference: both files opened, every record loaded (read and inflated) and dropped.
 uint64_t read_raw(const char* name)
 {
-    FileSpec* spec = spec_of(name);
+    FileSpec* file_spec = spec_of(name);
     uint64_t bytes = 0;
-    if (rec_open_file(spec, kRawSlot, 0, fhdr_check, kKindAny, kRecRefuseEmpty) == 0) {
+    if (rec_open_file(file_spec, kRawSlot, 0, fhdr_check, kKindAny, kRecRefuseEmpty) == 0) {
         int32_t count = rec_file_record_count(kRawSlot);
         for (int32_t n = 1; n <= count + 1; n++) {
             RecordId id = rec_make_id(kRawSlot, uint32_t(n));
@@ -112,7 +112,7 @@ uint64_t read_raw(const char* name)
         }
         rec_close_file(kRawSlot);
     }
-    fspec_free(spec);
+    fspec_free(file_spec);
     return bytes;
 }
 

@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     write_host("p.v5r", data + 2, split);
     write_host("lib.v5e", data + 2 + split, size - 2 - split);
     queue_answers();
-    FileSpec* spec = nullptr;
-    if (fspec_from_path("T:\\p.v5r", &spec) == 0 && piece_open(spec, nullptr, 0) == 0) {
+    FileSpec* file_spec = nullptr;
+    if (fspec_from_path("T:\\p.v5r", &file_spec) == 0 && piece_open(file_spec, nullptr, 0) == 0) {
         check(piece_is_open() == 1);
         node_walk(node_make_icon(kPieceSlot, 1), kWalkDescendants, visit, nullptr);
         for (uint32_t n = 0; n < 300; n++)
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         piece_close(0);
     }
     check(piece_slot() == 0);
-    fspec_free(spec);
+    fspec_free(file_spec);
     plat::script_reset();
     return 0;
 }

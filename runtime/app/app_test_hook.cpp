@@ -51,14 +51,14 @@ static std::string setting(const char* name)
 static void hold_file()
 {
     constexpr int kRecordsSlot = 23;
-    FileSpec* spec = nullptr;
-    if (fspec_from_path(s_hook.hold.c_str(), &spec) == 0
-        && rec_open_file(spec, kRecordsSlot, kRecOpenWritable, fhdr_check, kKindRecords, kRecAcceptEmpty) == 0) {
-        piece_current_set_records(spec);
+    FileSpec* file_spec = nullptr;
+    if (fspec_from_path(s_hook.hold.c_str(), &file_spec) == 0
+        && rec_open_file(file_spec, kRecordsSlot, kRecOpenWritable, fhdr_check, kKindRecords, kRecAcceptEmpty) == 0) {
+        piece_current_set_records(file_spec);
         log_event("svrun32 test: holding " + s_hook.hold);
         return;
     }
-    fspec_free(spec);
+    fspec_free(file_spec);
 }
 
 static bool observe_step(AppChain chain, const char* step)
