@@ -64,24 +64,24 @@ static std::string with_separator(std::string folder)
 
 static std::string windows_data_folder()
 {
-    FileSpec* spec = fspec_new();
+    FileSpec* file_spec = fspec_new();
     char folder[kFolderLimit + 1] = "";
     std::string result;
-    if (spec && fspec_set_windows_folder(*spec) == 0 && fspec_get_folder(spec, folder, sizeof folder) == 0) {
+    if (file_spec && fspec_set_windows_folder(*file_spec) == 0 && fspec_get_folder(file_spec, folder, sizeof folder) == 0) {
         result = with_separator(folder) + kDataFolder;
         if (int(result.size()) >= kFolderLimit)
             result.clear();
     }
-    fspec_free(spec);
+    fspec_free(file_spec);
     return result;
 }
 
 static void create_folder(const std::string& folder)
 {
-    FileSpec* spec = nullptr;
-    if (fspec_from_path((folder + "x").c_str(), &spec) == 0)
-        (void)file_create_folders(spec);
-    fspec_free(spec);
+    FileSpec* file_spec = nullptr;
+    if (fspec_from_path((folder + "x").c_str(), &file_spec) == 0)
+        (void)file_create_folders(file_spec);
+    fspec_free(file_spec);
 }
 
 int urec_set_records_folder(const FileSpec* piece)
@@ -124,9 +124,9 @@ int urec_make_path(const FileSpec* piece, FileSpec** out)
     return 0;
 }
 
-int urec_apply_extension(FileSpec* spec)
+int urec_apply_extension(FileSpec* file_spec)
 {
-    return spec ? fspec_set_extension_code(spec, fspec_extension_code(kRecordsExtension)) : kErrBadValue;
+    return file_spec ? fspec_set_extension_code(file_spec, fspec_extension_code(kRecordsExtension)) : kErrBadValue;
 }
 
 void urec_set_jump_folder(const char* folder) { s_records.jump_folder = folder ? folder : ""; }
@@ -134,16 +134,16 @@ void urec_set_jump_folder(const char* folder) { s_records.jump_folder = folder ?
 // --- the store ---------------------------------------------------------------------------------
 
 // The file goes to NAME.bak (an older one there is replaced), so that nothing is lost.
-void urec_keep_aside(const FileSpec* spec)
+void urec_keep_aside(const FileSpec* file_spec)
 {
     char base[kFolderLimit] = "";
-    if (fspec_get_base_name(spec, base, sizeof base) != 0)
+    if (fspec_get_base_name(file_spec, base, sizeof base) != 0)
         return;
-    FileSpec* aside = fspec_clone(spec);
+    FileSpec* aside = fspec_clone(file_spec);
     if (aside && fspec_set_name(aside, (std::string(base) + "." + kAsideExtension).c_str()) == 0) {
         (void)file_delete(aside);
-        if (file_rename(spec, aside) != 0)
-            (void)file_delete(spec);
+        if (file_rename(file_spec, aside) != 0)
+            (void)file_delete(file_spec);
     }
     fspec_free(aside);
 }
@@ -155,29 +155,29 @@ static bool content_refused(int error)
         || error == kErrOlderFormat || error == kErrShortRead;
 }
 
-static int open_slot(FileSpec* spec)
+static int open_slot(FileSpec* file_spec)
 {
-    return rec_open_file(spec, kRecordsSlot, kRecOpenWritable, fhdr_check, kKindRecords, kRecAcceptEmpty);
+    return rec_open_file(file_spec, kRecordsSlot, kRecOpenWritable, fhdr_check, kKindRecords, kRecAcceptEmpty);
 }
 
-int urec_open(FileSpec* spec, int)
+int urec_open(FileSpec* file_spec, int)
 {
-    if (!spec)
+    if (!file_spec)
         return open_slot(nullptr);
-    if (file_open_in_other_instance(spec, 1) != 0) {
+    if (file_open_in_other_instance(file_spec, 1) != 0) {
         rec_set_error_word(kErrRecordsInUse);
         return kErrRecordsInUse;
     }
     uint64_t free_bytes = 0;
-    int measured = fspec_disk_free_ex(spec, &free_bytes);
+    int measured = fspec_disk_free_ex(file_spec, &free_bytes);
     if (measured == 0 && free_bytes < kRecordsMinFreeBytes) {
         rec_set_error_word(kErrDiskFull);
         return kErrDiskFull;
     }
-    int error = open_slot(spec);
+    int error = open_slot(file_spec);
     if (error != 0 && content_refused(error)) {
-        urec_keep_aside(spec);
-        error = open_slot(spec);
+        urec_keep_aside(file_spec);
+        error = open_slot(file_spec);
     }
     return error;
 }
@@ -344,9 +344,9 @@ static void trace_refused(int error)
     exec_trace(kTraceRecords, "records refused " + std::to_string(error));
 }
 
-static bool another_instance_holds(FileSpec* spec)
+static bool another_instance_holds(FileSpec* file_spec)
 {
-    return spec && file_open_in_other_instance(spec, 1) != 0;
+    return file_spec && file_open_in_other_instance(file_spec, 1) != 0;
 }
 
 // Init for every module into a new record 1: 0, or the error with the first slot that has
@@ -382,15 +382,15 @@ static int init_modules(std::vector<uint8_t>& list, int* failed)
     return error;
 }
 
-int urec_start_fresh(FileSpec* spec)
+int urec_start_fresh(FileSpec* file_spec)
 {
-    if (another_instance_holds(spec)) {
+    if (another_instance_holds(file_spec)) {
         trace_refused(kErrRecordsInUse);
         return kErrRecordsInUse;
     }
-    if (spec)
-        (void)file_delete(spec);
-    int error = urec_open(spec, 1);
+    if (file_spec)
+        (void)file_delete(file_spec);
+    int error = urec_open(file_spec, 1);
     if (error)
         return error;
     std::vector<uint8_t> list;
@@ -411,13 +411,13 @@ int urec_start_fresh(FileSpec* spec)
 }
 
 // A piece without resume starts from the beginning but keeps its session counts.
-static int start_keeping_counters(FileSpec* spec, const std::vector<uint8_t>& list, const std::vector<Field>& fields)
+static int start_keeping_counters(FileSpec* file_spec, const std::vector<uint8_t>& list, const std::vector<Field>& fields)
 {
     std::vector<uint8_t> counters;
     if (const Field* field = find_field(fields, kSlotSession))
         counters.assign(list.begin() + ptrdiff_t(field->offset), list.begin() + ptrdiff_t(field->offset + field->length));
     urec_close();
-    int error = urec_start_fresh(spec);
+    int error = urec_start_fresh(file_spec);
     if (error || counters.empty())
         return error;
     ModuleMessage message;
@@ -463,7 +463,7 @@ static int restore_modules(std::vector<uint8_t>& list, const std::vector<Field>&
 }
 
 // The stored states into the modules; *fresh tells that the piece started fresh instead.
-static int resume_open_store(FileSpec* spec, int force, bool* fresh)
+static int resume_open_store(FileSpec* file_spec, int force, bool* fresh)
 {
     int error = urec_check_stamp();
     if (error)
@@ -476,20 +476,20 @@ static int resume_open_store(FileSpec* spec, int force, bool* fresh)
     bool resume_option = top && node_get_attr(top, kAttrResume) != 0;
     if (!resume_option && !force) {
         *fresh = true;
-        return start_keeping_counters(spec, list, fields);
+        return start_keeping_counters(file_spec, list, fields);
     }
     return restore_modules(list, fields);
 }
 
-int urec_resume(FileSpec* spec, int force)
+int urec_resume(FileSpec* file_spec, int force)
 {
-    int error = urec_open(spec, 1);
+    int error = urec_open(file_spec, 1);
     if (error) {
         trace_refused(error);
         return error;
     }
     bool fresh = false;
-    error = resume_open_store(spec, force, &fresh);
+    error = resume_open_store(file_spec, force, &fresh);
     if (fresh)
         return error;
     if (error) {

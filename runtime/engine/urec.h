@@ -37,13 +37,13 @@ enum : int {
 // created when missing. 0, or 1118 when no folder can be named.
 int urec_set_records_folder(const FileSpec* piece);
 const std::string& urec_records_folder();
-// A new spec of folder + the piece's name + ".rec" (the name cut so that the path stays below
+// A new file_spec of folder + the piece's name + ".rec" (the name cut so that the path stays below
 // 259 characters, never inside a double-byte character): 0 or 1118.
 int urec_make_path(const FileSpec* piece, FileSpec** out);
-int urec_apply_extension(FileSpec* spec);
+int urec_apply_extension(FileSpec* file_spec);
 // Renames the file to NAME.bak (an older one there goes), so that a file the runtime cannot
 // use is not lost; deletes it when it cannot be renamed.
-void urec_keep_aside(const FileSpec* spec);
+void urec_keep_aside(const FileSpec* file_spec);
 // The folder a jump names for saving a store without a file.
 void urec_set_jump_folder(const char* folder);
 
@@ -51,7 +51,7 @@ void urec_set_jump_folder(const char* folder);
 // Opens the file (null: a store without file) in slot 23: 0, 5 (another instance holds it),
 // 112 / 1223 (too little space), or the store's error. A file that is not a records file at
 // all is kept aside (NAME.bak) and a new one made.
-int urec_open(FileSpec* spec, int create);
+int urec_open(FileSpec* file_spec, int create);
 void urec_close();
 int urec_flush();
 // A new record number (0 when none); reading, writing and deleting records by number.
@@ -63,8 +63,8 @@ int urec_delete(uint16_t number);
 void urec_release(uint16_t number);
 
 // --- the drivers -------------------------------------------------------------------------------
-int urec_start_fresh(FileSpec* spec);
-int urec_resume(FileSpec* spec, int force);
+int urec_start_fresh(FileSpec* file_spec);
+int urec_resume(FileSpec* file_spec, int force);
 int urec_save_all(int force);
 void urec_close_all();
 // The stamp of record 1 for the stored field 1 and the running piece's end of data.
