@@ -36,25 +36,14 @@ void show_text(const EmbedText& text, const EditMark& mark, const char* chars)
     text.edit_replace_range(text.field, chars, mark.start, mark.end);
 }
 
-// The run's code, copied out of the icon's property: a run may change the icon it reads.
-bool read_code(uint32_t icon, uint16_t tag, std::vector<uint8_t>& code)
-{
-    uint16_t length = 0;
-    uint8_t* data = node_lock_prop(icon, tag, &length);
-    if (!data)
-        return false;
-    code.assign(data, data + length);
-    node_unlock_prop(icon, tag, 0, data);
-    return true;
-}
-
 void evaluate_run(const EmbedText& text, const EditMark& mark, uint32_t icon)
 {
     uint32_t resolved = lib_resolve_icon(icon);
     if (resolved == 0)
         return;
     std::vector<uint8_t> code;
-    if (!read_code(resolved, uint16_t(mark.data), code)) {
+    // Copied: a run may change the icon it reads.
+    if (!node_prop_bytes(resolved, uint16_t(mark.data), code)) {
         show_text(text, mark, "");
         return;
     }

@@ -14,6 +14,7 @@
 #include "runtime/engine/kernel.h"
 #include "runtime/engine/modbus.h"
 #include "runtime/engine/session.h"
+#include "runtime/engine/trig.h"
 #include "runtime/engine/urec.h"
 #include "runtime/files/file_ops.h"
 #include "runtime/pieces/piece_hooks.h"
@@ -37,6 +38,7 @@ int engine_init()
     modmsg_register(kSlotSequence, icon_seq_module);
     modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
+    trig_install();
     goto_install();
     ExecHooks hooks = exec_hooks();
     hooks.run_attached_calc = icon_run_attached_calc;
@@ -79,6 +81,7 @@ void engine_term()
     hooks.sync_event = nullptr;
     exec_set_hooks(&hooks);
     modmsg_reset();
+    trig_reset();
     session_reset_all();
     exec_kernel_reset_all();
     exec_queue_reset_all();

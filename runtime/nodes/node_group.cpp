@@ -441,6 +441,18 @@ void node_unlock_prop(IconId icon, uint16_t tag, int changed, const uint8_t* dat
         (void)write_group(p, group, s.used);
 }
 
+int node_prop_bytes(IconId icon, uint16_t tag, std::vector<uint8_t>& out)
+{
+    out.clear();
+    uint16_t length = 0;
+    uint8_t* data = node_lock_prop(icon, tag, &length);
+    if (!data)
+        return 0;
+    out.assign(data, data + length);
+    node_unlock_prop(icon, tag, 0, data);
+    return 1;
+}
+
 int node_get_prop_xy(IconId icon, uint16_t tag, int32_t* x, int32_t* y)
 {
     size_t length = 0;

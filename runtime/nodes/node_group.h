@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr uint32_t kNodeHeaderFixed = 10; // word 0 and the three links
 constexpr uint32_t kHeaderGroupTable = 2 * (kNodeGroupSize + 1);
@@ -87,6 +88,9 @@ int node_put_prop_handle(IconId icon, uint16_t tag, MemHandle data, uint32_t len
 uint8_t* node_lock_prop(IconId icon, uint16_t tag, uint16_t* length);
 // Unlocks the group; when changed, writes the group record back.
 void node_unlock_prop(IconId icon, uint16_t tag, int changed, const uint8_t* data);
+// A copy of the property's bytes (for code that may change the icon while it uses them): 1, or
+// 0 with out empty when absent.
+int node_prop_bytes(IconId icon, uint16_t tag, std::vector<uint8_t>& out);
 
 // A property of exactly 4 bytes (two i16): 1; else zeros and 0.
 int node_get_prop_point(IconId icon, uint16_t tag, Point& out);

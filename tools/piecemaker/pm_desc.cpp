@@ -1,6 +1,7 @@
 #include "tools/piecemaker/pm_desc.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -829,6 +830,66 @@ bool statement_code(Parser& p, const Tokens& t)
     return add_calculation(p, t, 2, uint16_t(tag), PmCalcKind::expression);
 }
 
+// A dependency's value: a number, or the name of a variable the description declares.
+bool dependency_value(Parser& p, const Token& t, int64_t& out)
+{
+    if (t.kind == Token::kNumber) {
+        out = t.number;
+        return out >= INT32_MIN && out <= UINT32_MAX ? true : fail(p, "a value takes 32 bits");
+    }
+    const std::vector<PieceVariable>& vars = p.piece.variables;
+    for (size_t i = 0; i < vars.size(); i++)
+        if (vars[i].name == t.text)
+            return out = int64_t(i + 1), true;
+    return fail(p, "variable '" + t.text + "' is not declared");
+}
+
+// deps TAG [period MS] EVENT VALUE [context N]...: the dependency list of property TAG, stored
+// as property TAG + 2000 {u32 0, u32 period, u32 event mask, then u16 event, i32 value, i32
+// context per dependency}.
+bool statement_deps(Parser& p, const Tokens& t)
+{
+    int64_t tag = 0, period = 0;
+    if (t.size() < 2 || !want_number(p, t[1], 1000, 2999, tag))
+        return p.error.empty() ? fail(p, "deps takes a property from 1000 to 2999") : false;
+    size_t at = 2;
+    if (at + 1 < t.size() && t[at].text == "period" && !want_number(p, t[at + 1], 0, UINT32_MAX, period))
+        return false;
+    if (at < t.size() && t[at].text == "period")
+        at += 2;
+    std::vector<uint8_t> list;
+    plat::ByteWriter w(list);
+    uint32_t mask = 0;
+    std::vector<uint8_t> deps;
+    plat::ByteWriter d(deps);
+    while (at < t.size()) {
+        int64_t event = 0, value = 0, context = 0;
+        if (at + 1 >= t.size() || !want_number(p, t[at], 0, 65535, event) || !dependency_value(p, t[at + 1], value))
+            return p.error.empty() ? fail(p, "a dependency is EVENT VALUE [context N]") : false;
+        at += 2;
+        if (at + 1 < t.size() && t[at].text == "context") {
+            if (!want_number(p, t[at + 1], INT32_MIN, UINT32_MAX, context))
+                return false;
+            at += 2;
+        }
+        if (event < 32)
+            mask |= 1u << event;
+        d.u16le(uint16_t(event));
+        d.u32le(uint32_t(value));
+        d.u32le(uint32_t(context));
+    }
+    w.u32le(0);
+    w.u32le(uint32_t(period));
+    w.u32le(mask);
+    list.insert(list.end(), deps.begin(), deps.end());
+    uint16_t stored = uint16_t(tag + 2000);
+    for (const PieceIcon::Prop& prop : current_icon(p).props)
+        if (prop.tag == stored)
+            return fail(p, "the dependencies of " + std::to_string(tag) + " are given twice");
+    current_icon(p).props.push_back({ stored, std::move(list) });
+    return true;
+}
+
 using StatementFn = bool (*)(Parser&, const Tokens&);
 
 struct Statement {
@@ -875,6 +936,7 @@ const Statement kIconStatements[] = {
     { "links", statement_links }, // stored links by hand
     { "calc", statement_calc }, // a Calc icon's statements, compiled
     { "code", statement_code }, // one expression, compiled into a property
+    { "deps", statement_deps }, // the events a property's value depends on
 };
 
 bool parse_line(Parser& p, const Tokens& t)
