@@ -11,6 +11,7 @@
 #include "runtime/engine/icon_state.h"
 #include "runtime/engine/trig_block.h"
 #include "runtime/engine/urec.h"
+#include "runtime/engine/var.h"
 #include "runtime/nodes/node_group.h"
 #include "runtime/pieces/lib.h"
 #include "runtime/pieces/piece_current.h"
@@ -134,8 +135,6 @@ void trig_set_handler(int kind, TrigHandler handler)
         s_trig.handlers[kind] = handler;
 }
 
-static void set_eval_context(IconId) {} // PENDING-VARS
-
 static void make_logical(ScriptValue& value)
 {
     int truth = val_is_true(value) ? 1 : 0;
@@ -173,9 +172,9 @@ static void eval_one(size_t at)
     Walk walk; // the record stays where it is while the expression and the handler run
     IconId context = tblock_u32(b, at, kTrigAtContext);
     ScriptValue value;
-    set_eval_context(context);
+    var_set_eval_context(context);
     (void)icon_eval_property(tblock_u32(b, at, kTrigAtHolder), tblock_u16(b, at, kTrigAtProperty), value);
-    set_eval_context(0);
+    var_set_eval_context(0);
     if (flags & kTrigLogical)
         make_logical(value);
     if (!tblock_live(b, at)) {
@@ -362,8 +361,7 @@ static void bind_variable(TrigDep& dep, int holder_slot)
     int piece = piece_slot();
     if (piece == 0 || holder_slot == piece || dep.value < 1 || dep.value > kLastUserVariable)
         return;
-    auto map = calc_hooks().var_map_to_file;
-    uint16_t mapped = map ? map(holder_slot, uint16_t(dep.value), piece) : 0;
+    VariableId mapped = var_map_to_file(holder_slot, VariableId(dep.value), piece);
     if (mapped == 0) {
         dep.event = 0;
         return;
@@ -684,6 +682,16 @@ static void list_holder_hook(uint32_t variable, uint16_t)
         trig_mark_variable(0, uint16_t(variable));
 }
 
+static void var_mark_hook(uint32_t context, VariableId id) { trig_mark_variable(context, id); }
+static void var_event_hook(int event, uint32_t value) { trig_mark(event, int32_t(value)); }
+// The changed-variable bits live and die with the variable store.
+static int var_bits_hook()
+{
+    clear_variable_bits();
+    return 1;
+}
+static void var_bits_free_hook() { clear_variable_bits(); }
+
 static void set_hooks(bool on)
 {
     ExecHooks exec = exec_hooks();
@@ -694,6 +702,12 @@ static void set_hooks(bool on)
     CalcHooks calc = calc_hooks();
     calc.trig_mark_variable = on ? list_holder_hook : nullptr;
     calc_set_hooks(&calc);
+    VarHooks vars = var_hooks();
+    vars.trig_mark_variable = on ? var_mark_hook : nullptr;
+    vars.trig_mark = on ? var_event_hook : nullptr;
+    vars.trig_bits_create = on ? var_bits_hook : nullptr;
+    vars.trig_bits_free = on ? var_bits_free_hook : nullptr;
+    var_set_hooks(&vars);
     task_set_function(kTaskTrigger, on ? trig_task : nullptr);
     swap_set_hook(kSwapHookTrigger, on ? swap_hook : nullptr);
 }
