@@ -3,9 +3,13 @@
 // tree of node 1 (and of node 2, as a library would have it) is walked in every recursive mode
 // with each icon's title, shown text, attributes, properties and chunk list read, its place in
 // its parent's lists asked for and its title searched for; attributes are written back and a
-// property is stored, in memory only. Damage must end walks, never loop or reach outside the
-// records. The first byte turns the title conversion on or off.
+// property is stored, in memory only; every trigger dependency list is swapped both ways in a
+// copy. Damage must end walks, never loop or reach outside the records. The first byte turns the
+// title conversion on or off.
 #include "platform/kernel/resource.h"
+#include "runtime/base/errcode.h"
+#include "runtime/base/taglist.h"
+#include "runtime/engine/trig.h"
 #include "runtime/store/fhdr.h"
 #include "runtime/files/file.h"
 #include "runtime/files/fspec_func.h"
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -52,11 +57,26 @@ const NodeServices kServices = [] {
     return s;
 }();
 
+// Dependency lists (tags 3000-4999) are converted in copies: one that is not 12 + 10n bytes is
+// refused whole.
+int swap_dependency_list(uint16_t tag, const uint8_t* data, uint16_t length, void*, uint32_t*)
+{
+    if (tag < 3000 || tag > 4999)
+        return 1;
+    std::vector<uint8_t> copy(data, data + length);
+    int result = trig_swap(copy.data(), copy.size(), 1);
+    check(result == 0 || result == 1 || (result == kErrFileDamaged && std::memcmp(copy.data(), data, length) == 0));
+    if (result != kErrFileDamaged)
+        check(trig_swap(copy.data(), copy.size(), 0) != kErrFileDamaged);
+    return 1;
+}
+
 void read_properties(IconId icon)
 {
     size_t length = 0;
     const uint8_t* list = node_props(icon, &length);
     check(list != nullptr && length >= 2);
+    taglist_for_each_locked(list, length, swap_dependency_list, nullptr, nullptr);
     Rect rect;
     Point point;
     node_get_prop_rect(icon, 14, rect);

@@ -5,13 +5,14 @@
 
 #include "runtime/calc/value.h"
 #include "runtime/engine/trig.h"
+#include "runtime/engine/var.h"
 #include "tests/runtime/hex_fixture.h"
 
 namespace enginetest {
 namespace {
 
-// Show's 1600 depends on Step finishing and on its run state; 1601 on the variable Runs with a
-// period; 1602 has no dependency list and 1603 a damaged one. Other's 1600 waits on keys, on
+// Show's 1600 depends on Step finishing and on its run state; 1601 on the variable Runs, which
+// Step counts, with a period; 1602 has no dependency list and 1603 a damaged one. Other's 1600 waits on keys, on
 // Step finishing and on Step's run state.
 constexpr const char* kTrigPiece = R"P(kind PCRS
 var Runs 0
@@ -26,7 +27,9 @@ icon map "Top" {
         code 1603 "7"
         prop 3603 hex "0000000000000000 000000"
     }
-    icon calc "Step" node 11
+    icon calc "Step" node 11 {
+        calc "Runs := Runs + 1"
+    }
     icon display "Other" node 12 {
         code 1600 "\"a text longer than eight bytes\""
         deps 1600 8 0x1005F 9 0 2 11 16 11
@@ -267,6 +270,33 @@ TEST_F(TrigTest, ChangedVariablesDirtyTheirTriggersAtTheUpdate)
             evaluated.push_back(c.property);
         EXPECT_EQ(evaluated, row.evaluated);
     }
+}
+
+// Two assignments before the update evaluate the dependent property once, with the last value.
+TEST_F(TrigTest, AssignmentsWithinOneStepEvaluateOnce)
+{
+    ASSERT_EQ(trig_register(kTrigDisplay, show, 1601, 0, 0), 1);
+    hold(show, 1601, 0);
+    ASSERT_NE(var_set_int(0, 1, 0, 1), 0);
+    ASSERT_NE(var_set_int(0, 1, 0, 2), 0);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(trig_dirty(), 1);
+    trig_update();
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].value, "2");
+    ASSERT_NE(var_set_int(0, 1, 0, 2), 0);
+    trig_update();
+    EXPECT_EQ(g_calls.size(), 1u) << "the value did not change";
+}
+
+// The Calc icon's assignment reaches the property before the kernel's next icon.
+TEST_F(TrigTest, CalcIconUpdatesTheDependentProperty)
+{
+    ASSERT_EQ(trig_register(kTrigDisplay, show, 1601, 0, 0), 1);
+    hold(show, 1601, 0);
+    walk();
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].value, "1");
 }
 
 TEST_F(TrigTest, RunStateNotifyBitLastsWhileSomeTriggerWatches)

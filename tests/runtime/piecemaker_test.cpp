@@ -221,6 +221,10 @@ TEST_F(PiecemakerTest, IconErrorsSayWhere)
         { "icon map {\n prop 1 u8 1\n prop 1 u8 2\n}\n", "line 3: property 1 is given twice" },
         { "icon map {\n record 2 2 raw\n}\n", "line 2: unknown icon statement 'record'" },
         { "record 1 2 raw u8 1\nicon map\n", "line 1: record 1 is the node directory of the icons" },
+        { "icon map {\n deps 999 1 1\n}\n", "line 2: expected a number from 1000 to 2999, got '999'" },
+        { "icon map {\n deps 1600 1 Nobody\n}\n", "line 2: variable 'Nobody' is not declared" },
+        { "icon map {\n deps 1600 2 7 1\n}\n", "line 2: a dependency is EVENT VALUE [context N]" },
+        { "icon map {\n deps 1600 2 7\n deps 1600 2 8\n}\n", "line 3: the dependencies of 1600 are given twice" },
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.text);
