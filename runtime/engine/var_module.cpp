@@ -399,16 +399,14 @@ static int module_restore(ModuleMessage* message)
         return kErrOutOfMemory;
     if (uint64_t(count) * kVarItemSize > bytes.size())
         return kErrStateSize;
-    MemHandle block = mem_alloc_copy(bytes.data(), size_t(count) * kVarItemSize);
-    if (!block || !recarr_init(s_var.items, kVarItemSize, var_item_compare())) {
-        mem_free(block);
+    // Items sit a stride apart in the array: they go in one by one.
+    if (!recarr_init(s_var.items, kVarItemSize, var_item_compare())
+        || !recarr_append_n(s_var.items, uint32_t(count), nullptr)) {
+        recarr_free(s_var.items);
         return kErrOutOfMemory;
     }
-    recarr_free(s_var.items);
-    if (!recarr_attach(s_var.items, kVarItemSize, var_item_compare(), block, uint32_t(count))) {
-        mem_free(block);
-        return kErrOutOfMemory;
-    }
+    for (int32_t i = 0; i < count; ++i)
+        recarr_set(s_var.items, uint32_t(i + 1), bytes.data() + size_t(i) * kVarItemSize);
     std::memcpy(s_var.records, records, sizeof records);
     s_var.next_custom = next_custom;
     s_var.open = true;
