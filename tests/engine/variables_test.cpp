@@ -366,6 +366,53 @@ TEST_F(VariablesTest, RestoreRefusesStatesThatDoNotFit)
 }
 
 
+// The piece maker's variable records checked by hand: names and 16-byte definitions, a long
+// text in a record of its own that the definition names with storage 2.
+TEST_F(VariablesTest, NamesAndDefinitionsRecordsByteForByte)
+{
+    ASSERT_EQ(open_piece_file("kind PCRS\nvar A 5\nvar Long \"hello there\"\nvar % 0\nicon map \"Top\"\n"), 0);
+    auto record_hex = [](uint32_t word) {
+        RecordId id = rec_make_id(uint32_t(piece_slot()), node_dir_word(piece_slot(), word));
+        MemHandle block = rec_get(id);
+        std::string hex = block ? to_hex(static_cast<const uint8_t*>(mem_address(block)), rec_size(id, kSizeUnpacked)) : "none";
+        rec_release(id, kReleaseOne);
+        return hex;
+    };
+    EXPECT_EQ(record_hex(kDirVariableNames), "010002004100" "020005004c6f6e670000" "030002002500" "0000");
+    std::string definitions = record_hex(kDirVariableDefinitions);
+    ASSERT_EQ(definitions.size(), 3 * 40u + 4);
+    EXPECT_EQ(definitions.substr(0, 40), "01001000" "00010500000000000000000000000000");
+    // type 0, storage 2, 12 bytes with the NUL, the record number, slot 0 (the runtime's to fill)
+    EXPECT_EQ(definitions.substr(40, 16), "0200100000000200");
+    EXPECT_EQ(definitions.substr(56, 8), "0c000000");
+    EXPECT_EQ(definitions.substr(68, 12), "000000000000");
+    EXPECT_EQ(definitions.substr(80), "03001000" "00010000000000000000000000000000" "0000");
+    EXPECT_EQ(read(2), "\"hello there\"");
+}
+
+// A library's icon reaches the piece's variable of the same name; one the piece lacks becomes
+// a custom variable with the library's initial value.
+TEST_F(VariablesTest, LibraryVariablesMapToThePieceByName)
+{
+    make_file("lib.v5e", "kind PLIB\nvar Score 11\nvar Bonus 3\nicon map \"Lib\" node 1\n"
+                         "icon map \"Shapes\" {\n icon calc \"Use\"\n}\n");
+    ASSERT_EQ(open_piece_file("kind PCRS\nlibrary \"T:\\\\lib.v5e\"\nvar Other 0\nvar Score 5\n"
+                              "icon map \"Top\" {\n icon display \"Show\" link 1 7\n}\n"),
+        0);
+    IconId use = titled(2, "Use");
+    ASSERT_NE(use, 0u);
+    ScriptValue v;
+    var_get(use, 1, 0, v);
+    EXPECT_EQ(shown(v), "5");
+    ASSERT_EQ(var_set_int(use, 1, 0, 9), 1);
+    EXPECT_EQ(read(id_of("Score")), "9");
+    var_get(use, 2, 0, v);
+    EXPECT_EQ(shown(v), "3");
+    VariableId bonus = var_find_custom(0, "bonus");
+    EXPECT_GE(bonus, kVarLastSystem + 1);
+    EXPECT_EQ(read(bonus), "3");
+}
+
 // End to end: calculations count the runs, keep a long text and sum a constant expression; the
 // Wait's limit is a variable. The second, resumed run finds the piece ended and saves the same.
 constexpr const char* kRunsPiece = R"P(kind PCRS
