@@ -413,6 +413,29 @@ TEST_F(VariablesTest, LibraryVariablesMapToThePieceByName)
     EXPECT_EQ(read(bonus), "3");
 }
 
+// Initialize: every value and record of the store goes and the variables start again.
+TEST_F(VariablesTest, InitializeAllDeletesTheStoreAndStartsItAgain)
+{
+    ASSERT_EQ(open_piece_file(vars_piece()), 0);
+    ASSERT_EQ(var_set_int(0, id_of("Score"), 0, 9), 1);
+    ASSERT_EQ(var_set_text(0, id_of("Short"), 0, "a long text here"), 1);
+    uint16_t text = record_of(id_of("Short"));
+    ASSERT_NE(text, 0);
+    ASSERT_NE(var_custom_create(0, "Extra"), 0);
+    ScriptValue args[2];
+    val_set_integer(1, args[0]);
+    val_set_integer(4, args[1]);
+    EXPECT_EQ(call(59, { args[0], args[1] }), "4");
+    ASSERT_EQ(var_initialize_all(), 0);
+    EXPECT_EQ(read(id_of("Score")), "5");
+    EXPECT_EQ(read(id_of("Short")), "\"abc\"");
+    EXPECT_EQ(var_find_custom(0, "Extra"), 0);
+    EXPECT_EQ(call(58, { args[0] }), "\"\"");
+    std::vector<uint8_t> bytes;
+    EXPECT_NE(urec_read(text, bytes), 0);
+    EXPECT_EQ(var_custom_create(0, "Again"), 12289);
+}
+
 // End to end: calculations count the runs, keep a long text and sum a constant expression; the
 // Wait's limit is a variable. The second, resumed run finds the piece ended and saves the same.
 constexpr const char* kRunsPiece = R"P(kind PCRS
