@@ -43,6 +43,7 @@ struct RestoreMaps {
     std::vector<uint32_t> symbol_ids;      // saved id - 1: the saved live id
     std::map<uint32_t, ScriptValue> objects; // stored id -> the restored value
     std::map<uint32_t, int> holders;         // stored id -> values that hold it
+    std::vector<uint16_t> text_records;      // learner's records that texts own, each once
 };
 
 } // namespace
@@ -327,6 +328,22 @@ static int restore_list_field(uint16_t tag, uint8_t* data, uint32_t size, void* 
     return 1;
 }
 
+// A text's record is deleted when its variable changes: it may be neither record 1, nor one of
+// the store's own, nor another text's.
+static bool own_text_record(RestoreMaps& maps, uint16_t number)
+{
+    if (number <= 1)
+        return false;
+    for (uint16_t own : s_var.records)
+        if (own == number)
+            return false;
+    for (uint16_t taken : maps.text_records)
+        if (taken == number)
+            return false;
+    maps.text_records.push_back(number);
+    return true;
+}
+
 // One stored value checked and rebuilt: storages 0, 2 (of the running piece), 3; known types.
 static int rebuild_value(ScriptValue& value, void* user, bool* changed)
 {
@@ -336,6 +353,9 @@ static int rebuild_value(ScriptValue& value, void* user, bool* changed)
         int storage = val_storage(value);
         if (storage == kStoreRecord) {
             val_put_u16(value, 10, uint16_t(piece_slot()));
+            *changed = true;
+        } else if (storage == kStoreLearner && !own_text_record(maps, val_u16(value, 8))) {
+            val_init(value);
             *changed = true;
         } else if (storage != kStoreInline && storage != kStoreLearner) {
             val_init(value);
@@ -399,16 +419,14 @@ static int module_restore(ModuleMessage* message)
         return kErrOutOfMemory;
     if (uint64_t(count) * kVarItemSize > bytes.size())
         return kErrStateSize;
-    MemHandle block = mem_alloc_copy(bytes.data(), size_t(count) * kVarItemSize);
-    if (!block || !recarr_init(s_var.items, kVarItemSize, var_item_compare())) {
-        mem_free(block);
+    // Items sit a stride apart in the array: they go in one by one.
+    if (!recarr_init(s_var.items, kVarItemSize, var_item_compare())
+        || !recarr_append_n(s_var.items, uint32_t(count), nullptr)) {
+        recarr_free(s_var.items);
         return kErrOutOfMemory;
     }
-    recarr_free(s_var.items);
-    if (!recarr_attach(s_var.items, kVarItemSize, var_item_compare(), block, uint32_t(count))) {
-        mem_free(block);
-        return kErrOutOfMemory;
-    }
+    for (int32_t i = 0; i < count; ++i)
+        recarr_set(s_var.items, uint32_t(i + 1), bytes.data() + size_t(i) * kVarItemSize);
     std::memcpy(s_var.records, records, sizeof records);
     s_var.next_custom = next_custom;
     s_var.open = true;

@@ -72,7 +72,7 @@ void record_call(IconId context, uint16_t property, ScriptValue* value, int32_t 
         trig_unregister_property(context, property);
 }
 
-class TrigTest : public EngineTest {
+class TrigBase : public EngineTest {
 protected:
     void SetUp() override
     {
@@ -81,6 +81,27 @@ protected:
         g_delete_in_handler = false;
         // Display properties are applied by a module not built here: a recorder stands in.
         trig_set_handler(kTrigDisplay, record_call);
+    }
+    // The saved block's bytes.
+    static std::string saved_block()
+    {
+        uint8_t state[kTrigStateSize] = {};
+        ModuleMessage message;
+        message.message = kModSave;
+        message.size = int16_t(kTrigStateSize);
+        message.state = state;
+        std::vector<uint8_t> block;
+        if (modmsg_send(kSlotTriggers, &message) != 0 || urec_read(trig_info().record, block) != 0)
+            return "none";
+        return to_hex(block);
+    }
+};
+
+class TrigTest : public TrigBase {
+protected:
+    void SetUp() override
+    {
+        TrigBase::SetUp();
         ASSERT_EQ(open_piece_file(kTrigPiece), 0);
         show = piece_icon("Show");
         step = piece_icon("Step");
@@ -426,6 +447,32 @@ TEST_F(TrigTest, RestoreRefusesDamagedBlocks)
         message.state = state;
         EXPECT_EQ(trig_module(&message), row.result);
     }
+}
+
+// A linked icon's property comes from its library icon with its dependencies: the library's
+// variable Score becomes the piece's Score, Bonus, which the piece lacks, can never be
+// signalled, and icons are the library's.
+TEST_F(TrigBase, LibraryDependenciesAreBoundToThePiece)
+{
+    make_file("lib.v5e", "kind PLIB\nvar Score 11\nvar Bonus 3\nicon map \"Lib\" node 1\n"
+                         "icon map \"Shapes\" {\n icon display \"Star\" node 7 {\n  code 1600 \"Score\"\n"
+                         "  deps 1600 1 Score 1 Bonus 16 8\n }\n icon calc \"Inner\" node 8\n}\n");
+    ASSERT_EQ(open_piece_file("kind PCRS\nlibrary \"T:\\\\lib.v5e\"\nvar Other 0\nvar Score 5\n"
+                              "icon map \"Top\" {\n icon display \"Show\" link 1 7\n}\n"),
+        0);
+    IconId show = piece_icon("Show");
+    ASSERT_EQ(trig_register(kTrigDisplay, show, 1600, 0, 0), 1);
+    const std::string dependencies = saved_block().substr(2 * 46, 2 * 30);
+    EXPECT_EQ(dependencies, "0100" "02000000" "00000100"
+                            "0000" "02000000" "00000000"
+                            "1000" "08000200" "00000000");
+    trig_mark_property(show, 1600);
+    trig_update();
+    ASSERT_NE(var_set_int(0, 2, 0, 9), 0);
+    trig_update();
+    ASSERT_EQ(g_calls.size(), 2u);
+    EXPECT_EQ(g_calls[0].value, "5");
+    EXPECT_EQ(g_calls[1].value, "9");
 }
 
 // Lists of the other byte order: three header longs, then {u16, i32, i32} per dependency;

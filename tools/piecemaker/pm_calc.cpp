@@ -17,11 +17,8 @@ const PieceDescription* s_piece = nullptr;
 
 int find_variable(int, const char* name, uint16_t* id)
 {
-    const std::vector<PieceVariable>& vars = s_piece->variables;
-    for (size_t i = 0; i < vars.size(); ++i)
-        if (plat::lstrcmpi(vars[i].name.c_str(), name) == 0)
-            return *id = uint16_t(i + 1), 1;
-    return 0;
+    *id = pm_variable_number(*s_piece, name);
+    return *id != 0;
 }
 
 int variable_name(int, uint16_t id, char* out, size_t size)
@@ -43,6 +40,15 @@ void drop_kept(std::vector<uint8_t>& block)
 }
 
 } // namespace
+
+uint16_t pm_variable_number(const PieceDescription& piece, const char* name)
+{
+    const std::vector<PieceVariable>& vars = piece.variables;
+    for (size_t i = 0; i < vars.size(); ++i)
+        if (vars[i].name != "%" && plat::lstrcmpi(vars[i].name.c_str(), name) == 0)
+            return uint16_t(i + 1);
+    return 0;
+}
 
 bool pm_compile(const PieceDescription& piece, const std::string& text, PmCalcKind kind, bool keep,
     std::vector<uint8_t>& block, std::string& error)

@@ -12,6 +12,10 @@ enum class PmCalcKind {
     expression, // one expression
 };
 
+// The number of the description's variable of that name (compared as the compiler does), 0
+// when it declares none.
+uint16_t pm_variable_number(const PieceDescription& piece, const char* name);
+
 // True with the block (without its kept stream when keep is false); false with "calculation
 // error CODE: TEXT" in error.
 bool pm_compile(const PieceDescription& piece, const std::string& text, PmCalcKind kind, bool keep,

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -777,15 +778,42 @@ bool statement_font_map_field(Parser& p, const Tokens& t)
     return true;
 }
 
-// var NAME VALUE: a user variable, numbered in order.
+// var NAME VALUE: a user variable, numbered in order. VALUE is a number, a text, or
+// expr "TEXT" / symbol "TEXT".
 bool statement_var(Parser& p, const Tokens& t)
 {
-    if (t.size() != 3 || t[1].kind == Token::kNumber)
+    if ((t.size() != 3 && t.size() != 4) || t[1].kind == Token::kNumber)
         return fail(p, "var takes a name and a value");
     for (const PieceVariable& v : p.piece.variables)
-        if (v.name == t[1].text)
+        if (v.name == t[1].text && v.name != "%")
             return fail(p, "variable '" + t[1].text + "' is given twice");
-    p.piece.variables.push_back({ t[1].text, t[2].text });
+    PieceVariable v { t[1].text, t.back().text };
+    if (t.size() == 4) {
+        if (t[3].kind != Token::kText || (t[2].text != "expr" && t[2].text != "symbol"))
+            return fail(p, "var NAME expr|symbol \"TEXT\"");
+        v.type = t[2].text == "expr" ? 19 : 20;
+    } else if (t[2].kind == Token::kNumber) {
+        if (t[2].number < INT32_MIN || t[2].number > INT32_MAX)
+            return fail(p, "a variable's number is 32-bit");
+        v.number = t[2].number;
+    } else if (t[2].kind == Token::kText) {
+        v.type = 0;
+    } else {
+        char* end = nullptr;
+        v.real = std::strtod(t[2].text.c_str(), &end);
+        if (end == t[2].text.c_str() || *end)
+            return fail(p, "a variable's value is a number, a text, expr or symbol");
+        v.type = 2;
+    }
+    p.piece.variables.push_back(std::move(v));
+    return true;
+}
+
+bool statement_name_dict(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 1))
+        return false;
+    p.piece.name_dictionary = true;
     return true;
 }
 
@@ -837,11 +865,8 @@ bool dependency_value(Parser& p, const Token& t, int64_t& out)
         out = t.number;
         return out >= INT32_MIN && out <= UINT32_MAX ? true : fail(p, "a value takes 32 bits");
     }
-    const std::vector<PieceVariable>& vars = p.piece.variables;
-    for (size_t i = 0; i < vars.size(); i++)
-        if (vars[i].name == t.text)
-            return out = int64_t(i + 1), true;
-    return fail(p, "variable '" + t.text + "' is not declared");
+    out = pm_variable_number(p.piece, t.text.c_str());
+    return out ? true : fail(p, "variable '" + t.text + "' is not declared");
 }
 
 // deps TAG [period MS] EVENT VALUE [context N]...: the dependency list of property TAG, stored
@@ -921,7 +946,8 @@ const Statement kStatements[] = {
     { "font-map", statement_font_map }, // the font-map record (type 40, directory word 37)
     { "font-map-line", statement_font_map_line }, // a FONTMAP.TXT line it holds
     { "font-map-field", statement_font_map_field }, // a field by hand
-    { "var", statement_var }, // a user variable the calculations may name
+    { "var", statement_var }, // a user variable: its name and initial value
+    { "name-dict", statement_name_dict }, // the stored name dictionary of the variables
 };
 
 // Inside an icon's block.
