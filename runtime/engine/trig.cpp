@@ -81,8 +81,9 @@ template <typename Visit> void for_each_live(Visit visit)
     if (b.bytes.empty())
         return;
     Walk walk;
-    // The block may grow under a handler: the offset stays good, the end record moves on.
-    for (size_t at = tblock_first(b); !tblock_at_end(b, at); at = tblock_next(b, at))
+    // The block may grow under a handler: the offset stays good, the end record moves on. A
+    // handler that closes the records empties the block, which ends the walk.
+    for (size_t at = tblock_first(b); at < b.used && !tblock_at_end(b, at); at = tblock_next(b, at))
         if (tblock_live(b, at))
             visit(at);
 }
@@ -105,6 +106,9 @@ size_t find_first_argument(IconId context, uint16_t property)
     const int32_t zero = 0;
     return find(context, property, &zero);
 }
+
+// Whether the record at is a live trigger still (a handler may delete it, or empty the block).
+bool still_live(size_t at) { return at < s_trig.block.used && tblock_live(s_trig.block, at); }
 
 void rebuild_mask()
 {
@@ -153,7 +157,7 @@ static void apply_value(size_t at, ScriptValue& value)
     if (handler)
         handler(tblock_u32(b, at, kTrigAtContext), tblock_u16(b, at, kTrigAtProperty), &value,
             int32_t(tblock_u32(b, at, kTrigAtArgument)));
-    if (!tblock_live(b, at)) {
+    if (!still_live(at)) {
         val_free(value);
         return;
     }
@@ -177,7 +181,7 @@ static void eval_one(size_t at)
     var_set_eval_context(0);
     if (flags & kTrigLogical)
         make_logical(value);
-    if (!tblock_live(b, at)) {
+    if (!still_live(at)) {
         val_free(value);
         return;
     }
@@ -525,7 +529,7 @@ int trig_task(uint32_t context, uint32_t property)
         Walk walk;
         eval_one(at);
     }
-    bool exists = tblock_live(s_trig.block, at);
+    bool exists = still_live(at);
     tblock_compact(s_trig.block);
     return exists ? 1 : 0;
 }
@@ -588,8 +592,10 @@ static void forget_block()
     for_each_live([](size_t at) { free_held(at); });
     TrigHandler handlers[kTrigPluginMedia + 1];
     std::memcpy(handlers, s_trig.handlers, sizeof handlers);
+    int walk_depth = s_trig.block.walk_depth; // walks in progress end as they unwind
     s_trig = TrigModule {};
     std::memcpy(s_trig.handlers, handlers, sizeof handlers);
+    s_trig.block.walk_depth = walk_depth;
 }
 
 static int trig_init(ModuleMessage* message)

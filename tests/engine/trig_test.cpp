@@ -53,6 +53,7 @@ struct Call {
 };
 std::vector<Call> g_calls;
 bool g_delete_in_handler = false;
+bool g_release_in_handler = false;
 
 std::string text_of(const ScriptValue& value)
 {
@@ -70,6 +71,11 @@ void record_call(IconId context, uint16_t property, ScriptValue* value, int32_t 
     g_calls.push_back({ context, property, text_of(*value), argument });
     if (g_delete_in_handler)
         trig_unregister_property(context, property);
+    if (g_release_in_handler) {
+        ModuleMessage message;
+        message.message = kModRelease;
+        trig_module(&message);
+    }
 }
 
 class TrigBase : public EngineTest {
@@ -79,6 +85,7 @@ protected:
         EngineTest::SetUp();
         g_calls.clear();
         g_delete_in_handler = false;
+        g_release_in_handler = false;
         // Display properties are applied by a module not built here: a recorder stands in.
         trig_set_handler(kTrigDisplay, record_call);
     }
@@ -355,6 +362,18 @@ TEST_F(TrigTest, HandlerMayDeleteItsOwnTrigger)
     ScriptValue held;
     EXPECT_EQ(trig_get_held(other, 1600, held), 0);
     EXPECT_EQ(icon_state_flags(step) & kIconNotify, 0);
+}
+
+// A handler whose work closes the records: the walks in progress end.
+TEST_F(TrigTest, HandlerMayReleaseTheTriggers)
+{
+    ASSERT_EQ(trig_register(kTrigDisplay, show, 1600, 0, 0), 1);
+    ASSERT_EQ(trig_register(kTrigDisplay, other, 1600, 0, 0), 1);
+    g_release_in_handler = true;
+    trig_fire(kTrigIconDone, int32_t(step));
+    EXPECT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(trig_info().live, 0);
+    EXPECT_EQ(trig_info().used, 0);
 }
 
 // Records of 66 bytes: the block stops growing below 32240 bytes; deleted records make room.
