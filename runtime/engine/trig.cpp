@@ -83,9 +83,13 @@ template <typename Visit> void for_each_live(Visit visit)
     Walk walk;
     // The block may grow under a handler: the offset stays good, the end record moves on. A
     // handler that closes the records empties the block, which ends the walk.
-    for (size_t at = tblock_first(b); at < b.used && !tblock_at_end(b, at); at = tblock_next(b, at))
+    for (size_t at = tblock_first(b); at < b.used && !tblock_at_end(b, at);) {
         if (tblock_live(b, at))
             visit(at);
+        if (at >= b.used)
+            break;
+        at = tblock_next(b, at);
+    }
 }
 
 size_t find(IconId context, uint16_t property, const int32_t* argument)
