@@ -2,7 +2,9 @@
 
 #include "runtime/base/errcode.h"
 #include "runtime/calc/calc_hooks.h"
+#include "runtime/calc/sysfn_table.h"
 #include "runtime/engine/action_queue.h"
+#include "runtime/engine/engine_sysfn.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/goto.h"
@@ -56,7 +58,9 @@ int engine_init()
 
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = exec_suspended;
+    calc.call = sysfn_call_hook;
     calc_set_hooks(&calc);
+    engine_bind_system_functions();
     return 1;
 }
 
@@ -73,6 +77,7 @@ void engine_term()
     piece_set_hooks(&pieces);
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = nullptr;
+    calc.call = nullptr;
     calc_set_hooks(&calc);
     ExecHooks hooks = exec_hooks();
     hooks.sync_waits_mode2 = nullptr;

@@ -86,6 +86,8 @@ TEST_F(CalcrunTest, FunctionList)
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "0\tABS\tN\tnumber\t1\tno\t2\tunbound\n");
     EXPECT_NE(out.find("\n60\tWriteExtFile\tSS\tinteger\t8\tyes\t10\tunbound\n"), std::string::npos);
     EXPECT_NE(out.find("\n190\t\tSl\tinteger\t99\tno\t0\tunbound\n"), std::string::npos);
+    EXPECT_NE(out.find("\n105\tTimeOutGoTo\tl\tinteger\t5\tno\t0\tunbound\n"), std::string::npos);
+    EXPECT_NE(out.find("\n58\tArrayGet\tL\tany\t1\tno\t2\tunbound\n"), std::string::npos);
     EXPECT_NE(out.find("\n44\tTest\t\tinteger\t3\tno\t2\tbound\n"), std::string::npos);
 }
 
