@@ -5,6 +5,7 @@
 #include "runtime/base/hash.h"
 #include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
+#include "runtime/calc/fn_common.h"
 #include "runtime/calc/value.h"
 
 #include <cstring>
@@ -442,6 +443,7 @@ int sysfn_build_table()
     fill_table();
     for (int index : kNoOpIndexes)
         sysfn_bind(index, sysfn_no_op);
+    fn_bind_string_functions();
     return 1;
 }
 

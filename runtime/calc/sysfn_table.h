@@ -48,7 +48,7 @@ struct SysFunctionDesc {
 void sysfn_no_op(int argc, ScriptValue* args, ScriptValue& result);
 
 // Start-up: interns the file and target symbols, fills the table and binds the no-effect
-// functions; 1, or 0 without memory.
+// functions and the handlers calc holds; 1, or 0 without memory.
 int sysfn_build_table();
 // Forgets the name index and every binding (tests).
 void sysfn_reset();
