@@ -443,6 +443,7 @@ int sysfn_build_table()
     fill_table();
     for (int index : kNoOpIndexes)
         sysfn_bind(index, sysfn_no_op);
+    fn_bind_math_functions();
     fn_bind_string_functions();
     return 1;
 }

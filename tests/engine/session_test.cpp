@@ -3,6 +3,8 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/clock.h"
+#include "runtime/calc/sysfn_table.h"
+#include "runtime/calc/value.h"
 #include "runtime/engine/session.h"
 #include "runtime/files/clock.h"
 #include "runtime/text/intl.h"
@@ -266,6 +268,40 @@ TEST_F(SessionTest, SyncWaitEndsAtOnceWhenPausedAndOnAWaitingMaximise)
     g_pumps = 0;
     exec_sync_wait(60.0);
     EXPECT_EQ(g_pumps, 0);
+}
+
+// A calculation's SyncWait and SyncPoint reach the clock through the system-function table:
+// 1.5 seconds (as text, converted by the signature) on the virtual clock, none while paused.
+TEST_F(SessionTest, SyncFunctionsRunThroughTheFunctionTable)
+{
+    ASSERT_EQ(open_piece_file(kSyncPiece), 0);
+    ASSERT_EQ(sysfn_build_table(), 1);
+    g_pumps = 0;
+    g_pump_answer_at = 0;
+    session_set_pump(counting_pump);
+    IconId calc = piece_icon("Calc");
+    exec_set_current(calc, kStateRunning);
+    exec_sync_restart();
+    ScriptValue seconds, result;
+    val_set_string(seconds, "1.5");
+    val_init(result);
+    uint32_t start = clock_now_ms();
+    EXPECT_EQ(sysfn_call(calc, kSysFnFirstId + 121, 1, &seconds, result), 0);
+    EXPECT_EQ(clock_now_ms() - start, 1500u);
+    EXPECT_EQ(val_type(result), kValInteger);
+    exec_sync_pause();
+    val_set_real(60.0, seconds);
+    start = clock_now_ms();
+    EXPECT_EQ(sysfn_call(calc, kSysFnFirstId + 121, 1, &seconds, result), 0);
+    EXPECT_EQ(clock_now_ms() - start, 0u);
+    IconId group = piece_icon("Group");
+    exec_set_current(group, kStateRunning);
+    ScriptValue option;
+    val_set_integer(1, option);
+    EXPECT_EQ(sysfn_call(group, kSysFnFirstId + 120, 1, &option, result), 0);
+    EXPECT_EQ(block().sync_mode, 2);
+    EXPECT_EQ(block().sync_icon, group);
+    sysfn_reset();
 }
 
 TEST_F(SessionTest, ThirdSessionCountsTheFirstTwoUpToTheirSaves)
