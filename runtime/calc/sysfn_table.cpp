@@ -445,6 +445,8 @@ int sysfn_build_table()
         sysfn_bind(index, sysfn_no_op);
     fn_bind_math_functions();
     fn_bind_string_functions();
+    fn_bind_list_functions();
+    fn_bind_eval_functions();
     return 1;
 }
 
