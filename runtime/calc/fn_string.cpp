@@ -388,7 +388,7 @@ Lines split_lines(const std::string& text, int argc, const ScriptValue* args, in
 }
 
 // from..to as the line functions take them: to defaults to from, the two swapped when from
-// is larger, from 0 counting as 1; false when both are 0.
+// is larger, from 0 counting as 1; false when both are 0 or the range ends before line 1.
 bool line_range(int argc, const ScriptValue* args, int32_t* from, int32_t* to)
 {
     *from = val_integer(args[1]);
@@ -398,7 +398,7 @@ bool line_range(int argc, const ScriptValue* args, int32_t* from, int32_t* to)
     if (*from == 0 && *to == 0)
         return false;
     *from = std::max(*from, 1);
-    return true;
+    return *to >= *from; // lines before the first are none
 }
 
 void fn_get_line(int argc, ScriptValue* args, ScriptValue& result)
