@@ -4,6 +4,7 @@
 
 #include "platform/kernel/log.h"
 #include "runtime/engine/goto.h"
+#include "tools/piecemaker/pm_dump.h"
 
 #include <fstream>
 
@@ -92,6 +93,22 @@ TEST_F(GotoTest, JumpToAPageRunsTheEntryPaneFirst)
     EXPECT_EQ(where(), "Page 0");
     EXPECT_EQ(nav_from(), 0);
     EXPECT_EQ(nav_navigating(), 0);
+}
+
+// A pane running when the learner leaves: the rest of the move is saved in the records.
+TEST_F(GotoTest, WaitingActionsSurviveASaveAndResume)
+{
+    ASSERT_EQ(open_piece_file(std::string(kGotoPiece).insert(27, "    attr 0x2000308 1\n")), 0);
+    exec_step();
+    exec_step();
+    kernel_goto(piece_icon("Page"), 0);
+    ASSERT_EQ(where(), "In 0");
+    close_piece();
+    std::string out;
+    ASSERT_EQ(pm_dump_learner(host("piece.rec"), host("piece.v5r"), out), 0) << out;
+    EXPECT_NE(out.find("queue count 3 cursor 0\naction 10 12 0 0 0\naction 1 11 1 12 0\naction 6 0 0 0 0\n"),
+        std::string::npos)
+        << out;
 }
 
 // A move that does not fit the queue is not started at all.
