@@ -109,6 +109,15 @@ TEST_F(GotoTest, WaitingActionsSurviveASaveAndResume)
     EXPECT_NE(out.find("queue count 3 cursor 0\naction 10 12 0 0 0\naction 1 11 1 12 0\naction 6 0 0 0 0\n"),
         std::string::npos)
         << out;
+    // The next session goes on in the pane, and the pane's end finishes the move.
+    ASSERT_EQ(reopen(), 0);
+    EXPECT_EQ(exec_queue_count(), 3);
+    EXPECT_EQ(where(), "In 0");
+    exec_step();
+    EXPECT_EQ(where(), "In 4");
+    exec_run_actions();
+    EXPECT_EQ(where(), "Page 0");
+    EXPECT_EQ(exec_queue_count(), 0);
 }
 
 // A move that does not fit the queue is not started at all.

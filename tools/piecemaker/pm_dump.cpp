@@ -423,24 +423,35 @@ int pm_dump_learner(const std::string& records, const std::string& piece, std::s
 {
     pm_text_lend_converters();
     file_init();
+    // A program that runs pieces itself may call this: its stores and its running piece are
+    // left as they were, and only the slots opened here are closed again.
+    int running_slot = piece_slot();
     int result = rec_init() && node_files_init() ? 0 : kErrOutOfMemory;
     FileSpec* piece_file = nullptr;
     FileSpec* records_file = nullptr;
+    bool piece_open = false, records_open = false;
     if (result == 0 && !piece.empty()) {
         result = open_for_dump(piece, kLearnerPieceSlot, kKindAny, &piece_file);
+        piece_open = result == 0;
         if (result == 0)
             result = node_file_open(kLearnerPieceSlot, 0);
         piece_current_set_slot(kLearnerPieceSlot);
     }
-    if (result == 0)
+    if (result == 0) {
         result = open_for_dump(records, kRecordsSlot, kKindRecords, &records_file);
+        records_open = result == 0;
+    }
     if (result == 0)
         result = dump_learner_open(!piece.empty(), out);
     if (result != 0)
         refuse(out, result);
-    piece_current_set_slot(0);
-    node_files_free();
-    rec_reset();
+    piece_current_set_slot(running_slot);
+    if (records_open)
+        (void)rec_close_file(kRecordsSlot);
+    if (piece_open) {
+        node_file_close(kLearnerPieceSlot);
+        (void)rec_close_file(kLearnerPieceSlot);
+    }
     fspec_free(piece_file);
     fspec_free(records_file);
     return result == 0 ? 0 : 1;
