@@ -4,6 +4,7 @@
 
 #include "platform/kernel/log.h"
 #include "runtime/engine/goto.h"
+#include "runtime/engine/perpetual.h"
 #include "tools/piecemaker/pm_dump.h"
 
 #include <fstream>
@@ -131,6 +132,93 @@ TEST_F(GotoTest, MoveThatCannotBeQueuedLeavesEverythingAsItWas)
     exec_queue_set_limit(0);
     EXPECT_EQ(where(), "One 0");
     EXPECT_EQ(exec_queue_count(), 0);
+}
+
+// Nodes in pre-order: Top 1, One 7, Ask 8, R1 9, R2 10, Other 11, P1 12, P2 13 (return responses),
+// P3 14 (branch kind 1), Pick 15, D1 16, D2 17, Frame 18, Page1 19, Page2 20, In 21, Out 22,
+// Bare 23 (a Framework without panes), Leaf 24.
+constexpr const char* kPathsPiece = R"(kind PCRS
+icon map "Top" {
+    icon calc "One"
+    icon interaction "Ask" {
+        icon calc "R1"
+        icon calc "R2"
+    }
+    icon interaction "Other" {
+        icon calc "P1" class 1 {
+            attr 0x1000430 3
+        }
+        icon calc "P2" class 1 {
+            attr 0x1000430 3
+        }
+        icon calc "P3" class 1 {
+            attr 0x1000430 1
+        }
+    }
+    icon decision "Pick" {
+        icon calc "D1"
+        icon calc "D2"
+    }
+    icon framework "Frame" {
+        icon calc "Page1"
+        icon calc "Page2"
+        icon calc "In" list 3
+        icon calc "Out" list 4
+    }
+    icon framework "Bare" {
+        icon calc "Leaf"
+    }
+}
+)";
+
+// Golden traces of moves between containers: the queued actions as they run and the kernel
+// messages the containers on the way receive. A move that starts a pane stops there.
+TEST_F(GotoTest, MovesBetweenContainersFollowTheirGoldenTraces)
+{
+    struct Row {
+        const char* name;
+        const char* start; // waiting there
+        const char* call;  // a perpetual response called from there first, or null
+        const char* target;
+        int flags;
+        std::vector<std::string> lines;
+        int depth = 0; // call frames after the move
+    };
+    const Row rows[] = {
+        {"a response beside", "R1", nullptr, "R2", 0,
+            {"goto 9 10 0", "goto op 2 9 0 10 0", "goto message 6 9 0", "goto op 1 8 8 10 0", "goto message 3 8 10", "goto op 10 10 0 0 0"}},
+        {"into a Decision's path, erasing", "R1", nullptr, "D2", 1,
+            {"goto 9 17 1", "goto op 2 9 0 17 1", "goto message 6 9 0", "goto op 2 8 0 17 1", "goto message 6 8 0", "goto op 1 1 1 15 1", "goto op 1 15 1 17 1", "goto message 5 15 0", "goto message 3 15 17", "goto op 10 17 0 0 1"}},
+        {"out of a page through the exit pane", "Page1", nullptr, "One", 0,
+            {"goto 19 7 0", "goto op 2 19 0 7 0", "goto message 6 19 0", "goto op 6 19 0 0 1", "goto op 3 18 0 22 0"}},
+        {"out of a Framework without exit pane", "Leaf", nullptr, "One", 0,
+            {"goto 24 7 0", "goto op 2 24 0 7 0", "goto message 6 24 0", "goto op 2 23 0 7 0", "goto message 6 23 0", "goto op 1 1 1 7 0", "goto op 10 7 0 0 0"}},
+        {"into a Framework's page", "One", nullptr, "Page2", 0,
+            {"goto 7 20 0", "goto op 2 7 0 20 0", "goto message 6 7 0", "goto op 1 1 1 18 0", "goto op 4 18 0 0 0", "goto op 6 0 0 20 1", "goto op 3 18 0 21 0"}},
+        {"into a Framework's entry pane", "One", nullptr, "In", 0,
+            {"goto 7 21 0", "goto op 2 7 0 21 0", "goto message 6 7 0", "goto op 1 1 1 18 0", "goto op 4 18 0 0 0", "goto op 4 21 0 0 0", "goto op 1 18 1 21 0", "goto message 5 18 0", "goto message 3 18 21", "goto op 10 21 0 0 0"}},
+        {"into a page without entry pane", "One", nullptr, "Leaf", 0,
+            {"goto 7 24 0", "goto op 2 7 0 24 0", "goto message 6 7 0", "goto op 1 1 1 23 0", "goto op 4 23 0 0 0", "goto op 1 23 1 24 0", "goto message 5 23 0", "goto message 3 23 24", "goto op 10 24 0 0 0"}},
+        {"out of a call: the frame is dropped", "One", "P1", "R2", 0,
+            {"goto 12 10 0", "goto op 2 12 0 10 0", "goto message 6 12 0", "goto op 7 12 0 0 0", "goto op 2 7 0 10 0", "goto message 6 7 0", "goto op 1 1 1 8 0", "goto op 1 8 1 10 0", "goto message 5 8 0", "goto message 3 8 10", "goto op 10 10 0 0 0"}},
+        {"out of a call, erasing", "One", "P1", "R2", 1,
+            {"goto 12 10 1", "goto op 2 12 0 10 1", "goto message 6 12 0", "goto op 9 11 0 0 2", "goto op 7 12 0 0 0", "goto op 2 7 0 10 1", "goto message 6 7 0", "goto op 1 1 1 8 1", "goto op 1 8 1 10 1", "goto message 5 8 0", "goto message 3 8 10", "goto op 10 10 0 0 1"}},
+        {"to a return response beside: the frame passes on", "One", "P1", "P2", 0,
+            {"goto 12 13 0", "goto op 2 12 0 13 0", "goto message 6 12 0", "goto op 8 12 0 13 0", "goto op 1 11 11 13 0", "goto message 3 11 13", "goto op 10 13 0 0 0"},
+            1},
+        {"to a response beside that is no return", "One", "P1", "P3", 0,
+            {"goto 12 14 0", "goto op 2 12 0 14 0", "goto message 6 12 0", "goto op 7 12 0 0 0", "goto op 2 7 0 14 0", "goto message 6 7 0", "goto op 1 1 1 11 0", "goto op 1 11 1 14 0", "goto message 5 11 0", "goto message 3 11 14", "goto op 10 14 0 0 0"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(open_piece_file(kPathsPiece), 0);
+        exec_set_current(piece_icon(row.start), kStateWaiting);
+        if (row.call)
+            ASSERT_EQ(exec_enter_perpetual(piece_icon(row.call), 0), 1);
+        EXPECT_EQ(traced(piece_icon(row.target), row.flags), row.lines);
+        EXPECT_EQ(exec_context().depth, row.depth);
+        piece_close(0);
+    }
 }
 
 } // namespace
