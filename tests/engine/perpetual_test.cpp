@@ -3,8 +3,11 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/byte_io.h"
+#include "platform/kernel/log.h"
 #include "runtime/engine/goto.h"
 #include "runtime/engine/perpetual.h"
+
+#include <fstream>
 
 namespace enginetest {
 namespace {
@@ -93,6 +96,25 @@ TEST_F(PerpetualTest, CallAndReturnRestoreTheInterruptedIcon)
     EXPECT_EQ(exec_in_call_stack(piece_icon("P1")), 0);
     EXPECT_EQ(exec_call_stack_text(), "");
     EXPECT_EQ(exec_return_perpetual(piece_icon("P1")), 0);
+}
+
+// The contexts left and entered on the way in and out, and the interrupted icon told of both.
+TEST_F(PerpetualTest, CallAndReturnTraceTheirContextSwitches)
+{
+    ASSERT_TRUE(plat::log_open(host("call.log")));
+    exec_trace_set(kTraceGoto);
+    ASSERT_EQ(exec_enter_perpetual(piece_icon("P1"), 0), 1);
+    ASSERT_EQ(exec_return_perpetual(piece_icon("P1")), 1);
+    exec_trace_set(0);
+    plat::log_close();
+    std::vector<std::string> lines;
+    std::ifstream in(host("call.log"));
+    for (std::string line; std::getline(in, line);)
+        if (line.find(" goto") != std::string::npos)
+            lines.push_back(line.substr(line.find(' ') + 1));
+    EXPECT_EQ(lines, (std::vector<std::string> {"goto call 11 depth 1", "goto message 14 7 0", "goto message 15 11 0",
+                         "goto message 15 10 0", "goto message 9 7 0", "goto message 3 10 11", "goto return 11 to 7",
+                         "goto message 14 11 0", "goto message 14 10 0", "goto message 15 7 0", "goto message 10 7 0"}));
 }
 
 // An icon that the kernel waited for finishes during the call: the return goes on after it.
