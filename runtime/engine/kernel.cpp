@@ -643,6 +643,10 @@ static void idle_step()
 
 int exec_step()
 {
+    // A SyncWait keeps the program's passes going from inside a step: what they ask for
+    // (a jump, a quit) waits for that step to end, which runs it.
+    if (s_kernel.context.state == kStateSyncWaiting)
+        return 1;
     const ExecHooks& hooks = exec_hooks();
     if (hooks.trig_dirty && hooks.trig_dirty() && hooks.trig_update)
         hooks.trig_update();
