@@ -162,10 +162,31 @@ void enter_container_on_path(IconId container, IconId child, bool is_common, int
     stamp(child);
     if (!is_common)
         send(container, kKmEnterByJump, 0);
+    else if (kind == kKindInteraction && s_hooks.forget_matched_event)
+        s_hooks.forget_matched_event(container);
     if (s_hooks.set_selected_child)
         s_hooks.set_selected_child(container, child);
     // Bit 0 of a move asks for the erase above, not for the container's own.
     exec_send_matched(container, child, flags & 6);
+}
+
+// Entering a Map or Guidepack with the erase flag clears what the child's later siblings showed.
+void enter_group_on_path(IconId child, int flags)
+{
+    if (!(flags & 1))
+        return;
+    if (s_hooks.transition_clear)
+        s_hooks.transition_clear();
+    for (IconId sibling = node_next(child); sibling; sibling = node_next(sibling)) {
+        int low = icon_seq_live(sibling);
+        if (low) {
+            if (s_hooks.erase_by_sequence)
+                s_hooks.erase_by_sequence(low, icon_seq_counter());
+            icon_seq_mark_erased(low, icon_seq_counter());
+        }
+        if (s_hooks.stop_media_of)
+            s_hooks.stop_media_of(sibling);
+    }
 }
 
 IconId enclosing_container(IconId icon)
@@ -180,6 +201,8 @@ void exit_icon(IconId icon, IconId target, int flags)
 {
     send(icon, kKmErase, 0);
     const ExecHooks& hooks = exec_hooks();
+    if ((flags & 1) && node_kind(icon) == kKindInteraction && s_hooks.interaction_erase_own)
+        s_hooks.interaction_erase_own(icon);
     if (hooks.continue_button_erase)
         hooks.continue_button_erase();
     IconId parent = node_parent(icon);
@@ -245,6 +268,8 @@ int exec_do_action(const KernelAction& a)
         if (is_container(kind)) {
             exec_note_container(a.icon, kind);
             enter_container_on_path(a.icon, a.second, a.icon == a.state, a.flags);
+        } else if (kind == kKindMap || kind == kKindGuidepack) {
+            enter_group_on_path(a.second, a.flags);
         }
         notify_mark(a.icon);
         return 1;

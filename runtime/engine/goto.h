@@ -46,6 +46,15 @@ struct GotoHooks {
     // The erase bookkeeping after a return, and a left response's displays kept for a container.
     void (*erase_returned_response)(IconId response);
     void (*erase_note_child)(IconId container, IconId icon);
+    // An Interaction left with the erase flag erases its own displays and response marks by its
+    // erase moment; the common Interaction of a move forgets the event it last matched.
+    void (*interaction_erase_own)(IconId interaction);
+    void (*forget_matched_event)(IconId interaction);
+    // A Map or Guidepack entered with the erase flag: the pending transition goes, the display
+    // objects numbered low..high go, and the sound and video of a sibling's branch stop.
+    void (*transition_clear)();
+    void (*erase_by_sequence)(int low, int high);
+    void (*stop_media_of)(IconId branch);
 };
 const GotoHooks& goto_hooks();
 void goto_set_hooks(const GotoHooks* hooks);

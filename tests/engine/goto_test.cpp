@@ -221,5 +221,106 @@ TEST_F(GotoTest, MovesBetweenContainersFollowTheirGoldenTraces)
     }
 }
 
+std::vector<std::string> g_heard;
+
+void hear(const std::string& what, IconId icon, int value)
+{
+    g_heard.push_back(what + " " + std::to_string(node_icon_number(icon)) + " " + std::to_string(value));
+}
+
+// Every hook records what it was handed; the container remembers its child and its in-call flag.
+const GotoHooks kHearingHooks = {
+    [](IconId container, IconId child) { hear("selected", container, int(node_icon_number(child))); },
+    [](IconId) { return IconId(0); },
+    [](IconId) { return 0; },
+    [](IconId container, int on) { hear("in call", container, on); },
+    [](IconId framework) { hear("deactivate", framework, 0); },
+    [](IconId page, int flags) { hear("history", page, flags); },
+    [](IconId response) { hear("erase returned", response, 0); },
+    [](IconId container, IconId icon) { hear("note child", container, int(node_icon_number(icon))); },
+    [](IconId interaction) { hear("erase own", interaction, 0); },
+    [](IconId interaction) { hear("forget", interaction, 0); },
+    []() { hear("transition clear", 0, 0); },
+    [](int low, int high) { hear("erase numbers", 0, low * 1000 + high); },
+    [](IconId branch) { hear("stop media", branch, 0); },
+};
+
+class GotoHooksTest : public GotoTest {
+protected:
+    void SetUp() override
+    {
+        GotoTest::SetUp();
+        g_heard.clear();
+        goto_set_hooks(&kHearingHooks);
+        ASSERT_EQ(open_piece_file(kPathsPiece), 0);
+    }
+};
+
+// What a move hands on beside its kernel messages: an Interaction left with the erase flag, the
+// Map entered with it, the chosen children, the common Interaction forgetting, a page reached.
+TEST_F(GotoHooksTest, MovesHandOnToTheLaterModules)
+{
+    struct Row {
+        const char* name;
+        const char* start;
+        const char* target;
+        int flags;
+        std::vector<std::string> heard;
+    };
+    const Row rows[] = {
+        {"into a Decision's path, erasing", "R1", "D2", 1,
+            {"erase own 8 0", "transition clear 0 0", "stop media 18 0", "stop media 23 0", "selected 15 17"}},
+        {"a response beside", "R1", "R2", 0, {"forget 8 0", "selected 8 10"}},
+        {"into a page", "One", "Leaf", 2, {"selected 23 24", "history 24 2"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        g_heard.clear();
+        exec_set_current(piece_icon(row.start), kStateWaiting);
+        kernel_goto(piece_icon(row.target), row.flags);
+        EXPECT_EQ(g_heard, row.heard);
+    }
+}
+
+// A page called like a perpetual response: the entry pane runs first; leaving the Framework runs
+// its exit pane, deactivates its responses and returns to the icon that called the page.
+TEST_F(GotoHooksTest, CalledPageReturnsWhenItsFrameworkIsLeft)
+{
+    exec_set_current(piece_icon("One"), kStateWaiting);
+    EXPECT_EQ(exec_call_page(piece_icon("Page2")), 1);
+    EXPECT_EQ(where(), "In 0"); // the entry pane
+    exec_run_actions();         // its end, as the Framework answers
+    EXPECT_EQ(where(), "Page2 0");
+    EXPECT_EQ(exec_context().depth, 1);
+    EXPECT_EQ(exec_called_from(piece_icon("Page2")), piece_icon("One"));
+    EXPECT_EQ(exec_called_in_framework_page(piece_icon("Page2")), 0); // One is outside the Framework
+
+    g_heard.clear();
+    exec_leave_framework(piece_icon("Frame"));
+    EXPECT_EQ(where(), "Out 0"); // the exit pane
+    exec_run_actions();
+    EXPECT_EQ(where(), "One 2");
+    EXPECT_EQ(exec_context().depth, 0);
+    EXPECT_EQ(g_heard, (std::vector<std::string> {"deactivate 18 0", "erase returned 20 0"}));
+    EXPECT_EQ(exec_goto_entry_pane(piece_icon("Frame")), 1);
+    EXPECT_EQ(where(), "In 0");
+    EXPECT_EQ(exec_goto_entry_pane(piece_icon("Bare")), 0);
+}
+
+// A response that is no return ends as the innermost call: back to the caller, then a jump to
+// its interaction, whose in-call flag is cleared.
+TEST_F(GotoHooksTest, AbandonedCallJumpsToItsInteraction)
+{
+    exec_set_current(piece_icon("One"), kStateWaiting);
+    ASSERT_EQ(exec_enter_perpetual(piece_icon("P3"), 0), 1);
+    g_heard.clear();
+    exec_abandon_perpetual(piece_icon("P3"));
+    EXPECT_EQ(where(), "Other 0");
+    EXPECT_EQ(exec_context().depth, 0);
+    // The interaction gets back the child it had selected (none here).
+    EXPECT_EQ(g_heard, (std::vector<std::string> {"selected 11 0", "erase returned 14 0", "in call 11 0"}));
+    EXPECT_EQ(icon_state_seq(piece_icon("Other")), icon_seq_counter() - 1);
+}
+
 } // namespace
 } // namespace enginetest
