@@ -186,9 +186,9 @@ int exec_called_in_framework_page(IconId page)
         if (!framework || caller == framework || !node_has_ancestor(framework, caller))
             continue;
         IconId child = framework;
-        while (node_parent(child) != caller)
+        while (child && node_parent(child) != caller)
             child = node_parent(child);
-        if (exec_is_page(child))
+        if (child && exec_is_page(child))
             return 1;
     }
     return 0;
