@@ -197,5 +197,34 @@ TEST_F(PerpetualTest, RestoreRefusesFramesThatDoNotFit)
     EXPECT_EQ(exec_kernel_module(&restore), 0);
 }
 
+// A page called while the kernel stood at a Framework whose page holds the page's own Framework.
+TEST_F(EngineTest, PageCalledFromAnOuterFrameworksPageIsFound)
+{
+    ASSERT_EQ(open_piece_file(R"(kind PCRS
+icon map "Top" {
+    icon framework "Outer" {
+        icon map "Leaf" {
+            icon framework "Inner" {
+                icon calc "Deep"
+            }
+        }
+    }
+    icon framework "Side" {
+        icon calc "Flat"
+    }
+}
+)"),
+        0);
+    exec_set_current(piece_icon("Outer"), kStateWaiting);
+    EXPECT_EQ(exec_called_in_framework_page(piece_icon("Deep")), 0);
+    ASSERT_EQ(exec_enter_perpetual(piece_icon("Deep"), 0), 1);
+    EXPECT_EQ(exec_called_in_framework_page(piece_icon("Deep")), 1);
+    EXPECT_EQ(exec_called_in_framework_page(piece_icon("Flat")), 0);
+    PerpetualCallFrame frame;
+    ASSERT_EQ(exec_frame(1, &frame), 1);
+    EXPECT_EQ(frame.interaction, 0u); // a page has a Framework, not an Interaction
+    EXPECT_EQ(frame.response, piece_icon("Deep"));
+}
+
 } // namespace
 } // namespace enginetest
