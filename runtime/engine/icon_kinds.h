@@ -70,7 +70,7 @@ int exec_movie_handler(KernelMessage* message);
 int exec_sound_handler(KernelMessage* message);
 int exec_video_handler(KernelMessage* message);
 
-// The Erase icon's list, read in whole 4-byte pairs (a trailing part pair is ignored).
+// The Erase icon's list, read in whole 4-byte pairs (bytes after the last whole pair are ignored).
 std::vector<EraseEntry> icon_erase_entries(IconId icon);
 
 // Puts the handlers into the kernel's kind table.
