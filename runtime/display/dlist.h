@@ -45,8 +45,9 @@ uint8_t* dlist_find(const DisplayList& list, uint32_t id);
 // True when record b comes after record a in the list.
 bool dlist_is_after(const uint8_t* a, const uint8_t* b);
 
-// Copies the record in at the end: the new id, or 0 (list unchanged) without memory. An odd
-// length is made even in the caller's record too; the pad byte is zero.
+// Copies the record in at the end: the new id, or 0 (list unchanged) without memory or for a
+// record shorter than its header. An odd length is made even in the caller's record too; the
+// pad byte is zero. The record must not lie in the list's own block (the block may move).
 uint32_t dlist_append(DisplayList& list, uint8_t* record);
 // As dlist_append, in front of the top-level record with target_id when there is one.
 uint32_t dlist_insert_before(DisplayList& list, uint32_t target_id, uint8_t* record);
