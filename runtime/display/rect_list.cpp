@@ -22,6 +22,7 @@ struct RectPool {
     uint32_t free_offset = 0;
     bool overflowed = false;
     void (*freed_hook)() = nullptr;
+    plat::GdiObject scratch; // the region of one-rectangle clips
 };
 
 RectPool s_pool;
@@ -287,14 +288,43 @@ void rlist_split_inside(RectList list, const Rect& rect, RectList& inside, RectL
     }
 }
 
+// The node's part inside the clip rectangle (all of it without one); false when none.
+bool clipped_node(RectList node, const Rect* clip, Rect& out)
+{
+    out = node_rect(node);
+    return !clip || plat::intersect_rect(out, out, *clip);
+}
+
 bool rlist_select_clip(RectList list, const Rect* clip, plat::DcHandle dc)
 {
+    // One rectangle, the common case of every object's draw, needs no region object.
+    Rect only;
+    int parts = 0;
+    for (RectList at = head(list); at && parts < 2; at = node_next(at)) {
+        Rect part;
+        if (clipped_node(at, clip, part)) {
+            only = part;
+            parts++;
+        }
+    }
+    if (parts == 0)
+        return false;
+    if (parts == 1) {
+        // One region object serves every such call until the pool is freed.
+        if (!s_pool.scratch)
+            s_pool.scratch = plat::create_rect_rgn(0, 0, 0, 0);
+        plat::Point origin;
+        plat::get_window_org_ex(dc, origin);
+        plat::set_rect_rgn(s_pool.scratch, only.left - origin.x, only.top - origin.y, only.right - origin.x, only.bottom - origin.y);
+        plat::select_clip_rgn(dc, s_pool.scratch);
+        return true;
+    }
     plat::GdiObject region = plat::create_rect_rgn(0, 0, 0, 0);
     plat::GdiObject part = plat::create_rect_rgn(0, 0, 0, 0);
     bool any = false;
     for (RectList at = head(list); at; at = node_next(at)) {
-        Rect rect = node_rect(at);
-        if (clip && !plat::intersect_rect(rect, rect, *clip))
+        Rect rect;
+        if (!clipped_node(at, clip, rect))
             continue;
         plat::set_rect_rgn(part, rect.left, rect.top, rect.right, rect.bottom);
         plat::combine_rgn(region, region, part, plat::RGN_OR);
@@ -340,6 +370,9 @@ void rlist_free_pool()
     s_pool.bytes.shrink_to_fit();
     s_pool.free_offset = 0;
     s_pool.overflowed = false;
+    if (s_pool.scratch)
+        plat::delete_object(s_pool.scratch);
+    s_pool.scratch = {};
 }
 
 bool rlist_pool_overflowed() { return s_pool.overflowed; }
