@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/palette.h"
@@ -51,22 +52,19 @@ int colour_distance(const plat::PaletteEntry& a, const plat::PaletteEntry& b)
     return std::abs(a.red - b.red) + std::abs(a.green - b.green) + std::abs(a.blue - b.blue);
 }
 
-bool same_colour(const plat::PaletteEntry& a, const plat::PaletteEntry& b)
-{
-    return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
+uint32_t rgb_key(const plat::PaletteEntry& entry) { return uint32_t(entry.red) << 16 | uint32_t(entry.green) << 8 | entry.blue; }
 
+// A table may hold 65535 entries: one pass with a set of the colours seen, not a pairwise one.
 void remove_duplicates_and_reserved(std::vector<plat::PaletteEntry>& table, const std::vector<plat::PaletteEntry>& reserved)
 {
+    std::unordered_set<uint32_t> seen;
+    for (const plat::PaletteEntry& colour : reserved)
+        seen.insert(rgb_key(colour));
     std::vector<plat::PaletteEntry> kept;
     for (const plat::PaletteEntry& entry : table) {
-        auto same = [&](const plat::PaletteEntry& other) { return same_colour(entry, other); };
-        if (std::none_of(kept.begin(), kept.end(), same))
+        if (seen.insert(rgb_key(entry)).second)
             kept.push_back(entry);
     }
-    std::erase_if(kept, [&](const plat::PaletteEntry& entry) {
-        return std::any_of(reserved.begin(), reserved.end(), [&](const plat::PaletteEntry& r) { return same_colour(entry, r); });
-    });
     table = std::move(kept);
 }
 
@@ -84,16 +82,20 @@ void remove_nearest(std::vector<plat::PaletteEntry>& table, size_t count, const 
                 pairs.push_back({colour_distance(colour, table[i]), i});
         std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) { return a.distance < b.distance; });
         size_t wanted = table.size() - count;
-        std::vector<size_t> taken;
-        for (const Pair& pair : pairs) {
-            if (taken.size() == wanted)
-                break;
-            if (std::find(taken.begin(), taken.end(), pair.entry) == taken.end())
-                taken.push_back(pair.entry);
+        std::vector<bool> taken(table.size());
+        size_t taken_count = 0;
+        for (size_t i = 0; i < pairs.size() && taken_count < wanted; i++) {
+            if (!taken[pairs[i].entry]) {
+                taken[pairs[i].entry] = true;
+                taken_count++;
+            }
         }
-        std::sort(taken.rbegin(), taken.rend()); // from the highest index down
-        for (size_t index : taken)
-            table.erase(table.begin() + std::ptrdiff_t(index));
+        // Removing the taken ones from the highest index down leaves the rest in order.
+        size_t next = 0;
+        for (size_t i = 0; i < table.size(); i++)
+            if (!taken[i])
+                table[next++] = table[i];
+        table.resize(next);
     }
 }
 

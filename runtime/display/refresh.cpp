@@ -174,8 +174,6 @@ void report_sync(int mode)
     exec_sync_event(mode, kIconKindErase, 0);
 }
 
-bool dobj_stage_rect(Rect& out) { return screen_stage_rect(out); }
-
 } // namespace
 
 // --- stage and device contexts -------------------------------------------------------------
@@ -482,7 +480,7 @@ static int refresh_is_pending() { return s_screen.refresh_needed ? 1 : 0; }
 void screen_init()
 {
     DobjScreenHooks objects{};
-    objects.stage_rect = dobj_stage_rect;
+    objects.stage_rect = screen_stage_rect;
     objects.rlist_add = rlist_add;
     objects.rlist_append_list = rlist_append_list;
     objects.set_refresh_needed = screen_set_refresh_needed;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -328,7 +329,7 @@ TEST_F(RefreshTest, AFullPoolRepaintsTheWholeStage)
     EXPECT_EQ(pixel(5, 5), 0x0000FFu);
 }
 
-TEST_F(RefreshTest, FreeingThePoolClearsEveryObjectsLists)
+TEST_F(RefreshTest, FreeingThePoolClearsEveryObjectsListsGroupMembersToo)
 {
     uint32_t id = add(Rect{0, 0, 10, 10}, kPlaneBottom, 0x0000FF);
     with(id, [](uint8_t* object) {
@@ -336,11 +337,35 @@ TEST_F(RefreshTest, FreeingThePoolClearsEveryObjectsLists)
         dobj_send(object, kMsgUpdate, nullptr);
         EXPECT_NE(dobj_list_word(object, kDobjDamage), 0);
     });
+    // A group whose member list holds one member with lists of its own.
+    std::vector<uint8_t> member(kTestRecordSize, 0);
+    plat::store_u16le(member.data() + kDobjLength, uint16_t(kTestRecordSize));
+    dobj_set_kind(member.data(), kTestKind);
+    dobj_set_list_word(member.data(), kDobjUpdate, rlist_add(0, Rect{1, 1, 2, 2}));
+    dobj_set_list_word(member.data(), kDobjDamage, rlist_add(0, Rect{3, 3, 4, 4}));
+    DisplayList members;
+    dlist_init(members);
+    uint32_t member_id = dlist_append(members, member.data());
+    std::vector<uint8_t> group(kDobjHeaderSize + kDlistHeaderSize, 0);
+    plat::store_u16le(group.data() + kDobjLength, uint16_t(group.size()));
+    dobj_set_kind(group.data(), kDobjKindGroup);
+    dlist_store(members, group.data() + kDobjHeaderSize);
+    uint32_t group_id = dlist_append(dlist_stage(), group.data());
+    ASSERT_NE(group_id, 0u);
     rlist_free_pool();
     with(id, [](uint8_t* object) {
         EXPECT_EQ(dobj_list_word(object, kDobjUpdate), 0);
         EXPECT_EQ(dobj_list_word(object, kDobjDamage), 0);
     });
+    ASSERT_TRUE(dlist_lock(members));
+    uint8_t* inside = dlist_find(members, member_id);
+    ASSERT_NE(inside, nullptr);
+    EXPECT_EQ(dobj_list_word(inside, kDobjUpdate), 0);
+    EXPECT_EQ(dobj_list_word(inside, kDobjDamage), 0);
+    dlist_unlock(members);
+    // The group's record names the member list's block; the test frees it.
+    with(group_id, [](uint8_t* object) { std::fill(object + kDobjHeaderSize, object + kDobjHeaderSize + kDlistHeaderSize, 0); });
+    dlist_free(members);
 }
 
 TEST_F(RefreshTest, APlaneBitmapThatCannotBeMadeIsReportedOnceAndStaysAbsent)
