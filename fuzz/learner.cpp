@@ -5,7 +5,8 @@
 // answered, as a script would. Nothing may crash, and the records must be closed afterwards.
 // An input whose first byte is odd is record 1 itself from its second byte on, put into a
 // fresh records file with a stamp that vouches for it, so that every module's Restore meets
-// what the bytes hold.
+// what the bytes hold; with bit 1 set as well, a u16 length ends record 1's bytes and the rest
+// becomes the records its fields name (call frames, queued actions).
 #include "fuzz/records_fixture.h"
 #include "runtime/base/taglist.h"
 #include "runtime/engine/engine.h"
