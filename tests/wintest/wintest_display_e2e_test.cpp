@@ -411,4 +411,36 @@ TEST_F(WintestOnDisplay, DraggingTheCaptionMovesTheWindowAsHeadless)
     EXPECT_EQ(differing, 0) << "pixels of the moved main window";
 }
 
+// The typing tutor on the display: its statistics screen has no timer and must sleep while
+// nothing happens. It runs from a folder of its own holding what it needs beside it.
+TEST_F(WintestOnDisplay, TheTutorsStatisticsScreenUsesNoProcessorWhileIdle)
+{
+    const std::string bin = STORVEL_BINARY_DIR "/bin/";
+    for (const char* name : {"qkt32", "qktbmp.map", "PNXBMP.FNT", "varnek.exe"})
+        ASSERT_EQ(std::system(("ln -s '" + bin + name + "' '" + folder + "/" + name + "'").c_str()), 0) << name;
+    std::vector<std::string> env = display_env({"PLAT_BACKEND=sdl", "PLAT_LOG=" + folder + "/run.log",
+        "STORVEL_RUNTIME_DIR=" + folder, "LSAN_OPTIONS=suppressions=" STORVEL_SOURCE_DIR "/tests/wintest/lsan_display.supp"});
+    pid_t pid = spawn({folder + "/qkt32"}, env, folder + "/program.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(wait_for_log("window shown")) << read_text(folder + "/program.txt");
+    // The window is centred on the 1024 x 768 screen; the pointer over it gives it the keys.
+    ASSERT_TRUE(tool({"xdotool", "mousemove", "250", "600", "key", "Return"}));
+    // The menu takes its keys once the intro is gone: 4 until the statistics screen opens.
+    auto deadline = Clock::now() + kPatience;
+    while (!log_has("stat chart tab=501 group=0 items=19") && Clock::now() < deadline) {
+        ASSERT_TRUE(tool({"xdotool", "key", "4"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    ASSERT_TRUE(wait_for_log("stat chart tab=501 group=0 items=19")) << read_text(folder + "/run.log");
+
+    long before = cpu_ticks(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    EXPECT_EQ(cpu_ticks(pid) - before, 0) << "clock ticks used in 10 s on the statistics screen";
+
+    ASSERT_TRUE(tool({"xdotool", "key", "Escape"}));
+    ASSERT_TRUE(wait_for_log("screen close Stat")) << read_text(folder + "/run.log");
+    ASSERT_TRUE(tool({"xdotool", "key", "alt+F4"}));
+    EXPECT_EQ(wait_for_exit(pid), 0) << read_text(folder + "/program.txt");
+}
+
 } // namespace
