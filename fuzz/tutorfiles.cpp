@@ -1,8 +1,10 @@
 // Arbitrary bytes as the tutor's files: as qkt.ini, through the settings and every user name;
 // as a user file, which is refused unless it has exactly the format's length, then (cut or
 // padded to that length) read, written back byte for byte, and run through the history, the
-// statistics sums and the speed and accuracy of every entry.
+// statistics sums and the speed and accuracy of every entry, and the statistics screen's chart
+// values of every tab and group.
 #include "typing/practice_stats.h"
+#include "typing/stat_chart.h"
 #include "typing/tutor_settings.h"
 #include "typing/user_file.h"
 
@@ -56,6 +58,21 @@ void settings_from(const uint8_t* data, size_t size)
     }
 }
 
+// The statistics screen's values of every tab and group, and their bars within the chart.
+void chart_values(UserRecord& record)
+{
+    for (uint16_t tab : {kStatTabSpeed, kStatTabAccuracy, kStatTabDays}) {
+        for (int32_t group = kGroupInitials; group <= kGroupSymbols; ++group) {
+            for (const StatItem& item : stat_chart_values(record, tab, group)) {
+                for (int32_t value : {item.today, item.total}) {
+                    const int32_t height = stat_bar_height(tab, value);
+                    check(height >= 0 && height <= kStatBarHeight);
+                }
+            }
+        }
+    }
+}
+
 void user_file_from(const uint8_t* data, size_t size)
 {
     UserRecord record;
@@ -73,6 +90,7 @@ void user_file_from(const uint8_t* data, size_t size)
     (void)practice_keystrokes(record.total);
     user_history_update(record);
     check(user_file_bytes(record).size() == kUserFileSize);
+    chart_values(record);
 }
 
 } // namespace
