@@ -178,6 +178,12 @@ static void box_free(GameBox& box)
 
 static void invalidate(const plat::Rect& rect) { plat::invalidate_rect(s_play.window, &rect, false); }
 
+static bool touches(const plat::Rect& a, const plat::Rect& b)
+{
+    plat::Rect common;
+    return plat::intersect_rect(common, a, b);
+}
+
 static void paint(plat::WindowHandle window)
 {
     plat::PaintStruct ps;
@@ -188,13 +194,14 @@ static void paint(plat::WindowHandle window)
         dc_blit(dc, rect.left, rect.top, rect.width(), rect.height(), s_play.tower,
             s_play.tower_shown * s_play.tower_frame.cx, 0);
     }
+    // Masked blits cost the most: only what the dirty part touches is drawn again.
     for (auto it = s_play.game.boxes.rbegin(); it != s_play.game.boxes.rend(); ++it) {
         const Sprite& sprite = it->kind == kBoxBonus ? s_play.bonus : s_play.box;
-        if (it->picture)
+        if (it->picture && touches(it->rect, ps.paint))
             masked_blit(dc, it->picture, sprite.mask, it->rect.left, it->rect.top, sprite.size.cx, sprite.size.cy, 0, 0);
     }
     const plat::Rect craft = game_craft_rect(s_play.game);
-    if (s_play.craft.picture)
+    if (s_play.craft.picture && touches(craft, ps.paint))
         masked_blit(dc, s_play.craft.picture, s_play.craft.mask, craft.left, craft.top, craft.width(), craft.height(),
             0, 0);
     plat::end_paint(window, ps);

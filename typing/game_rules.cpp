@@ -131,7 +131,8 @@ plat::Rect game_craft_rect(const GameState& game)
 
 static bool overlaps(const plat::Rect& a, const plat::Rect& b)
 {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    plat::Rect common;
+    return plat::intersect_rect(common, a, b);
 }
 
 static bool overlaps_any(const GameState& game, const plat::Rect& rect)
