@@ -324,7 +324,7 @@ static void flags_create(plat::WindowHandle dialog)
     }
 }
 
-static plat::LResult chooser_proc(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam, plat::LParam lparam)
+static plat::LResult game_level_dialog_proc(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam, plat::LParam lparam)
 {
     switch (message) {
     case plat::WM_INITDIALOG:
@@ -353,7 +353,7 @@ static plat::LResult chooser_proc(plat::WindowHandle dialog, uint32_t message, p
 
 int game_level_dialog_run(plat::WindowHandle parent)
 {
-    const intptr_t chosen = bitmap_dialog_run(parent, chooser_proc, 0);
+    const intptr_t chosen = bitmap_dialog_run(parent, game_level_dialog_proc, 0);
     return chosen >= 0 && chosen < kFlags ? int(chosen) : -1;
 }
 
