@@ -198,7 +198,8 @@ static void paint(plat::WindowHandle window)
     for (auto it = s_play.game.boxes.rbegin(); it != s_play.game.boxes.rend(); ++it) {
         const Sprite& sprite = it->kind == kBoxBonus ? s_play.bonus : s_play.box;
         if (it->picture && touches(it->rect, ps.paint))
-            masked_blit(dc, it->picture, sprite.mask, it->rect.left, it->rect.top, sprite.size.cx, sprite.size.cy, 0, 0);
+            masked_blit(
+                dc, it->picture, sprite.mask, it->rect.left, it->rect.top, sprite.size.cx, sprite.size.cy, 0, 0);
     }
     const plat::Rect craft = game_craft_rect(s_play.game);
     if (s_play.craft.picture && touches(craft, ps.paint))
@@ -324,7 +325,8 @@ static void flags_create(plat::WindowHandle dialog)
     }
 }
 
-static plat::LResult game_level_dialog_proc(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam, plat::LParam lparam)
+static plat::LResult game_level_dialog_proc(plat::WindowHandle dialog, uint32_t message, plat::WParam wparam,
+    plat::LParam lparam)
 {
     switch (message) {
     case plat::WM_INITDIALOG:

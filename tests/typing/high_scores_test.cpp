@@ -96,7 +96,8 @@ TEST(HighScoreRow, CutsTheNameAtAWholeCharacter)
         uint16_t language, keyboard;
         std::string expected;
     } kCases[] = {
-        {"Korean name of twelve bytes", six, 0, 1, " 1 " + johab_text("가나다라마") + "     42 " + johab_text("한") + "/3"},
+        {"Korean name of twelve bytes", six, 0, 1,
+            " 1 " + johab_text("가나다라마") + "     42 " + johab_text("한") + "/3"},
         {"a pair across the tenth byte", "abcdefghi" + johab_text("가"), 1, 0,
             " 1 abcdefghi      42 " + johab_text("영") + "/QWE"},
         {"short name padded", "Lee", 1, 1, " 1 Lee            42 " + johab_text("영") + "/DVO"},
