@@ -55,6 +55,12 @@ TEST(HighScoreFile, BytesRoundTripFieldByField)
     EXPECT_EQ(back[0].name, "Kim");
     EXPECT_EQ(back[0].score, 1234);
     EXPECT_EQ(high_scores_shown(back), 1u);
+
+    // Whatever follows a name's NUL is padding: it is not kept.
+    bytes[4] = 'x';
+    ASSERT_TRUE(high_scores_parse(bytes, back));
+    EXPECT_EQ(back[0].name, "Kim");
+    EXPECT_EQ(high_scores_bytes(back)[4], 0);
 }
 
 TEST(HighScoreTable, NewScoresGoBelowEqualOnes)
