@@ -1,21 +1,25 @@
 // The interpreter against Lua 5.4 on three programs: a numeric loop of integer and real
 // arithmetic, building texts by join, and list work (filling by element assignment, summing
-// with "repeat with e in", element-wise arithmetic). The blocks are assembled by hand as the
-// compiler would lay them out, with variables in the tests' table; the Lua programs keep
-// their variables global, as calculation variables are, and loop with while as "repeat with"
-// does. Each program's result is compared before anything is timed.
+// with "repeat with e in", element-wise arithmetic). Each program is compiled from its text as
+// a Calc icon's statements, with its variables in the tests' table; the Lua programs keep their
+// variables global, as calculation variables are, and loop with while as "repeat with" does.
+// Each program's result is compared before anything is timed.
 #include "bench/bench_ratio.h"
-#include "tests/calc/assembler.h"
 #include "tests/calc/interp_fixture.h"
 
+#include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
-#include "runtime/calc/interp_ops.h"
+#include "runtime/calc/compile.h"
 #include "runtime/calc/list_table.h"
+#include "runtime/calc/names.h"
+#include "runtime/calc/parser.h"
+#include "runtime/calc/sysfn_table.h"
 #include "runtime/text/intl.h"
 
 #include <lua.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,92 +29,29 @@ namespace {
 
 constexpr int kRepetitions = 5;
 
-enum : uint16_t { kI = 1, kS, kR, kN, kJ, kT, kK, kL, kSum, kE, kM };
+// The programs' variables; each program leaves its result in Result.
+const char* const kNames[] = { "I", "S", "R", "N", "J", "T", "K", "L", "SUM", "E", "M", "Result" };
+constexpr uint16_t kResult = 12;
 
-// while VAR < LIMIT: the loop's first instruction and the jump out, to patch at its end.
-struct Loop {
-    int top, exit;
-};
-
-Loop loop_while_below(Assembler& a, uint16_t var, int32_t limit)
+int find_name(int, const char* name, uint16_t* id)
 {
-    Loop loop;
-    loop.top = a.op(kOpPushVar, a.variable(var));
-    a.op(kOpPushLong, a.integer(limit));
-    a.op(kOpCompare, kOperLess);
-    a.op(kOpNip);
-    loop.exit = a.op(kOpJumpIfFalse);
-    return loop;
+    for (uint16_t i = 0; i < sizeof kNames / sizeof kNames[0]; ++i) {
+        if (str_compare_nocase(kNames[i], name) == 0)
+            return *id = uint16_t(i + 1), 1;
+    }
+    return 0;
 }
 
-void end_loop(Assembler& a, const Loop& loop)
-{
-    a.op(kOpJump, int16_t(loop.top));
-    a.patch(loop.exit, int16_t(a.next()));
-}
-
-// The value on the stack goes to VAR (an assignment statement).
-void assign(Assembler& a, uint16_t var)
-{
-    a.op(kOpAssignDirect, a.variable(var));
-    a.op(kOpPop);
-}
-
-void set_integer(Assembler& a, uint16_t var, int16_t x)
-{
-    a.op(kOpPushShort, x);
-    assign(a, var);
-}
-
-void increment(Assembler& a, uint16_t var)
-{
-    a.op(kOpPushVar, a.variable(var));
-    a.op(kOpPushShort, 1);
-    a.op(kOpArith, kOperPlus);
-    assign(a, var);
-}
-
-void push_var(Assembler& a, uint16_t var) { a.op(kOpPushVar, a.variable(var)); }
-
-// I := 0; S := 0; R := 0
-// repeat while I < 1000000: I := I + 1; S := S + I * 3 - I * 2 - I + 1; R := R + I / 7
-std::vector<uint8_t> numeric_block()
-{
-    Assembler a;
-    set_integer(a, kI, 0);
-    set_integer(a, kS, 0);
-    set_integer(a, kR, 0);
-    Loop loop = loop_while_below(a, kI, 1000000);
-    increment(a, kI);
-    push_var(a, kS);
-    push_var(a, kI);
-    a.op(kOpPushShort, 3);
-    a.op(kOpArith, kOperTimes);
-    a.op(kOpArith, kOperPlus);
-    push_var(a, kI);
-    a.op(kOpPushShort, 2);
-    a.op(kOpArith, kOperTimes);
-    a.op(kOpArith, kOperMinus);
-    push_var(a, kI);
-    a.op(kOpArith, kOperMinus);
-    a.op(kOpPushShort, 1);
-    a.op(kOpArith, kOperPlus);
-    assign(a, kS);
-    push_var(a, kR);
-    push_var(a, kI);
-    a.op(kOpPushShort, 7);
-    a.op(kOpArith, kOperDivide);
-    a.op(kOpArith, kOperPlus);
-    assign(a, kR);
-    end_loop(a, loop);
-    // The result: S ^ " " ^ R, to compare with Lua's.
-    push_var(a, kS);
-    a.op(kOpPushString, a.text(" "));
-    a.op(kOpArith, kOperJoin);
-    push_var(a, kR);
-    a.op(kOpArith, kOperJoin);
-    return a.build();
-}
+const char* const kNumericCalc = R"(I := 0
+S := 0
+R := 0
+repeat while I < 1000000
+    I := I + 1
+    S := S + I * 3 - I * 2 - I + 1
+    R := R + I / 7
+end repeat
+Result := S ^ " " ^ R
+)";
 
 const char* const kNumericLua = R"(
 I = 0; S = 0; R = 0
@@ -122,31 +63,18 @@ end
 return S, R
 )";
 
-// N := 0
-// repeat while N < 1000: N := N + 1; T := ""; J := 0
-//     repeat while J < 100: J := J + 1; T := T ^ "x" ^ J
-std::vector<uint8_t> join_block()
-{
-    Assembler a;
-    set_integer(a, kN, 0);
-    Loop outer = loop_while_below(a, kN, 1000);
-    increment(a, kN);
-    a.op(kOpPushString, a.text(""));
-    assign(a, kT);
-    set_integer(a, kJ, 0);
-    Loop inner = loop_while_below(a, kJ, 100);
-    increment(a, kJ);
-    push_var(a, kT);
-    a.op(kOpPushString, a.text("x"));
-    a.op(kOpArith, kOperJoin);
-    push_var(a, kJ);
-    a.op(kOpArith, kOperJoin);
-    assign(a, kT);
-    end_loop(a, inner);
-    end_loop(a, outer);
-    push_var(a, kT);
-    return a.build();
-}
+const char* const kJoinCalc = R"(N := 0
+repeat while N < 1000
+    N := N + 1
+    T := ""
+    J := 0
+    repeat while J < 100
+        J := J + 1
+        T := T ^ "x" ^ J
+    end repeat
+end repeat
+Result := T
+)";
 
 const char* const kJoinLua = R"(
 N = 0
@@ -162,62 +90,23 @@ end
 return T
 )";
 
-// N := 0
-// repeat while N < 100
-//     N := N + 1; L := []; K := 0
-//     repeat while K < 1000: K := K + 1; L[K] := K
-//     SUM := 0
-//     repeat with E in L: SUM := SUM + E
-//     M := L * 2 + 1
-std::vector<uint8_t> list_block()
-{
-    Assembler a;
-    set_integer(a, kN, 0);
-    Loop outer = loop_while_below(a, kN, 100);
-    increment(a, kN);
-    a.op(kOpNewLinearList);
-    assign(a, kL);
-    set_integer(a, kK, 0);
-    Loop fill = loop_while_below(a, kK, 1000);
-    increment(a, kK);
-    push_var(a, kL);
-    push_var(a, kK);
-    push_var(a, kK);
-    a.op(kOpAssignElement);
-    a.op(kOpPop);
-    end_loop(a, fill);
-    set_integer(a, kSum, 0);
-    a.op(kOpPushVarRef, a.variable(kE)); // the loop target
-    a.op(kOpPushShort, 1);               // the counter
-    int top = a.op(kOpPick, 2);
-    push_var(a, kL);
-    a.op(kOpForInStep);
-    int exit = a.op(kOpJumpIfFalse);
-    push_var(a, kSum);
-    push_var(a, kE);
-    a.op(kOpArith, kOperPlus);
-    assign(a, kSum);
-    a.op(kOpPushShort, 1);
-    a.op(kOpArith, kOperPlus);
-    a.op(kOpJump, int16_t(top));
-    a.patch(exit, int16_t(a.next()));
-    push_var(a, kL);
-    a.op(kOpPushShort, 2);
-    a.op(kOpArith, kOperTimes);
-    a.op(kOpPushShort, 1);
-    a.op(kOpArith, kOperPlus);
-    assign(a, kM);
-    end_loop(a, outer);
-    // The result: SUM ^ " " ^ M[1000]
-    push_var(a, kSum);
-    a.op(kOpPushString, a.text(" "));
-    a.op(kOpArith, kOperJoin);
-    push_var(a, kM);
-    a.op(kOpPushShort, 1000);
-    a.op(kOpIndex);
-    a.op(kOpArith, kOperJoin);
-    return a.build();
-}
+const char* const kListCalc = R"(N := 0
+repeat while N < 100
+    N := N + 1
+    L := []
+    K := 0
+    repeat while K < 1000
+        K := K + 1
+        L[K] := K
+    end repeat
+    SUM := 0
+    repeat with E in L
+        SUM := SUM + E
+    end repeat
+    M := L * 2 + 1
+end repeat
+Result := SUM ^ " " ^ M[1000]
+)";
 
 // Each element-wise operator makes a list of its own, as the interpreter's do.
 const char* const kListLua = R"(
@@ -256,47 +145,79 @@ return SUM, M[1000]
 
 struct Program {
     const char* name;
-    std::vector<uint8_t> (*block)();
+    const char* calc;
     const char* lua;
 };
 
 const Program kPrograms[] = {
-    { "numeric", numeric_block, kNumericLua },
-    { "join", join_block, kJoinLua },
-    { "lists", list_block, kListLua },
+    { "numeric", kNumericCalc, kNumericLua },
+    { "join", kJoinCalc, kJoinLua },
+    { "lists", kListCalc, kListLua },
 };
 
-// The interpreter's side: symbols, lists and the variable table up for the whole run.
+// The interpreter's side: symbols, lists, the function table, the names and the variable
+// table up for the whole run.
 struct Calc {
     Calc()
     {
         intl_init();
         symdict_create();
         list_tables_init();
+        sysfn_build_table();
         CalcHooks hooks = table_hooks();
         calc_set_hooks(&hooks);
+        CalcNameHooks names {};
+        names.var_find_id = find_name;
+        calc_set_name_hooks(&names);
+        previous_context = parse_set_calc_context(1);
     }
     ~Calc()
     {
+        parse_set_calc_context(previous_context);
         variables().clear();
         eval_reset();
+        calc_set_name_hooks(nullptr);
         calc_set_hooks(nullptr);
+        sysfn_reset();
         list_tables_free();
         symdict_release();
     }
+    int previous_context = 0;
 };
+
+// The program's block; empty with a message when it does not compile.
+std::vector<uint8_t> compile(const Program& program)
+{
+    // Lines end with carriage returns, as an icon's text holds them.
+    std::string text = program.calc;
+    for (char& c : text)
+        c = c == '\n' ? '\r' : c;
+    std::vector<uint8_t> block;
+    int offset = 0, length = 0;
+    int error = code_compile(0, text.c_str(), block, kCompileStatements, '.', ',', &offset, &length);
+    if (error != 0) {
+        std::fprintf(stderr, "%s: error %d at %d\n", program.name, error, offset);
+        block.clear();
+    }
+    return block;
+}
 
 // The run's result as text; "error N" when it failed.
 std::string run_calc(const std::vector<uint8_t>& block)
 {
+    if (block.empty())
+        return "no block";
     ScriptValue out;
     int error = eval_code(0, block.data(), block.size(), out, 1);
+    val_free(out);
     if (error != 0)
         return "error " + std::to_string(error);
-    val_convert(out, kValString);
-    std::string text = var_lock_value_data(out);
-    var_unlock_value_data(out);
-    val_free(out);
+    ScriptValue result;
+    val_copy(result, variables().values[kResult]);
+    val_convert(result, kValString);
+    std::string text = var_lock_value_data(result);
+    var_unlock_value_data(result);
+    val_free(result);
     return text;
 }
 
@@ -342,7 +263,11 @@ std::string run_lua(lua_State* lua)
 void BM_Calc(benchmark::State& state, const Program& program)
 {
     Calc calc;
-    std::vector<uint8_t> block = program.block();
+    std::vector<uint8_t> block = compile(program);
+    if (block.empty()) {
+        state.SkipWithError("the program does not compile");
+        return;
+    }
     for (auto _ : state) {
         ScriptValue out;
         benchmark::DoNotOptimize(eval_code(0, block.data(), block.size(), out, 1));
@@ -368,11 +293,11 @@ void BM_Lua(benchmark::State& state, const Program& program)
 std::string calc_result(const Program& program)
 {
     Calc calc;
-    std::string text = run_calc(program.block());
+    std::string text = run_calc(compile(program));
     size_t space = text.find(' ');
-    if (std::string(program.name) == "numeric" && space != std::string::npos) {
+    if (std::string(program.name) == "numeric" && space != std::string::npos && space + 1 < text.size()) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.2f", std::stod(text.substr(space + 1)));
+        std::snprintf(buf, sizeof buf, "%.2f", std::strtod(text.c_str() + space + 1, nullptr));
         text = text.substr(0, space + 1) + buf;
     }
     return text;

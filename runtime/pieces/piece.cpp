@@ -51,12 +51,12 @@ static void show_cannot_open(const char* name, int error)
     msg_show(kMsgCannotOpen, 1, name, msg_error_text(error));
 }
 
-static void log_quoted(const char* what, const std::string& path, const char* tail = nullptr,
-    const std::string& tail_text = {})
+// The path as the piece names it; the title quoted as UTF-8 (it is in the piece's code page).
+static void log_quoted(const char* what, const std::string& path, const char* title = nullptr)
 {
     std::string line = std::string(what) + " \"" + path + "\"";
-    if (tail)
-        line += std::string(" ") + tail + " \"" + tail_text + "\"";
+    if (title)
+        line += " title " + plat::log_quote(title);
     plat::log_event(line);
 }
 
@@ -205,7 +205,7 @@ int piece_open(const FileSpec* spec, const FileSpec* records, int flags)
         finish_open(flags);
         char title[kPathBufferSize];
         piece_title(title, sizeof title);
-        log_quoted("piece opened", name, "title", title);
+        log_quoted("piece opened", name, title);
         return kErrOk;
     }
     if (hooks.records_close_all)

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/kernel/byte_io.h"
+#include "runtime/calc/detok.h"
 #include "runtime/calc/interp_ops.h"
 #include "runtime/calc/scanner.h"
 #include "tests/calc/assembler.h"
 #include "tests/calc/compile_fixture.h"
 #include "tests/calc/interp_fixture.h"
+#include "runtime/text/charmap.h"
 
 namespace {
 
@@ -246,6 +248,56 @@ TEST_F(CompileTest, KeptStreamOfAStringLiteral)
     std::vector<uint8_t> block;
     ASSERT_EQ(compile("\"abc\"", E, block), 0);
     EXPECT_EQ(block, expected);
+}
+
+// While the character-set map is active, a literal with characters of 0x80 and above is a
+// mapped string: its text has already been brought to this platform's set, so it compiles to
+// PushString2 and is never translated again. Only PushMappedString (from the other platform's
+// String2 tokens) translates as it runs.
+TEST_F(CompileTest, MappedStringLiteralsAreNotTranslatedTwice)
+{
+    static const struct {
+        const char* name;
+        bool with_map;
+        uint8_t op, token;
+    } kRows[] = {
+        { "no map: a plain string", false, kOpPushString, kTokString },
+        { "map: a mapped string", true, kOpPushString2, kTokMappedString },
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.name);
+        if (row.with_map) {
+            ASSERT_EQ(str_charmap_init(), 0);
+            FontTokenizer tokenizer;
+            static const char kSection[] = "Win\n142 => 233\n";
+            font_tok_set_text(tokenizer, kSection, sizeof kSection - 1);
+            int done = 0;
+            str_charmap_parse_section(str_charmap(), tokenizer, 2, &done);
+            ASSERT_TRUE(str_charmap_maps_literals(str_charmap()));
+        }
+        Assembler a;
+        a.op(row.op, a.text("caf\x8E"));
+        a.kept_text(row.token, "caf\x8E");
+        std::vector<uint8_t> block;
+        ASSERT_EQ(compile("\"caf\x8E\"", E, block), 0);
+        EXPECT_EQ(block, a.build(true, true));
+        ScriptValue out;
+        ASSERT_EQ(eval_code(0, block.data(), block.size(), out, 1), 0);
+        EXPECT_EQ(calctest::describe(out), "s:caf\x8E");
+        val_free(out);
+        EXPECT_EQ(code_decompile_text(0, block.data()), "\"caf\x8E\"");
+
+        // The other platform's string: translated from Macintosh 0x8E to Windows 0xE9.
+        Assembler other;
+        other.op(kOpPushMappedString, other.text("caf\x8E"));
+        other.kept_text(kTokString2, "caf\x8E");
+        block = other.build(true, true);
+        ASSERT_EQ(eval_code(0, block.data(), block.size(), out, 1), 0);
+        EXPECT_EQ(calctest::describe(out), row.with_map ? "s:caf\xE9" : "s:caf\x8E");
+        val_free(out);
+        EXPECT_EQ(code_decompile_text(0, block.data()), row.with_map ? "\"caf\xE9\"" : "\"caf\x8E\"");
+        str_charmap_term();
+    }
 }
 
 TEST_F(CompileTest, KeptStreamOfAStatement)

@@ -161,6 +161,42 @@ TEST_F(PieceCalcTest, TitlesAfterAtNameIconsOfTheFile)
     calc_set_name_hooks(nullptr);
 }
 
+// In a library a system variable may name no other icon: the library's icons are not the
+// piece's. Its own icon ("@" with an empty title) and user variables stay allowed.
+TEST_F(PieceCalcTest, LibrariesKeepSystemVariablesToTheirOwnIcon)
+{
+    ASSERT_EQ(open_piece(2, R"(kind PLIB
+icon map "Lib" node 1
+icon map "Shapes" {
+    icon calc "Inside"
+    icon display "Other"
+}
+)"),
+        0);
+    CalcNameHooks names = calctest::test_name_hooks();
+    calc_set_name_hooks(&names);
+    IconId inside = titled(2, "Inside");
+    IconId show = titled(1, "Show");
+    ASSERT_NE(inside, 0u);
+    static const struct {
+        IconId* context;
+        const char* source;
+        int code;
+    } kRows[] = {
+        { &inside, "CursorX@\"Other\"", 32 },
+        { &inside, "CursorX@\"Inside\"", 0 }, // the icon itself
+        { &inside, "x@\"Other\"", 0 },
+        { &show, "CursorX@\"Add\"", 0 },     // in a course any icon
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.source);
+        std::vector<uint8_t> block;
+        int offset = 0, length = 0;
+        EXPECT_EQ(code_compile(*row.context, row.source, block, kCompileExpression, '.', ',', &offset, &length), row.code);
+    }
+    calc_set_name_hooks(nullptr);
+}
+
 TEST(PieceMakerCalc, ACompileErrorFailsTheBuild)
 {
     PieceDescription piece;

@@ -1,7 +1,12 @@
 // Opening pieces: the command line's file name, the window title rules, saving a compacted
 // copy through a temporary file, and finding the files a piece names.
 #include "piece_fixture.h"
+#include "platform/kernel/log.h"
 #include "runtime/pieces/piece_start.h"
+#include "text_scope.h"
+
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +87,23 @@ TEST_F(PieceTest, TitlePropertyOfTheTopIconWinsOverTheFileName)
     piece_close(0);
     EXPECT_EQ(piece_top_icon(), 0u);
     EXPECT_EQ(piece_spec(), nullptr);
+}
+
+// The log is UTF-8 while a title is in the piece's code page; a quote in it stays one line.
+TEST_F(PieceTest, TheOpenedLineShowsTheTitleAsUtf8)
+{
+    TextScope korean(949, "K");
+    std::string log_path = ::testing::TempDir() + "piece_title.log";
+    ASSERT_TRUE(plat::log_open(log_path));
+    // 0xC7D1 0xB1DB is "한글" in code page 949.
+    make_file("course.v5r", "kind PCRS\nicon map \"Top\" {\n prop 20 hex C7D1B1DB 20 22 41 22 00\n}\n");
+    ASSERT_EQ(piece_open(disk("course.v5r"), nullptr, 0), 0);
+    piece_close(0);
+    plat::log_close();
+    std::stringstream log;
+    log << std::ifstream(log_path).rdbuf();
+    EXPECT_NE(log.str().find("title \"\xED\x95\x9C\xEA\xB8\x80 \\\"A\\\"\"\n"), std::string::npos) << log.str();
+    std::remove(log_path.c_str());
 }
 
 TEST_F(PieceTest, SaveAsWritesACompactCopyAndReplacesTheTargetOnlyWhenWhole)

@@ -1,6 +1,7 @@
 // Between programs: real wintest processes find each other's windows, send, post, copy data
 // and share atoms; the test process itself joins as a third program to stop, kill and lie to
 // them. Each case has a folder of its own, so programs of other cases stay unseen.
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -118,22 +119,34 @@ std::string with_pids(std::string line, pid_t a, pid_t b)
     return line;
 }
 
-TEST_F(Between, ExchangesBetweenTwoPrograms)
+// One test per exchange: each has its own time limit and names itself when it fails.
+class Exchanges : public Between, public testing::WithParamInterface<Exchange> {
+};
+
+TEST_P(Exchanges, BetweenTwoPrograms)
 {
-    for (const Exchange& exchange : kExchanges) {
-        SCOPED_TRACE(exchange.name);
-        Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
-        ASSERT_TRUE(a.wait_for("serving 60000 ms"));
-        Peer b(folder, "b", runtime_dir, std::string(exchange.script) + "post WinTestMain * 0x0010 0 0\n", WINTEST_PATH);
-        const std::vector<std::string>& in_b = b.finish();
-        const std::vector<std::string>& in_a = a.finish();
-        for (const char* line : exchange.in_a)
-            EXPECT_TRUE(has_line(in_a, with_pids(line, a.pid(), b.pid()))) << with_pids(line, a.pid(), b.pid()) << "\nin\n" << join(in_a);
-        for (const char* line : exchange.in_b)
-            EXPECT_TRUE(has_line(in_b, with_pids(line, a.pid(), b.pid()))) << with_pids(line, a.pid(), b.pid()) << "\nin\n" << join(in_b);
-        EXPECT_TRUE(has_line(in_a, "wintest: close requested")) << join(in_a);
-    }
+    const Exchange& exchange = GetParam();
+    Peer a(folder, "a", runtime_dir, "serve 60000\n", WINTEST_PATH);
+    ASSERT_TRUE(a.wait_for("serving 60000 ms"));
+    Peer b(folder, "b", runtime_dir, std::string(exchange.script) + "post WinTestMain * 0x0010 0 0\n", WINTEST_PATH);
+    const std::vector<std::string>& in_b = b.finish();
+    const std::vector<std::string>& in_a = a.finish();
+    for (const char* line : exchange.in_a)
+        EXPECT_TRUE(has_line(in_a, with_pids(line, a.pid(), b.pid()))) << with_pids(line, a.pid(), b.pid()) << "\nin\n" << join(in_a);
+    for (const char* line : exchange.in_b)
+        EXPECT_TRUE(has_line(in_b, with_pids(line, a.pid(), b.pid()))) << with_pids(line, a.pid(), b.pid()) << "\nin\n" << join(in_b);
+    EXPECT_TRUE(has_line(in_a, "wintest: close requested")) << join(in_a);
 }
+
+std::string exchange_test_name(const testing::TestParamInfo<Exchange>& info)
+{
+    std::string name;
+    for (const char* c = info.param.name; *c; c++)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wintest, Exchanges, testing::ValuesIn(kExchanges), exchange_test_name);
 
 // The test process joins the folder as a program of its own.
 class WithTestProgram : public Between {
