@@ -5,7 +5,8 @@
 // answered, as a script would. Nothing may crash, and the records must be closed afterwards.
 // An input whose first byte is odd is record 1 itself from its second byte on, put into a
 // fresh records file with a stamp that vouches for it, so that every module's Restore meets
-// what the bytes hold.
+// what the bytes hold; with bit 1 set as well, a u16 length ends record 1's bytes and the rest
+// becomes the records its fields name (call frames, queued actions).
 #include "platform/backend/script.h"
 #include "platform/kernel/path.h"
 #include "runtime/base/taglist.h"
@@ -26,6 +27,7 @@
 #include "tools/piecemaker/pm_build.h"
 #include "tools/piecemaker/pm_desc.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -86,11 +88,20 @@ void queue_answers()
     }
 }
 
-// A fresh records file whose record 1 is the bytes, with a stamp for their field 1.
-void write_stamped_first_record(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size)
+constexpr uint16_t kFirstOtherRecord = 2;
+constexpr uint16_t kLastOtherRecord = 9;
+
+// A fresh records file whose record 1 is the bytes, with a stamp for their field 1; other
+// bytes, when given, become records 2 to 9, which the fields' record numbers (the call stack,
+// the action queue, the icon states) may name.
+void write_stamped_first_record(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size,
+    const uint8_t* other = nullptr, size_t other_size = 0)
 {
     if (piece_open(piece, records, 0) != 0)
         return;
+    if (other)
+        for (uint16_t number = kFirstOtherRecord; number <= kLastOtherRecord; number++)
+            (void)urec_write(number, other, other_size);
     TagList list = mem_alloc_copy(data, size);
     if (list && taglist_check(data, size) == 0) {
         uint16_t length = 0;
@@ -129,7 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FileSpec* piece = nullptr;
     FileSpec* records = nullptr;
     check(fspec_from_path("T:\\p.v5r", &piece) == 0 && fspec_from_path("T:\\p.rec", &records) == 0);
-    if (size > 0 && (data[0] & 1)) {
+    if (size >= 3 && (data[0] & 3) == 3) {
+        // A u16 length, record 1's bytes, then the other records' bytes.
+        size_t first = std::min<size_t>(size_t(data[1] | data[2] << 8), size - 3);
+        std::remove((s_folder + "/p.rec").c_str());
+        write_stamped_first_record(piece, records, data + 3, first, data + 3 + first, size - 3 - first);
+    } else if (size > 0 && (data[0] & 1)) {
         std::remove((s_folder + "/p.rec").c_str());
         write_stamped_first_record(piece, records, data + 1, size - 1);
     } else {

@@ -6,6 +6,7 @@
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/goto.h"
+#include "runtime/engine/icon_kinds.h"
 #include "runtime/engine/icon_props.h"
 #include "runtime/engine/icon_wait.h"
 #include "runtime/engine/icon_seq.h"
@@ -44,6 +45,7 @@ int engine_init()
     hooks.sync_event = exec_sync_event;
     exec_set_hooks(&hooks);
     exec_wait_install();
+    icon_kinds_install();
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
@@ -84,6 +86,7 @@ void engine_term()
     exec_queue_reset_all();
     goto_reset();
     exec_wait_reset();
+    icon_kinds_reset();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();
