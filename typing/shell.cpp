@@ -24,6 +24,7 @@
 #include "typing/bitmap_archive.h"
 #include "typing/bitmap_font.h"
 #include "typing/bmp_button.h"
+#include "typing/game.h"
 #include "typing/hot_area.h"
 #include "typing/lesson_screen.h"
 #include "typing/long_story.h"
@@ -184,7 +185,7 @@ bool screen_classes_register()
     c.class_name = kMainClass;
     // The screens of the activities register here as their modules come.
     return plat::register_class(c) != 0 && tutor_classes_register() && short_story_register()
-        && lesson_screen_register() && long_story_register() && stat_screen_register();
+        && lesson_screen_register() && long_story_register() && stat_screen_register() && game_register();
 }
 
 int main_window_create(plat::ModuleHandle instance, int show_command)

@@ -112,6 +112,19 @@ TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
                           "stat chart tab=502 group=0 items=19", "stat chart tab=503 group=0 items=30"}));
     EXPECT_TRUE(has_line(events, "screen close Stat")) << joined(events);
 
+    // The game: the first word dropped is typed and hit, the rest fall until the tower
+    // collapses, and the score enters the list under the player's name in Johab.
+    for (const char* line : {"screen open Game 401", "game level 1", "game drop \"나라\"",
+             "game hit \"나라\" score 10", "game over score 10", "high score stored rank 1 score 10",
+             "screen close Game"}) {
+        EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
+    }
+    std::vector<uint8_t> scores = read_host_file(path("qktsco.dat"));
+    ASSERT_EQ(scores.size(), 480u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(scores.data())), "\x8B\xB1\xC0\xE9\xAE\x81"); // 김철수
+    EXPECT_EQ(scores[44], 10);
+    EXPECT_EQ(scores[48], 0) << "one entry";
+
     std::string ini = read_text(path("qkt.ini"));
     EXPECT_NE(ini.find("User1=" + cp949("김철수") + "\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LastSlot=0\r\n"), std::string::npos) << ini;
