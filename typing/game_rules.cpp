@@ -1,6 +1,8 @@
 // The rules hold no window state: the screen owns one GameState and hands it in.
 #include "typing/game_rules.h"
 
+#include "typing/practice_stats.h"
+
 #include "typing/johab.h"
 #include "typing/lessons.h"
 
@@ -81,23 +83,11 @@ int bonus_item_pick(int level)
 
 void bonus_item_reset() { s_previous_pick = kBonusNone; }
 
-// The jamo of a code that are real ones, by the 5-bit field values each position accepts.
-static int jamo_weight(uint16_t code)
-{
-    if (code < 0x80)
-        return 1;
-    constexpr uint32_t kInitial = 0x001FFFFC; // fields 2..20
-    constexpr uint32_t kMedial = 0x3CFCFCF8; // 3-7, 10-15, 18-23, 26-29
-    constexpr uint32_t kFinal = 0x3FFBFFFC; // 2-17, 19-29
-    return int(kInitial >> johab_initial(code) & 1) + int(kMedial >> johab_medial(code) & 1)
-        + int(kFinal >> johab_final(code) & 1);
-}
-
 int32_t word_score(const GameBox& box)
 {
     int32_t strokes = 0;
     for (uint16_t code : dbcs_to_codes(box.word))
-        strokes += jamo_weight(code);
+        strokes += syllable_stroke_weight(code);
     return strokes <= 1 ? 1 : strokes * (strokes + 1) / 2;
 }
 

@@ -114,8 +114,8 @@ TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
 
     // The game: the first word dropped is typed and hit, the rest fall until the tower
     // collapses, and the score enters the list under the player's name in Johab.
-    for (const char* line : {"screen open Game 401", "game level 1", "game drop \"나라\"",
-             "game hit \"나라\" score 10", "game over score 10", "high score stored rank 1 score 10",
+    for (const char* line : {"screen open Game 401", "game level 1", "game drop \"이마\"",
+             "game hit \"이마\" score 10", "game over score 10", "high score stored rank 1 score 10",
              "screen close Game"}) {
         EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
     }
