@@ -31,6 +31,7 @@ public:
     const char* name() const override { return "headless"; }
     Size screen_size() const override { return m_screen; }
     int screen_bits_per_pixel() const override { return m_bits; }
+    void set_bits_per_pixel(int bits) { m_bits = bits; }
     void window_changed(WindowHandle, WindowChange) override {}
     void surface_changed(WindowHandle, const Rect&) override {}
     void cursor_changed(CursorHandle) override {}
@@ -122,6 +123,25 @@ void HeadlessBackend::poll()
     }
 }
 
+bool headless_depth_supported(int bits)
+{
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+bool headless_set_depth(int bits)
+{
+    auto* backend = dynamic_cast<HeadlessBackend*>(backend_get());
+    if (!backend || !headless_depth_supported(bits))
+        return false;
+    backend->set_bits_per_pixel(bits);
+    // As Win32 does after a mode change: every top-level window hears of it, at once.
+    Size screen = backend->screen_size();
+    std::vector<WindowHandle> windows = wintree_top_levels();
+    for (WindowHandle window : windows)
+        send_message(window, WM_DISPLAYCHANGE, WParam(bits), make_lparam(uint32_t(screen.cx), uint32_t(screen.cy)));
+    return true;
+}
+
 static bool parse_screen(const char* text, HeadlessOptions& options)
 {
     unsigned width = 0;
@@ -133,7 +153,7 @@ static bool parse_screen(const char* text, HeadlessOptions& options)
         return false;
     if (width < 64 || height < 64 || width > unsigned(kSurfaceMaxSide) || height > unsigned(kSurfaceMaxSide))
         return false;
-    if (bits != 16 && bits != 24 && bits != 32)
+    if (!headless_depth_supported(int(bits)))
         return false;
     options.screen = Size{int32_t(width), int32_t(height)};
     options.bits_per_pixel = int(bits);

@@ -30,9 +30,16 @@ struct HeadlessOptions {
 // again before its run ends.
 constexpr uint32_t kHeadlessGraceMs = 60000;
 
-// PLAT_SCRIPT, PLAT_LOG and PLAT_SCREEN ("800x600" or "800x600x16"); false with a message for
-// a value that makes no sense.
+// PLAT_SCRIPT, PLAT_LOG and PLAT_SCREEN ("800x600" or "800x600x16"; the depth 1, 4, 8, 16, 24
+// or 32); false with a message for a value that makes no sense. The depth is what the screen
+// reports (BITSPIXEL); surfaces stay true colour whatever it is.
 bool headless_options_from_environment(HeadlessOptions& options, std::string& error);
+// 1, 4, 8, 16, 24 or 32.
+bool headless_depth_supported(int bits);
+// Changes the screen's depth during a run and sends WM_DISPLAYCHANGE (wParam the depth, lParam
+// the width and height) to every top-level window; false when the headless backend is not
+// running or the depth is not supported.
+bool headless_set_depth(int bits);
 
 // Installs the headless backend and starts virtual time, the log and the script (read from
 // options.script_path). False with a message when the script is bad or a file cannot be used.

@@ -56,6 +56,7 @@ static const OpName kOps[] = {
     {"choose-file", ScriptOp::choose_file},
     {"shot", ScriptOp::shot},
     {"quit", ScriptOp::quit},
+    {"depth", ScriptOp::depth},
     {"serve", ScriptOp::serve},
     {"windows", ScriptOp::windows},
     {"send", ScriptOp::send},
@@ -178,6 +179,15 @@ static std::string parse_wait(std::string_view rest, ScriptCommand& command)
     return {};
 }
 
+static std::string parse_depth(std::string_view rest, ScriptCommand& command)
+{
+    int64_t bits = 0;
+    if (!parse_int(next_word(rest), 1, 32, bits) || !trim(rest).empty() || !headless_depth_supported(int(bits)))
+        return "expected a depth of 1, 4, 8, 16, 24 or 32";
+    command.bits = int(bits);
+    return {};
+}
+
 static std::string parse_keys(std::string_view rest, ScriptCommand& command)
 {
     std::string_view keys = next_word(rest);
@@ -219,6 +229,7 @@ static std::string parse_arguments(ScriptOp op, std::string_view rest, ScriptCom
     case ScriptOp::copy_data:
     case ScriptOp::atom: return ipc_script_parse(op, rest, command);
     case ScriptOp::wait: return parse_wait(rest, command);
+    case ScriptOp::depth: return parse_depth(rest, command);
     case ScriptOp::move: return parse_mouse(rest, command, ButtonWord::refused);
     case ScriptOp::click:
     case ScriptOp::double_click:
@@ -388,6 +399,7 @@ static bool execute(const ScriptCommand& command, std::string& error)
     case ScriptOp::answer: queue_answer(command.text); return true;
     case ScriptOp::choose_file: queue_file(command.text); return true;
     case ScriptOp::shot: return headless_shot(command.text, command.title, error);
+    case ScriptOp::depth: headless_set_depth(command.bits); return true;
     case ScriptOp::quit:
         s_script.quit_ran = true;
         script_close_program();

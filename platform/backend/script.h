@@ -6,6 +6,7 @@
 //   wait MS | move X Y | click X Y [left|right|middle] | dblclick X Y [button]
 //   down X Y [button] | up X Y [button] | key KEYS | keydown KEYS | keyup KEYS
 //   type TEXT | compose TEXT | answer BUTTON | choose-file PATH|cancel | shot FILE [TITLE] | quit
+//   depth BITS (the screen's depth changes: 1, 4, 8, 16, 24 or 32; WM_DISPLAYCHANGE follows)
 //
 // and, on other programs' windows (CLASS or TITLE "*": any; titles in double quotes; numbers
 // decimal or 0x hex), each logging its outcome:
@@ -43,6 +44,7 @@ enum class ScriptOp {
     choose_file,
     shot,
     quit,
+    depth,
     serve,
     windows,
     send,
@@ -55,6 +57,7 @@ struct ScriptCommand {
     ScriptOp op = ScriptOp::wait;
     int line = 0;
     uint32_t ms = 0; // wait
+    int bits = 0;    // depth
     Point point;     // mouse commands, screen coordinates
     MouseButton button = MouseButton::left;
     std::vector<uint32_t> keys; // key commands, in order of pressing

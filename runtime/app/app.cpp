@@ -30,6 +30,8 @@
 #include "runtime/calc/sysfn_table.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
+#include "runtime/display/palette.h"
+#include "runtime/display/refresh.h"
 #include "runtime/display/text_style.h"
 #include "runtime/engine/engine.h"
 #include "runtime/engine/exec_hooks.h"
@@ -100,12 +102,30 @@ static void release_charset_map() { str_charmap_term(); }
 static int start_settings() { return ini_init(0); } // the authoring target icon comes with its link
 static int register_main_window() { return app_register_main_window(s_app.show_command); }
 static int start_record_store() { return rec_init(); }
+// The main window is the presentation window: the stage is its client area. Placing it from
+// the piece's settings comes with the window placement.
+static void take_presentation_area(int)
+{
+    screen_set_window(app_main_window());
+}
+static int presentation_exists() { return screen_window() ? 1 : 0; }
+static void apply_background() { dobj_set_background_color(pal_background_color()); }
+static void release_screen()
+{
+    screen_release_planes();
+    pal_free_current();
+}
+
 // The pieces library reaches the program's window and close request through its hooks.
 static int start_pieces()
 {
     PieceHooks hooks = piece_hooks();
     hooks.main_window = app_main_window;
     hooks.request_quit = app_request_quit;
+    hooks.palette_forget_piece = pal_forget_piece_palette;
+    hooks.background_apply = apply_background;
+    hooks.window_place = take_presentation_area;
+    hooks.presentation_exists = presentation_exists;
     piece_set_hooks(&hooks);
     return pieces_init();
 }
@@ -113,6 +133,7 @@ static int start_pieces()
 static int start_engine()
 {
     engine_init();
+    screen_init(); // the display engine's flush and damage serve the engine's hooks
     ExecHooks hooks = exec_hooks();
     hooks.close_requested = app_close_requested;
     exec_set_hooks(&hooks);
@@ -154,6 +175,7 @@ static const InitStep kInitSteps[] = {
     {"node_files_init", node_files_init, StepCheck::required},
     {"text_styles_init", text_styles_init, StepCheck::required},
     {"list_tables_init", list_tables_init, StepCheck::required},
+    {"pal_init_system", pal_init_system, StepCheck::required},
 };
 
 static const InitStep kUiSteps[] = {
@@ -180,6 +202,8 @@ static const ReleaseStep kReleaseSteps[] = {
     {"sched_term", sched_term},
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},
+    {"pal_free_current", release_screen},
+    {"dobj_free_background_brush", dobj_free_background_brush},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
     {"text_styles_term", text_styles_term},

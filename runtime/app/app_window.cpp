@@ -14,6 +14,8 @@
 #include "platform/window/window.h"
 #include "platform/window/winpos.h"
 #include "runtime/app/app.h"
+#include "runtime/display/palette.h"
+#include "runtime/display/refresh.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/msg.h"
 #include "runtime/engine/engine.h"
@@ -195,7 +197,10 @@ static LResult on_activate_app(WindowHandle window, WParam wparam)
         WindowHandle popup = get_last_active_popup(window);
         if (popup != window && !is_window_visible(popup))
             set_active_window(window);
+    } else {
+        pal_on_deactivate();
     }
+    dobj_rebuild_background_brush();
     return 0;
 }
 
@@ -245,7 +250,10 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case WM_CREATE: return 0;
     case WM_DESTROY: return on_destroy();
     case WM_MOVE: return 0;
-    case WM_SIZE: return 0;
+    case WM_SIZE:
+        if (window == screen_window())
+            screen_update_stage_rect();
+        return 0;
     case WM_ACTIVATE: return on_activate(window, wparam, lparam);
     case WM_SETFOCUS: return 0;
     case WM_QUERYENDSESSION: return 1;
@@ -269,8 +277,12 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case WM_COMMAND:
     case WM_SYSCOMMAND: return on_command(window, message, wparam, lparam);
     case WM_INITMENUPOPUP: return on_init_menu_popup(window, wparam, lparam);
-    case WM_QUERYNEWPALETTE: return 1;
-    case WM_PALETTECHANGED: return 0;
+    case WM_QUERYNEWPALETTE:
+        pal_on_activate();
+        return 1;
+    case WM_PALETTECHANGED:
+        pal_on_palette_changed(WindowHandle(uint32_t(wparam)));
+        return 0;
     default: break;
     }
     return def_window_proc(window, message, wparam, lparam);

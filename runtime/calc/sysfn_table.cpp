@@ -5,6 +5,7 @@
 #include "runtime/base/hash.h"
 #include "runtime/base/str.h"
 #include "runtime/base/symdict.h"
+#include "runtime/calc/fn_common.h"
 #include "runtime/calc/value.h"
 
 #include <cstring>
@@ -442,6 +443,10 @@ int sysfn_build_table()
     fill_table();
     for (int index : kNoOpIndexes)
         sysfn_bind(index, sysfn_no_op);
+    fn_bind_math_functions();
+    fn_bind_string_functions();
+    fn_bind_list_functions();
+    fn_bind_eval_functions();
     return 1;
 }
 
@@ -542,6 +547,37 @@ int sysfn_call(uint32_t context_icon, int id, int argc, ScriptValue* args, Scrip
 {
     if (!sysfn_is_id(id) || s_fn.count == 0)
         return 0;
+    return sysfn_invoke(context_icon, id, argc, args, result);
+}
+
+int sysfn_call_hook(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result)
+{
+    return sysfn_is_id(id) ? sysfn_call(context_icon, id, argc, args, result) : 21;
+}
+
+namespace {
+
+// A handler answers in its result type; one that left nothing (a string handler without a
+// text) or another kind gets the type's empty or converted value, never a stray one.
+void settle_result(int result_type, ScriptValue& result)
+{
+    switch (result_type) {
+    case kValString:
+    case kValInteger:
+    case kValReal:
+    case kValSymbol:
+        if (val_type(result) != result_type)
+            val_convert(result, result_type);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+int sysfn_invoke(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result)
+{
     const SysFunctionDesc& d = sysfn_desc(id);
     if (!d.handler)
         return 21;
@@ -562,5 +598,6 @@ int sysfn_call(uint32_t context_icon, int id, int argc, ScriptValue* args, Scrip
     s_fn.current_icon = context_icon;
     d.handler(argc, args, result);
     s_fn.current_icon = saved;
+    settle_result(d.result_type, result);
     return 0;
 }

@@ -48,7 +48,7 @@ struct SysFunctionDesc {
 void sysfn_no_op(int argc, ScriptValue* args, ScriptValue& result);
 
 // Start-up: interns the file and target symbols, fills the table and binds the no-effect
-// functions; 1, or 0 without memory.
+// functions and the handlers calc holds; 1, or 0 without memory.
 int sysfn_build_table();
 // Forgets the name index and every binding (tests).
 void sysfn_reset();
@@ -82,5 +82,12 @@ uint32_t sysfn_symbol(int which);
 // Runs a system-function call: 0, or 21 when the function has no handler bound (nothing is
 // called, the result stays empty); ids outside the table do nothing and answer 0.
 int sysfn_call(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result);
+// The call of a valid id: refuses a count outside the signature's (29, 15) and a non-reference
+// in a "V" place (16); converts the arguments by their letters, runs the handler with the
+// context icon current (restored after) and settles the result to the function's type.
+int sysfn_invoke(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result);
+// The interpreter's call hook while no user functions exist: a system function is run, any
+// other id is not defined (21).
+int sysfn_call_hook(uint32_t context_icon, int id, int argc, ScriptValue* args, ScriptValue& result);
 // The icon in whose context the call in progress runs; 0 between calls.
 uint32_t sysfn_current_icon();

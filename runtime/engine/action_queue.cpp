@@ -2,6 +2,7 @@
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/base/errcode.h"
+#include "runtime/engine/kernel.h"
 #include "runtime/engine/urec.h"
 
 #include <algorithm>
@@ -164,6 +165,18 @@ static int queue_init(ModuleMessage* message)
     return 0;
 }
 
+// A stored action names a known op and icons of the running piece (or none).
+static bool action_ok(const KernelAction& action)
+{
+    if (action.op < kActEnterContainer || action.op > kActContinueAfter)
+        return false;
+    if (action.op == kActEnterContainer && !exec_piece_icon_ok(action.state, 1))
+        return false;
+    if ((action.op == kActGoTo || action.op == kActCallPerpetual) && action.state > uint32_t(kStateWaitingSound))
+        return false;
+    return exec_piece_icon_ok(action.icon, 1) && exec_piece_icon_ok(action.second, 1);
+}
+
 static int queue_restore(ModuleMessage* message)
 {
     if (message->size != int16_t(kQueueSavedSize) || !message->state)
@@ -180,11 +193,9 @@ static int queue_restore(ModuleMessage* message)
         return kErrOutOfMemory;
     if (uint64_t(count) * kKernelActionSize != block.size())
         return kErrStateSize;
-    for (uint32_t i = 0; i < count; i++) {
-        uint32_t op = plat::load_u32le(block.data() + size_t(i) * kKernelActionSize);
-        if (op < kActEnterContainer || op > kActContinueAfter)
+    for (uint32_t i = 0; i < count; i++)
+        if (!action_ok(kaction_decode(block.data() + size_t(i) * kKernelActionSize)))
             return kErrStateSize;
-    }
     Queue& q = s_queue;
     q.block = std::move(block);
     q.count = count;

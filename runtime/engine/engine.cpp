@@ -2,10 +2,13 @@
 
 #include "runtime/base/errcode.h"
 #include "runtime/calc/calc_hooks.h"
+#include "runtime/calc/sysfn_table.h"
 #include "runtime/engine/action_queue.h"
+#include "runtime/engine/engine_sysfn.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/goto.h"
+#include "runtime/engine/icon_kinds.h"
 #include "runtime/engine/icon_props.h"
 #include "runtime/engine/icon_wait.h"
 #include "runtime/engine/icon_seq.h"
@@ -114,6 +117,7 @@ int engine_init()
     hooks.sync_event = exec_sync_event;
     exec_set_hooks(&hooks);
     exec_wait_install();
+    icon_kinds_install();
 
     PieceHooks pieces = piece_hooks();
     pieces.records_set_folder = urec_set_records_folder;
@@ -126,7 +130,9 @@ int engine_init()
 
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = exec_suspended;
+    calc.call = sysfn_call_hook;
     calc_set_hooks(&calc);
+    engine_bind_system_functions();
     return 1;
 }
 
@@ -143,6 +149,7 @@ void engine_term()
     piece_set_hooks(&pieces);
     CalcHooks calc = calc_hooks();
     calc.engine_suspended = nullptr;
+    calc.call = nullptr;
     calc_set_hooks(&calc);
     ExecHooks hooks = exec_hooks();
     hooks.sync_waits_mode2 = nullptr;
@@ -157,6 +164,7 @@ void engine_term()
     exec_queue_reset_all();
     goto_reset();
     exec_wait_reset();
+    icon_kinds_reset();
     icon_seq_reset();
     task_reset();
     exec_idle_reset();

@@ -5,6 +5,7 @@
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/exec_trace.h"
+#include "runtime/engine/icon_kinds.h"
 #include "runtime/engine/icon_props.h"
 #include "runtime/nodes/node_attr.h"
 
@@ -126,7 +127,13 @@ int exec_wait_handler(KernelMessage* message)
         if (node_get_attr(icon, kAttrWaitKey))
             (void)exec_wait_icon_done(icon);
         return 1;
-    default: return 0; // the buttons' hiding comes with push buttons
+    case kKmPerpetualEnter:
+    case kKmPerpetualReturn:
+        // A perpetual call takes the screen: the icon's buttons hide until it returns.
+        if (icon_kinds_hooks().buttons_show)
+            icon_kinds_hooks().buttons_show(icon, message->message == kKmPerpetualReturn);
+        return 0;
+    default: return 0;
     }
 }
 

@@ -14,7 +14,9 @@
 #include "runtime/nodes/node_tree.h"
 #include "runtime/pieces/piece_current.h"
 
+#include <algorithm>
 #include <array>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -641,6 +643,10 @@ static void idle_step()
 
 int exec_step()
 {
+    // A SyncWait keeps the program's passes going from inside a step: what they ask for
+    // (a jump, a quit) waits for that step to end, which runs it.
+    if (s_kernel.context.state == kStateSyncWaiting)
+        return 1;
     const ExecHooks& hooks = exec_hooks();
     if (hooks.trig_dirty && hooks.trig_dirty() && hooks.trig_update)
         hooks.trig_update();
@@ -658,20 +664,26 @@ int exec_step()
 
 // --- the module --------------------------------------------------------------------------------
 
-static void put_context(uint8_t* out, const KernelContext& context)
+void exec_context_encode(const KernelContext& context, uint8_t out[kContextSize])
 {
-    // A kernel that waits for drawing, a sync point or a sound is stored running: nothing
-    // would end those waits after a resume.
-    int32_t state = context.state;
-    if (state == kStateSyncWaiting || state == kStateWaitDrawing || state == kStateWaitingSound)
-        state = kStateRunning;
     plat::store_u32le(out, context.icon);
     plat::store_u16le(out + 4, context.kind);
-    plat::store_u32le(out + 6, uint32_t(state));
+    plat::store_u32le(out + 6, uint32_t(context.state));
     plat::store_u16le(out + 10, context.depth);
     plat::store_u32le(out + 12, context.decision);
     plat::store_u32le(out + 16, context.interaction);
     plat::store_u32le(out + 20, context.framework);
+}
+
+static void put_context(uint8_t* out, const KernelContext& context)
+{
+    // A kernel that waits for drawing, a sync point or a sound is stored running: nothing
+    // would end those waits after a resume.
+    KernelContext stored = context;
+    int32_t state = context.state;
+    if (state == kStateSyncWaiting || state == kStateWaitDrawing || state == kStateWaitingSound)
+        stored.state = kStateRunning;
+    exec_context_encode(stored, out);
 }
 
 void exec_kernel_encode(uint8_t out[kKernelSavedSize])
@@ -704,21 +716,103 @@ static bool piece_icon_ok(IconId icon, bool allowed_zero)
     return node_icon_slot(icon) == uint32_t(piece_slot()) && node_is_valid(icon);
 }
 
-static int count_frames(const std::vector<uint8_t>& list)
+int exec_piece_icon_ok(IconId icon, int allowed_zero) { return piece_icon_ok(icon, allowed_zero != 0) ? 1 : 0; }
+
+// Every context a frame keeps must fit the running piece, as the kernel's own does.
+static bool context_ok(const KernelContext& context);
+
+// The stored frames: tags 1..depth in order, 36 bytes each, naming icons of the running piece.
+static bool frames_ok(const std::vector<uint8_t>& list, int depth)
 {
     if (taglist_check(list.data(), list.size()) != 0)
-        return -1;
-    int count = 0;
+        return false;
     plat::ByteReader r(list.data(), list.size());
-    for (;;) {
+    for (int n = 1;; n++) {
         uint16_t tag = r.u16le();
         if (r.failed() || tag == 0)
-            return count;
+            return n == depth + 1;
         uint16_t length = r.u16le();
-        r.skip(size_t(length) + (length & 1));
-        count++;
+        if (tag != n || length != kFrameSize || r.remaining() < kFrameSize)
+            return false;
+        const uint8_t* frame = list.data() + r.position();
+        KernelContext saved = exec_context_decode(frame);
+        if (!context_ok(saved) || saved.depth != n - 1 || !piece_icon_ok(plat::load_u32le(frame + 24), true)
+            || !piece_icon_ok(plat::load_u32le(frame + 28), true) || !piece_icon_ok(plat::load_u32le(frame + 32), false))
+            return false;
+        r.skip(kFrameSize);
     }
 }
+
+// Frame n starts at a fixed place: the list holds tags 1..depth in order, each 36 bytes.
+static uint8_t* frame_at(int n)
+{
+    KernelData& k = s_kernel;
+    if (n < 1 || n > k.context.depth)
+        return nullptr;
+    size_t offset = size_t(n - 1) * (4 + kFrameSize);
+    if (k.frames.size() < offset + 4 + kFrameSize + 2)
+        return nullptr;
+    return k.frames.data() + offset + 4;
+}
+
+int exec_frame_read(int n, uint8_t out[kFrameSize])
+{
+    const uint8_t* frame = frame_at(n);
+    if (!frame)
+        return 0;
+    std::copy(frame, frame + kFrameSize, out);
+    return 1;
+}
+
+int exec_frame_write(int n, const uint8_t frame[kFrameSize])
+{
+    uint8_t* at = frame_at(n);
+    if (!at)
+        return 0;
+    std::copy(frame, frame + kFrameSize, at);
+    return 1;
+}
+
+int exec_frame_push(const uint8_t frame[kFrameSize])
+{
+    KernelData& k = s_kernel;
+    if (k.context.depth == 0xFFFF)
+        return 0;
+    uint8_t head[4];
+    plat::store_u16le(head, uint16_t(k.context.depth + 1));
+    plat::store_u16le(head + 2, uint16_t(kFrameSize));
+    size_t end = size_t(k.context.depth) * (4 + kFrameSize); // where the terminator stands
+    try {
+        k.frames.resize(end);
+        k.frames.insert(k.frames.end(), head, head + 4);
+        k.frames.insert(k.frames.end(), frame, frame + kFrameSize);
+        k.frames.insert(k.frames.end(), 2, uint8_t(0));
+    } catch (const std::bad_alloc&) {
+        k.frames.resize(end);
+        k.frames.insert(k.frames.end(), 2, uint8_t(0));
+        return 0;
+    }
+    k.context.depth++;
+    return 1;
+}
+
+void exec_frame_drop()
+{
+    KernelData& k = s_kernel;
+    if (k.context.depth == 0)
+        return;
+    k.context.depth--;
+    k.frames.resize(size_t(k.context.depth) * (4 + kFrameSize));
+    k.frames.insert(k.frames.end(), 2, uint8_t(0));
+}
+
+void exec_restore_context(const KernelContext& context)
+{
+    s_kernel.context = context;
+    s_kernel.public_icon = context.icon;
+}
+
+void exec_set_public_icon(IconId icon) { s_kernel.public_icon = icon; }
 
 static void forget_records()
 {
@@ -760,8 +854,9 @@ static int kernel_init(ModuleMessage* message)
     return 0;
 }
 
-static KernelContext read_context(plat::ByteReader r)
+KernelContext exec_context_decode(const uint8_t* in)
 {
+    plat::ByteReader r(in, kContextSize);
     KernelContext context;
     context.icon = r.u32le();
     context.kind = r.u16le();
@@ -807,7 +902,7 @@ static int kernel_restore(ModuleMessage* message)
     if (message->size != int16_t(kKernelSavedSize) || !message->state)
         return kErrStateSize;
     const uint8_t* in = message->state;
-    KernelContext context = read_context(plat::ByteReader(in + kOffContext, kKernelSavedSize - kOffContext));
+    KernelContext context = exec_context_decode(in + kOffContext);
     uint16_t resume_icon = plat::load_u16le(in + kOffResumeIcon);
     if (!context_ok(context) || (resume_icon && !piece_icon_ok(node_make_icon(uint32_t(piece_slot()), resume_icon), false)))
         return kErrStateSize;
@@ -820,7 +915,7 @@ static int kernel_restore(ModuleMessage* message)
     std::vector<uint8_t> frames;
     if (frames_record == 0 || urec_read(frames_record, frames) != 0)
         return kErrOutOfMemory;
-    if (count_frames(frames) != int(context.depth))
+    if (!frames_ok(frames, context.depth))
         return kErrStateSize;
     if (int error = restore_log(log))
         return error;

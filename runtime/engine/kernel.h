@@ -176,6 +176,27 @@ void exec_set_resume_flag(int on);
 uint16_t exec_resume_icon_number();
 void exec_set_resume_icon_number(uint16_t node);
 
+// --- call frames ---------------------------------------------------------------------------
+// The perpetual calls' frames, kept by the kernel in its call-stack tag list: frame n (1 the
+// outermost) under tag n; the innermost has the tag of the context's depth.
+constexpr size_t kContextSize = 24;
+constexpr size_t kFrameSize = 36;
+void exec_context_encode(const KernelContext& context, uint8_t out[kContextSize]);
+KernelContext exec_context_decode(const uint8_t* in);
+// Frame n's bytes: 1, or 0 when there is none.
+int exec_frame_read(int n, uint8_t out[kFrameSize]);
+// Replaces frame n: 1, or 0 when there is none.
+int exec_frame_write(int n, const uint8_t frame[kFrameSize]);
+// Adds a frame under depth + 1 and raises the depth: 1, or 0 when memory ran out.
+int exec_frame_push(const uint8_t frame[kFrameSize]);
+// Deletes the innermost frame and lowers the depth; the context is left as it is.
+void exec_frame_drop();
+// Makes a saved context the kernel's (the public current icon follows).
+void exec_restore_context(const KernelContext& context);
+void exec_set_public_icon(IconId icon);
+// 1 when the icon is 0 (with allowed_zero) or a used node of the running piece.
+int exec_piece_icon_ok(IconId icon, int allowed_zero);
+
 // --- the module (slot 1) -------------------------------------------------------------------
 int exec_kernel_module(ModuleMessage* message);
 // The 90-byte small state as Save writes it.

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/files/file.h"
 #include "tests/wintest/wintest_support.h"
 #include "tools/piecemaker/pm_build.h"
 #include "tools/piecemaker/pm_desc.h"
+#include "tools/piecemaker/pm_dump.h"
 
 namespace {
 
@@ -22,13 +24,14 @@ const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early intl_init",
     "early fspec_manager_create", "early file_init", "init sched_init", "init ini_init", "init sysfn_build_table",
     "init node_files_init",
-    "init text_styles_init", "init list_tables_init", "ui font_map_create", "ui str_charmap_init", "ui font_init",
+    "init text_styles_init", "init list_tables_init", "init pal_init_system", "ui font_map_create", "ui str_charmap_init", "ui font_init",
     "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui rec_init", "ui clock_init", "ui lib_init",
     "ui lib_list_init", "ui app_quicktime_start", "ui netprof_init",
 };
 const std::vector<std::string> kReleaseSteps = {
     "release app_quicktime_stop", "release ini_term", "release font_term", "release sched_term",
-    "release rec_close_all", "release app_sysmenu_term", "release clock_term", "release app_close_file_table",
+    "release rec_close_all", "release app_sysmenu_term", "release pal_free_current",
+    "release dobj_free_background_brush", "release clock_term", "release app_close_file_table",
     "release text_styles_term", "release lib_term", "release node_files_free", "release fspec_manager_destroy",
     "release str_charmap_term", "release font_map_destroy", "release list_tables_free", "release symdict_release",
 };
@@ -61,6 +64,7 @@ struct ProgramRun {
         return it == all.end() ? -1 : int(it - all.begin());
     }
     std::vector<std::string> all;
+    std::string log; // the whole event log, each line with its time in ms
 };
 
 class Svrun32Run : public testing::Test {
@@ -99,6 +103,7 @@ protected:
         ProgramRun result;
         result.exit_code = headless.exit_code;
         result.errors = headless.errors;
+        result.log = headless.log;
         result.all = events_of(headless.log);
         for (const std::string& event : result.all) {
             if (event.rfind(kTracePrefix, 0) == 0)
@@ -519,4 +524,76 @@ TEST_F(Svrun32Run, RecordsAnotherInstanceHoldsFailTheOpeningAndStayAsTheyAre)
     EXPECT_TRUE(std::any_of(second.events.begin(), second.events.end(),
         [](const std::string& e) { return e.rfind("message box \"Storvel\" \"The file", 0) == 0; }));
     EXPECT_EQ(read_text(records), before);
+}
+
+namespace {
+
+// The first Calc's calculation is one expression (a Test standing as a statement takes
+// statements as its branches, so a bare 1 there is refused); the last one is statements.
+constexpr const char* kTimedPiece = R"P(kind PCRS
+icon map "Top" {
+    attr 0x2000308 1
+    prop 20 textz "Storvel"
+    icon calc "First" {
+        attr 1 1
+        code 1001 "Test(2 > 1, 1)"
+    }
+    icon wait "Timed" {
+        code 1007 "1.5"
+    }
+    icon wait "Plain"
+    icon calc "Last" {
+        calc "if Test(2 > 1, 1) then exit"
+    }
+}
+)P";
+
+// The kernel lines of a run with the time each was logged at.
+std::vector<std::pair<uint32_t, std::string>> timed_kernel_lines(const std::string& log)
+{
+    std::vector<std::pair<uint32_t, std::string>> out;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        size_t space = line.find(' ');
+        if (space == std::string::npos || line.compare(space + 1, 7, "kernel ") != 0)
+            continue;
+        out.emplace_back(uint32_t(std::stoul(line.substr(0, space))), line.substr(space + 1));
+    }
+    return out;
+}
+
+} // namespace
+
+// Calcs run their calculations, the timed Wait ends 1.5 s (virtual) after it began waiting, the
+// plain one at once; the second session resumes the ended piece and counts itself.
+TEST_F(Svrun32Run, TimedWaitEndsOnTheVirtualClockAndTheSecondSessionIsCounted)
+{
+    make_piece("piece.v5r", kTimedPiece);
+    ProgramRun first = run("wait 3000\nquit\n", {"STORVEL_TRACE=kernel,records"});
+    EXPECT_EQ(first.exit_code, 0) << first.errors;
+    std::vector<std::pair<uint32_t, std::string>> lines = timed_kernel_lines(first.log);
+    std::vector<std::string> texts;
+    uint32_t waited = 0, done = 0;
+    for (const auto& [time, text] : lines) {
+        texts.push_back(text);
+        if (text == "kernel wait 8")
+            waited = time;
+        if (text == "kernel done 8")
+            done = time;
+    }
+    EXPECT_EQ(texts, (std::vector<std::string> {"kernel enter 1 map \"\"", "kernel enter 7 calc \"First\"",
+                         "kernel calc 7 0", "kernel done 7", "kernel enter 8 wait \"Timed\"", "kernel wait 8",
+                         "kernel done 8", "kernel enter 9 wait \"Plain\"", "kernel wait 9", "kernel done 9",
+                         "kernel enter 10 calc \"Last\"", "kernel calc 10 0", "kernel done 10", "kernel done 1",
+                         "kernel ended"}));
+    EXPECT_GE(done - waited, 1500u);
+    EXPECT_LE(done - waited, 1520u);
+
+    ProgramRun second = run("wait 100\nquit\n", {"STORVEL_TRACE=records"});
+    EXPECT_EQ(second.exit_code, 0) << second.errors;
+    EXPECT_TRUE(second.has("records resumed"));
+    std::string out;
+    ASSERT_EQ(pm_dump_learner(windows_folder() + "/V5W_DATA/piece.rec", path("piece.v5r"), out), 0) << out;
+    EXPECT_NE(out.find("session count 2 seconds "), std::string::npos) << out;
+    file_term(); // the dump's file table
 }

@@ -41,7 +41,8 @@ TEST_F(CalcrunTest, RunsAndPrints)
         { "carriage returns and line feeds", { "a := 1\r\nb := 2\n" }, 0, "a = 1\nb = 2\n=> \n" },
         { "a compile error", { "x := 1\ny := 2 +" }, 1, "error 2:8: Operand missing.\n" },
         { "an unknown function", { "x := Nothing(1)" }, 1, "error 1:6: Function 'Nothing()' is not defined.\n" },
-        { "an unbound function stops", { "--expression", "ABS(1)" }, 3, "stop 21\n" },
+        { "an unbound function stops", { "--expression", "ZoomRect(1, 2)" }, 3, "stop 21\n" },
+        { "a bound function runs", { "--expression", "ABS(-1)" }, 0, "=> 1\n" },
         { "a function without effect", { "--expression", "NBF__(1, \"a\") + 1" }, 0, "=> 1\n" },
         { "assignments refused", { "--no-assign", "--expression", "x := 1" }, 3, "stop 12\n" },
         { "the step limit", { "--steps", "50", "repeat while 1\nend repeat" }, 3, "stop limit\n" },
@@ -83,9 +84,11 @@ TEST_F(CalcrunTest, FunctionList)
     for (char c : out)
         lines += c == '\n';
     EXPECT_EQ(lines, 328u);
-    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "0\tABS\tN\tnumber\t1\tno\t2\tunbound\n");
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "0\tABS\tN\tnumber\t1\tno\t2\tbound\n");
     EXPECT_NE(out.find("\n60\tWriteExtFile\tSS\tinteger\t8\tyes\t10\tunbound\n"), std::string::npos);
     EXPECT_NE(out.find("\n190\t\tSl\tinteger\t99\tno\t0\tunbound\n"), std::string::npos);
+    EXPECT_NE(out.find("\n105\tTimeOutGoTo\tl\tinteger\t5\tno\t0\tunbound\n"), std::string::npos);
+    EXPECT_NE(out.find("\n58\tArrayGet\tL\tany\t1\tno\t2\tunbound\n"), std::string::npos);
     EXPECT_NE(out.find("\n44\tTest\t\tinteger\t3\tno\t2\tbound\n"), std::string::npos);
 }
 

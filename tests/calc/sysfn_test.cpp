@@ -81,8 +81,15 @@ TEST_F(SysFnTest, RowsMatchTheCatalogue)
         EXPECT_EQ(d.category, row.category);
         EXPECT_EQ(sysfn_calc_only(id), row.scope);
         EXPECT_EQ(d.flags, row.flags);
+        // calc binds its own handlers; the others wait for the modules that build them.
         bool no_effect = row.index == 15 || row.index == 125;
-        EXPECT_EQ(d.handler, no_effect ? sysfn_no_op : nullptr);
+        bool calc_own = row.index == 0 || row.index == 46 || row.index == 54 || row.index == 235 || row.index == 237;
+        if (no_effect)
+            EXPECT_EQ(d.handler, sysfn_no_op);
+        else if (calc_own)
+            EXPECT_TRUE(d.handler != nullptr && d.handler != sysfn_no_op);
+        else
+            EXPECT_EQ(d.handler, nullptr);
     }
 }
 
@@ -159,18 +166,64 @@ TEST_F(SysFnTest, UnboundCallsStopAndBoundOnesConvertTheirArguments)
     ScriptValue arg, result;
     val_set_string(arg, "5");
     val_init(result);
-    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 1, 1, &arg, result), 21); // INT unbound
+    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 16, 1, &arg, result), 21); // SetCursor unbound
     EXPECT_EQ(val_type(result), kValString);
-    ASSERT_EQ(sysfn_bind(1, answer_seven), 1);
+    ASSERT_EQ(sysfn_bind(16, answer_seven), 1);
     EXPECT_EQ(sysfn_bind(328, answer_seven), 0);
-    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 1, 1, &arg, result), 0); // "L": the text becomes 5
+    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 16, 1, &arg, result), 0); // "L": the text becomes 5
     EXPECT_EQ(val_integer(result), 12);
-    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 1, 0, &arg, result), 29);
+    EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 16, 0, &arg, result), 29);
     EXPECT_EQ(sysfn_call(0, 40000, 1, &arg, result), 0); // not a system function: nothing
     EXPECT_EQ(sysfn_call(0, kSysFnFirstId + 15, 1, &arg, result), 0); // NBF__: no effect, 0
     EXPECT_EQ(val_type(result), kValInteger);
     EXPECT_EQ(val_integer(result), 0);
     val_free(arg);
+}
+
+// Handlers for the call path: one that leaves no text, one that answers in another type, and
+// two that look at the context icon, the outer one around a nested call.
+static uint32_t s_seen_icon = 0;
+static void leaves_nothing(int, ScriptValue*, ScriptValue&) { }
+static void answers_real(int, ScriptValue*, ScriptValue& result) { val_set_real(2.0, result); }
+static void records_icon(int, ScriptValue*, ScriptValue& result)
+{
+    s_seen_icon = sysfn_current_icon();
+    val_set_integer(int32_t(s_seen_icon), result);
+}
+static void calls_nested(int, ScriptValue*, ScriptValue& result)
+{
+    ScriptValue inner;
+    val_init(inner);
+    EXPECT_EQ(sysfn_call(99, kSysFnFirstId + 17, 0, nullptr, inner), 0); // WaitMouseUp
+    EXPECT_EQ(val_integer(inner), 99);
+    val_set_integer(int32_t(sysfn_current_icon()), result);
+}
+
+TEST_F(SysFnTest, ResultsTakeTheFunctionsTypeAndTheContextIconNests)
+{
+    ASSERT_EQ(sysfn_bind(50, leaves_nothing), 1); // IconTitle: a string
+    ASSERT_EQ(sysfn_bind(41, answers_real), 1);   // ZoomRect: an integer
+    ASSERT_EQ(sysfn_bind(17, records_icon), 1);   // WaitMouseUp
+    ASSERT_EQ(sysfn_bind(51, calls_nested), 1);   // Beep
+    ASSERT_EQ(sysfn_bind(69, records_icon), 1);   // Initialize: references only
+    ScriptValue args[2], result;
+    val_set_integer(1, args[0]);
+    val_set_integer(2, args[1]);
+    val_init(result);
+    ASSERT_EQ(sysfn_call(7, kSysFnFirstId + 50, 1, args, result), 0);
+    EXPECT_EQ(val_type(result), kValString);
+    EXPECT_EQ(val_is_empty_string(result), 1);
+    ASSERT_EQ(sysfn_call(7, kSysFnFirstId + 41, 2, args, result), 0);
+    EXPECT_EQ(val_type(result), kValInteger);
+    EXPECT_EQ(val_integer(result), 2);
+    ASSERT_EQ(sysfn_call(7, kSysFnFirstId + 51, 0, nullptr, result), 0);
+    EXPECT_EQ(val_integer(result), 7); // the outer call's icon again after the nested one
+    EXPECT_EQ(sysfn_current_icon(), 0u);
+    s_seen_icon = 12345;
+    EXPECT_EQ(sysfn_call(7, kSysFnFirstId + 69, 1, args, result), 16); // not a reference
+    EXPECT_EQ(s_seen_icon, 12345u);                                    // nothing ran
+    EXPECT_EQ(sysfn_call(7, kSysFnFirstId + 41, 3, args, result), 15);
+    EXPECT_EQ(sysfn_call_hook(7, 40000, 0, nullptr, result), 21);      // no such function
 }
 
 } // namespace

@@ -115,10 +115,11 @@ TEST_F(QueueTest, PlanThatDoesNotFitQueuesNothing)
 TEST_F(QueueTest, SlotStateSavesAndRestoresTheWaitingEntries)
 {
     ASSERT_EQ(open_piece_file(kWalkPiece), 0);
+    const IconId one = piece_icon("One"), two = piece_icon("Two"), three = piece_icon("Three");
     exec_queue_reset(18, 0);
-    exec_queue_push(act(kActExitIcon, 4));
-    exec_queue_push(act(kActGoTo, 5));
-    exec_queue_push(act(kActContinueAfter, 6));
+    exec_queue_push(act(kActExitIcon, one));
+    exec_queue_push(act(kActGoTo, two));
+    exec_queue_push(act(kActContinueAfter, three));
     exec_queue_reset(18, 1);
     uint8_t state[kQueueSavedSize] = {};
     ModuleMessage save;
@@ -139,15 +140,15 @@ TEST_F(QueueTest, SlotStateSavesAndRestoresTheWaitingEntries)
     ASSERT_EQ(action_queue_module(&restore), 0);
     EXPECT_EQ(exec_queue_capacity(), 3u * 18u); // taken from the block
     EXPECT_EQ(exec_queue_cursor(), 3);
-    EXPECT_EQ(drain(), (std::vector<uint32_t> { 4, 5, 6 }));
+    EXPECT_EQ(drain(), (std::vector<uint32_t> { one, two, three }));
 }
 
 TEST_F(QueueTest, RestoreRefusesStatesThatDoNotFitTheBlock)
 {
     ASSERT_EQ(open_piece_file(kWalkPiece), 0);
     exec_queue_reset(18, 0);
-    exec_queue_push(act(kActExitIcon, 4));
-    exec_queue_push(act(kActGoTo, 5));
+    exec_queue_push(act(kActExitIcon, piece_icon("One")));
+    exec_queue_push(act(kActGoTo, piece_icon("Two")));
     uint8_t good[kQueueSavedSize] = {};
     ModuleMessage save;
     save.message = kModSave;
@@ -176,6 +177,32 @@ TEST_F(QueueTest, RestoreRefusesStatesThatDoNotFitTheBlock)
         ModuleMessage restore;
         restore.message = kModRestore;
         restore.size = row.size;
+        restore.state = state;
+        EXPECT_EQ(action_queue_module(&restore), kErrStateSize);
+    }
+    // Entries that a damaged file could hand over: each would send the kernel astray.
+    struct Entry {
+        const char* name;
+        KernelAction action;
+    };
+    const Entry entries[] = {
+        { "unknown op", { 14, piece_icon("One"), 0, 0, 0 } },
+        { "icon outside the piece", { kActExitIcon, 0x7FFF0001, 0, 0, 0 } },
+        { "second icon not a node", { kActTransferFrame, piece_icon("One"), 0, node_make_icon(uint32_t(piece_slot()), 999), 0 } },
+        { "common ancestor outside the piece", { kActEnterContainer, piece_icon("Group"), 0x7FFF0001, piece_icon("Two"), 0 } },
+        { "state no kernel state", { kActGoTo, piece_icon("One"), 11, 0, 0 } },
+    };
+    for (const Entry& entry : entries) {
+        SCOPED_TRACE(entry.name);
+        uint8_t bytes[2 * kKernelActionSize];
+        kaction_encode(act(kActGoTo, piece_icon("One")), bytes);
+        kaction_encode(entry.action, bytes + kKernelActionSize);
+        ASSERT_EQ(urec_write(plat::load_u16le(good + 16), bytes, sizeof bytes), 0);
+        uint8_t state[kQueueSavedSize];
+        std::copy(good, good + kQueueSavedSize, state);
+        ModuleMessage restore;
+        restore.message = kModRestore;
+        restore.size = int16_t(kQueueSavedSize);
         restore.state = state;
         EXPECT_EQ(action_queue_module(&restore), kErrStateSize);
     }

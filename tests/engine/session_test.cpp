@@ -3,6 +3,10 @@
 #include "engine_fixture.h"
 
 #include "platform/kernel/clock.h"
+#include "platform/window/defproc.h"
+#include "platform/window/window.h"
+#include "runtime/calc/sysfn_table.h"
+#include "runtime/calc/value.h"
 #include "runtime/engine/session.h"
 #include "runtime/files/clock.h"
 #include "runtime/text/intl.h"
@@ -266,6 +270,126 @@ TEST_F(SessionTest, SyncWaitEndsAtOnceWhenPausedAndOnAWaitingMaximise)
     g_pumps = 0;
     exec_sync_wait(60.0);
     EXPECT_EQ(g_pumps, 0);
+}
+
+// A calculation's SyncWait and SyncPoint reach the clock through the system-function table:
+// 1.5 seconds (as text, converted by the signature) on the virtual clock, none while paused.
+TEST_F(SessionTest, SyncFunctionsRunThroughTheFunctionTable)
+{
+    ASSERT_EQ(open_piece_file(kSyncPiece), 0);
+    ASSERT_EQ(sysfn_build_table(), 1);
+    g_pumps = 0;
+    g_pump_answer_at = 0;
+    session_set_pump(counting_pump);
+    IconId calc = piece_icon("Calc");
+    exec_set_current(calc, kStateRunning);
+    exec_sync_restart();
+    ScriptValue seconds, result;
+    val_set_string(seconds, "1.5");
+    val_init(result);
+    uint32_t start = clock_now_ms();
+    EXPECT_EQ(sysfn_call(calc, kSysFnFirstId + 121, 1, &seconds, result), 0);
+    EXPECT_EQ(clock_now_ms() - start, 1500u);
+    EXPECT_EQ(val_type(result), kValInteger);
+    exec_sync_pause();
+    val_set_real(60.0, seconds);
+    start = clock_now_ms();
+    EXPECT_EQ(sysfn_call(calc, kSysFnFirstId + 121, 1, &seconds, result), 0);
+    EXPECT_EQ(clock_now_ms() - start, 0u);
+    IconId group = piece_icon("Group");
+    exec_set_current(group, kStateRunning);
+    ScriptValue option;
+    val_set_integer(1, option);
+    EXPECT_EQ(sysfn_call(group, kSysFnFirstId + 120, 1, &option, result), 0);
+    EXPECT_EQ(block().sync_mode, 2);
+    EXPECT_EQ(block().sync_icon, group);
+    sysfn_reset();
+}
+
+// What a SyncWait in a calculation saw when it ended, and how often the program was asked to quit.
+struct DeferredSeen {
+    int32_t type = kDeferNone;
+    IconId target = 0;
+    int quits = 0;
+    int quits_in_wait = -1;
+    IconId icon_after_wait = 0;
+    uint32_t waited = 0;
+};
+DeferredSeen g_seen;
+plat::WindowHandle g_presentation;
+
+int deferring_pump()
+{
+    if (++g_pumps == 3) {
+        KernelDeferredAction action;
+        action.type = g_seen.type;
+        action.argument = int32_t(g_seen.target);
+        EXPECT_EQ(exec_defer_action(&action), 1);
+    }
+    return 0;
+}
+
+void calc_with_sync_wait(IconId icon)
+{
+    if (node_kind(icon) != kKindCalc)
+        return;
+    uint32_t start = clock_now_ms();
+    exec_sync_wait(1.0);
+    g_seen.waited = clock_now_ms() - start;
+    g_seen.quits_in_wait = g_seen.quits;
+    g_seen.icon_after_wait = exec_public_icon();
+}
+
+// A quit or a jump asked for while a calculation waits in SyncWait stays deferred: the wait
+// runs its time at the same icon, and the step that ran the calculation carries it out.
+TEST_F(SessionTest, QuitOrJumpAskedForDuringSyncWaitRunsAfterTheStep)
+{
+    static const struct {
+        const char* name;
+        int32_t type;
+        const char* where_after; // the kernel after the step
+        int quits;
+    } rows[] = {
+        {"quit", kDeferQuit, "Calc 4", 1},
+        {"jump", kDeferJump, "Group 0", 0},
+    };
+    // The program's passes step the kernel only while a presentation window exists.
+    plat::WindowClass window_class;
+    window_class.proc = plat::def_window_proc;
+    window_class.class_name = "Stage";
+    ASSERT_NE(plat::register_class(window_class), 0);
+    g_presentation = plat::create_window_ex(0, "Stage", "Stage", plat::WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, {}, 0, {}, nullptr);
+    ASSERT_TRUE(g_presentation);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(open_piece_file(kSyncPiece), 0);
+        PieceHooks pieces = piece_hooks();
+        pieces.main_window = [] { return g_presentation; };
+        pieces.request_quit = []() { g_seen.quits++; };
+        piece_set_hooks(&pieces);
+        ExecHooks hooks = exec_hooks();
+        hooks.run_attached_calc = calc_with_sync_wait;
+        exec_set_hooks(&hooks);
+        g_seen = DeferredSeen {};
+        g_seen.type = row.type;
+        g_seen.target = piece_icon("Group");
+        g_pumps = 0;
+        session_set_pump(deferring_pump);
+        exec_step(); // Top
+        exec_step();
+        ASSERT_EQ(where(), "Calc 0");
+        exec_sync_restart();
+        exec_step(); // the Calc's calculation waits
+        EXPECT_EQ(g_seen.waited, 1000u);
+        EXPECT_EQ(g_seen.quits_in_wait, 0);
+        EXPECT_EQ(g_seen.icon_after_wait, piece_icon("Calc"));
+        EXPECT_EQ(g_seen.quits, row.quits);
+        EXPECT_EQ(where(), row.where_after);
+        EXPECT_EQ(exec_deferred_pending(), 0);
+        session_set_pump(nullptr);
+        piece_close(0);
+    }
+    plat::window_system_reset();
 }
 
 TEST_F(SessionTest, ThirdSessionCountsTheFirstTwoUpToTheirSaves)

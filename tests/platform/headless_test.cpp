@@ -210,6 +210,10 @@ TEST_F(HeadlessTest, ScreenSettingsFromTheEnvironment)
     const ScreenCase cases[] = {
         {"800x600", true, {800, 600}, 32},
         {"800x600x16", true, {800, 600}, 16},
+        {"640x480x8", true, {640, 480}, 8},
+        {"640x480x4", true, {640, 480}, 4},
+        {"640x480x1", true, {640, 480}, 1},
+        {"640x480x2", false, {}, 0},
         {"10x10", false, {}, 0},
         {"800x600x7", false, {}, 0},
         {"800", false, {}, 0},
@@ -259,6 +263,54 @@ TEST_F(HeadlessTest, TheScreenSizeReachesMetricsAndTheDesktop)
     Rect desktop;
     get_window_rect(get_desktop_window(), desktop);
     EXPECT_EQ(desktop, (Rect{0, 0, 800, 600}));
+}
+
+TEST_F(HeadlessTest, ADepthCommandChangesTheDepthAndTellsEveryTopLevelWindow)
+{
+    HeadlessOptions options;
+    options.screen = Size{640, 480};
+    options.bits_per_pixel = 8;
+    start("wait 10\ndepth 4\nwait 10\ndepth 32\n", options);
+    struct Heard {
+        WindowHandle window;
+        WParam bits;
+        LParam size;
+        int screen_bits; // what the screen reported while the message was handled
+    };
+    static std::vector<Heard> heard;
+    heard.clear();
+    answer = [](WindowHandle window, uint32_t message, WParam wparam, LParam lparam) -> std::optional<LResult> {
+        if (message != WM_DISPLAYCHANGE)
+            return std::nullopt;
+        DcHandle dc = get_dc(WindowHandle{});
+        heard.push_back({window, wparam, lparam, get_device_caps(dc, BITSPIXEL)});
+        release_dc(WindowHandle{}, dc);
+        return 0;
+    };
+    WindowHandle first = make_top("A");
+    WindowHandle second = make_top("B");
+    DcHandle dc = get_dc(first);
+    EXPECT_EQ(get_device_caps(dc, BITSPIXEL), 8);
+    release_dc(first, dc);
+    run_loop();
+    ASSERT_EQ(heard.size(), 4u);
+    for (size_t i = 0; i < heard.size(); i++) {
+        SCOPED_TRACE(i);
+        WParam bits = i < 2 ? 4 : 32;
+        EXPECT_EQ(heard[i].bits, bits);
+        EXPECT_EQ(heard[i].screen_bits, int(bits));
+        EXPECT_EQ(heard[i].size, make_lparam(640, 480));
+    }
+    std::vector<WindowHandle> windows{heard[0].window, heard[1].window};
+    EXPECT_TRUE((windows == std::vector<WindowHandle>{first, second} || windows == std::vector<WindowHandle>{second, first}));
+}
+
+TEST_F(HeadlessTest, DepthChangesWithoutTheHeadlessBackendAreRefused)
+{
+    EXPECT_FALSE(headless_set_depth(8)); // no backend running
+    start("");
+    EXPECT_FALSE(headless_set_depth(7));
+    EXPECT_TRUE(headless_set_depth(1));
 }
 
 } // namespace

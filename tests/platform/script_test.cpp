@@ -20,6 +20,7 @@ static std::string describe(const ScriptCommand& c)
     std::string text;
     switch (c.op) {
     case ScriptOp::wait: return std::to_string(c.ms);
+    case ScriptOp::depth: return std::to_string(c.bits);
     case ScriptOp::move:
     case ScriptOp::click:
     case ScriptOp::double_click:
@@ -59,6 +60,8 @@ static const ParseCase kGoodLines[] = {
     {"shot out/w.png Main Window", ScriptOp::shot, "out/w.png|Main Window"},
     {"shot \"my shots/w.png\" \"A Title\"", ScriptOp::shot, "my shots/w.png|A Title"},
     {"quit", ScriptOp::quit, "|"},
+    {"depth 8", ScriptOp::depth, "8"},
+    {"depth 1", ScriptOp::depth, "1"},
 };
 
 TEST(ScriptParse, EveryCommandWithItsArguments)
@@ -97,6 +100,9 @@ static const BadCase kBadScripts[] = {
     {"choose-file", "line 1: expected a path or 'cancel'"},
     {"shot", "line 1: expected a file name"},
     {"quit now", "line 1: unexpected now"},
+    {"depth 7", "line 1: expected a depth of 1, 4, 8, 16, 24 or 32"},
+    {"depth", "line 1: expected a depth of 1, 4, 8, 16, 24 or 32"},
+    {"depth 8 now", "line 1: expected a depth of 1, 4, 8, 16, 24 or 32"},
 };
 
 TEST(ScriptParse, BadLinesAreRefusedWithTheirNumber)

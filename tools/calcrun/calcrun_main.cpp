@@ -12,6 +12,7 @@
 #include "tools/tool_args.h"
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -25,9 +26,21 @@ struct Variable {
     bool assigned = false;
 };
 
+// The system variables that calcrun's functions write; they print and read like the others.
+struct SystemVariable {
+    uint16_t id;
+    const char* name;
+};
+const SystemVariable kSystemVariables[] = {
+    { 8288, "EvalStatus" },
+    { 8289, "EvalMessage" },
+    { 8316, "IOStatus" },
+};
+
 // The run's variables: every new name is a user variable reading integer 0 until assigned.
 struct Run {
     std::vector<Variable> variables; // id - 1
+    Variable system[std::size(kSystemVariables)];
     std::string* out = nullptr;
     uint32_t code_page = plat::CP_WESTERN;
 };
@@ -49,6 +62,9 @@ std::string value_text(const ScriptValue& value)
 
 int find_id(int, const char* name, uint16_t* id)
 {
+    for (const SystemVariable& sv : kSystemVariables)
+        if (plat::lstrcmpi(sv.name, name) == 0)
+            return *id = sv.id, 1;
     std::vector<Variable>& vars = s_run->variables;
     for (size_t i = 0; i < vars.size(); ++i)
         if (plat::lstrcmpi(vars[i].name.c_str(), name) == 0)
@@ -62,6 +78,12 @@ int find_id(int, const char* name, uint16_t* id)
 
 Variable* variable(uint16_t id)
 {
+    for (size_t i = 0; i < std::size(kSystemVariables); ++i) {
+        if (kSystemVariables[i].id == id) {
+            s_run->system[i].name = kSystemVariables[i].name;
+            return &s_run->system[i];
+        }
+    }
     return id >= 1 && id <= s_run->variables.size() ? &s_run->variables[id - 1u] : nullptr;
 }
 
@@ -97,11 +119,6 @@ int var_set(uint32_t, uint16_t id, uint32_t, const ScriptValue& value)
     v->assigned = true;
     *s_run->out += to_utf8(v->name) + " = " + value_text(copy) + "\n";
     return 0;
-}
-
-int call(uint32_t context, int id, int argc, ScriptValue* args, ScriptValue& result)
-{
-    return sysfn_is_id(id) ? sysfn_call(context, id, argc, args, result) : 21;
 }
 
 struct Options {
@@ -273,7 +290,7 @@ int calcrun_main(int argc, char** argv, std::string& out, std::string& err)
     CalcHooks hooks {};
     hooks.var_get = var_get;
     hooks.var_set = var_set;
-    hooks.call = call;
+    hooks.call = sysfn_call_hook;
     calc_set_hooks(&hooks);
     CalcNameHooks names {};
     names.var_find_id = find_id;
@@ -285,6 +302,9 @@ int calcrun_main(int argc, char** argv, std::string& out, std::string& err)
     calc_set_name_hooks(nullptr);
     calc_set_hooks(nullptr);
     for (Variable& v : run.variables)
+        if (v.assigned)
+            val_free(v.value);
+    for (Variable& v : run.system)
         if (v.assigned)
             val_free(v.value);
     plat::codepage_reset();

@@ -5,6 +5,7 @@
 #include "platform/kernel/byte_io.h"
 #include "runtime/base/errcode.h"
 #include "runtime/base/taglist.h"
+#include "runtime/engine/action_queue.h"
 #include "runtime/engine/exec_task.h"
 #include "runtime/engine/kernel.h"
 #include "runtime/engine/session.h"
@@ -357,6 +358,32 @@ int dump_tasks(const std::vector<uint8_t>& list, std::string& out)
     return 0;
 }
 
+// The action queue (slot 20) and its waiting entries; an empty slot shows nothing.
+int dump_queue(const std::vector<uint8_t>& list, std::string& out)
+{
+    uint8_t state[kQueueSavedSize];
+    if (taglist_item_length(list.data(), list.size(), kSlotActionQueue) != kQueueSavedSize)
+        return 0;
+    if (taglist_get(list.data(), list.size(), kSlotActionQueue, state, sizeof state) != kQueueSavedSize)
+        return kErrStateSize;
+    uint32_t count = plat::load_u32le(state + 8);
+    uint32_t cursor = plat::load_u32le(state + 12);
+    std::vector<uint8_t> block;
+    if (urec_read(plat::load_u16le(state + 16), block) != 0)
+        return kErrOutOfMemory;
+    if (plat::load_u32le(state + 18) != kKernelActionSize || cursor > count
+        || uint64_t(count) * kKernelActionSize != block.size())
+        return kErrStateSize;
+    out += format("queue count %u cursor %u\n", count, cursor);
+    for (uint32_t i = 0; i < count; i++) {
+        KernelAction a = kaction_decode(block.data() + size_t(i) * kKernelActionSize);
+        uint32_t state = a.op == kActEnterContainer ? node_icon_number(a.state) : a.state;
+        out += format("action %u %u %u %u %u\n", a.op, node_icon_number(a.icon), state, node_icon_number(a.second),
+            unsigned(a.flags));
+    }
+    return 0;
+}
+
 int dump_learner_open(bool with_piece, std::string& out)
 {
     std::vector<uint8_t> list;
@@ -378,6 +405,8 @@ int dump_learner_open(bool with_piece, std::string& out)
         return error;
     if (int error = dump_tasks(list, out))
         return error;
+    if (int error = dump_queue(list, out))
+        return error;
     return pm_dump_variables(list, with_piece ? kLearnerPieceSlot : 0, out);
 }
 
@@ -396,24 +425,35 @@ int pm_dump_learner(const std::string& records, const std::string& piece, std::s
 {
     pm_text_lend_converters();
     file_init();
+    // A program that runs pieces itself may call this: its stores and its running piece are
+    // left as they were, and only the slots opened here are closed again.
+    int running_slot = piece_slot();
     int result = rec_init() && node_files_init() ? 0 : kErrOutOfMemory;
     FileSpec* piece_file = nullptr;
     FileSpec* records_file = nullptr;
+    bool piece_open = false, records_open = false;
     if (result == 0 && !piece.empty()) {
         result = open_for_dump(piece, kLearnerPieceSlot, kKindAny, &piece_file);
+        piece_open = result == 0;
         if (result == 0)
             result = node_file_open(kLearnerPieceSlot, 0);
         piece_current_set_slot(kLearnerPieceSlot);
     }
-    if (result == 0)
+    if (result == 0) {
         result = open_for_dump(records, kRecordsSlot, kKindRecords, &records_file);
+        records_open = result == 0;
+    }
     if (result == 0)
         result = dump_learner_open(!piece.empty(), out);
     if (result != 0)
         refuse(out, result);
-    piece_current_set_slot(0);
-    node_files_free();
-    rec_reset();
+    piece_current_set_slot(running_slot);
+    if (records_open)
+        (void)rec_close_file(kRecordsSlot);
+    if (piece_open) {
+        node_file_close(kLearnerPieceSlot);
+        (void)rec_close_file(kLearnerPieceSlot);
+    }
     fspec_free(piece_file);
     fspec_free(records_file);
     return result == 0 ? 0 : 1;

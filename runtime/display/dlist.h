@@ -1,0 +1,77 @@
+// Display lists: display-object records packed one after another in one movable block, in
+// paint order (the first is at the back). The block is the stored form:
+//   u16 0 | record 1 (u16 length L1 ...) | u16 L1 | record 2 ... | u16 L2 | u16 0
+// so an empty list is 4 zero bytes and used = 4 + sum of (L + 2). The leading 0 stops backward
+// walks, the trailing 0 forward ones. One id counter serves every list.
+#pragma once
+#include <cstdint>
+
+#include "platform/window/window_types.h"
+#include "runtime/base/mem.h"
+#include "runtime/display/dobj_record.h"
+
+struct DisplayMsgArg;
+
+// Where the list is; all zero when it has never been used. The lock count nests for the one
+// thread: while it is positive the block is pinned and base is its address.
+struct DisplayList {
+    MemHandle block;
+    uint8_t* base = nullptr;
+    uint32_t used = 0;
+    int16_t lock_count = 0;
+};
+
+// The 16-byte form a group record embeds (block id, 0 for the address, used, lock count).
+constexpr uint32_t kDlistHeaderSize = 16;
+DisplayList dlist_load(const uint8_t* bytes);
+void dlist_store(const DisplayList& list, uint8_t* bytes);
+
+int dlist_init(DisplayList& list);
+void dlist_free(DisplayList& list);
+// The base address (raising the count), null when the list has no block or it cannot be had.
+uint8_t* dlist_lock(DisplayList& list);
+// The remaining count; 0 and nothing done when the list was not locked.
+int dlist_unlock(DisplayList& list);
+
+// Walking a locked list: null at either end, for an unlocked list or one without records.
+uint8_t* dlist_first(const DisplayList& list);
+uint8_t* dlist_last(const DisplayList& list);
+uint8_t* dlist_next(uint8_t* record);
+uint8_t* dlist_prev(uint8_t* record);
+// The top-level record with the id, or null (the list must be locked).
+uint8_t* dlist_find_top(const DisplayList& list, uint32_t id);
+// As dlist_find_top, searching group members too.
+uint8_t* dlist_find(const DisplayList& list, uint32_t id);
+// True when record b comes after record a in the list.
+bool dlist_is_after(const uint8_t* a, const uint8_t* b);
+
+// Copies the record in at the end: the new id, or 0 (list unchanged) without memory or for a
+// record shorter than its header. An odd length is made even in the caller's record too; the
+// pad byte is zero. The record must not lie in the list's own block (the block may move).
+uint32_t dlist_append(DisplayList& list, uint8_t* record);
+// As dlist_append, in front of the top-level record with target_id when there is one.
+uint32_t dlist_insert_before(DisplayList& list, uint32_t target_id, uint8_t* record);
+// Moves the object in front of target_id (0: to the front): the object keeps its id; a
+// deleted placeholder with the new id stays until the next purge. 0 when it cannot be copied.
+uint32_t dlist_move_before(DisplayList& list, uint32_t id, uint32_t target_id);
+// Cuts out the records that are deleted after message 37; refused (false) while locked.
+enum class DlistWalk { backward, forward };
+bool dlist_purge_deleted(DisplayList& list, DlistWalk direction);
+// Sends the message, first to last, to every record whose flags hold all of mask (0: all).
+void dlist_broadcast(DisplayList& list, uint16_t mask, int message, DisplayMsgArg* arg);
+// Sends the message, last to first, to every record sharing a bit with mask, carrying the
+// rectangle list through the answers; returns the final list.
+RectList dlist_send_plane(DisplayList& list, uint16_t mask, RectList rects, plat::DcHandle dc, int message);
+// dlist_send_plane with message 9: every object's damage list joins rects.
+RectList dlist_collect_damage(DisplayList& list, uint16_t mask, RectList rects);
+
+// The id the next record takes (the counter advances), and setting it.
+uint32_t dlist_next_id();
+void dlist_set_next_id(uint32_t value);
+
+// The stage list, and the depth of icon-object walks (a flush waits while it is nonzero).
+DisplayList& dlist_stage();
+int& dobj_walk_depth();
+
+// Frees the stage list and starts ids at 1 again (tests call it).
+void dlist_reset();
