@@ -4,8 +4,13 @@
 // with each icon's title, shown text, attributes, properties and chunk list read, its place in
 // its parent's lists asked for and its title searched for; attributes are written back and a
 // property is stored, in memory only. Damage must end walks, never loop or reach outside the
-// records. The first byte turns the title conversion on or off.
+// records. The first byte turns the title conversion on or off. The file's variable names then
+// make a name dictionary (stored or scanned), every name is found through it and every initial
+// value computed.
 #include "platform/kernel/resource.h"
+#include "runtime/base/symdict.h"
+#include "runtime/calc/list_table.h"
+#include "runtime/engine/var_names.h"
 #include "runtime/store/fhdr.h"
 #include "runtime/files/file.h"
 #include "runtime/files/fspec_func.h"
@@ -107,6 +112,28 @@ void walk_file(int slot)
     node_titles_convert(slot);
 }
 
+// A damaged names record may name one variable twice: a name need not be found again.
+int find_name(void* user, VariableId, const char* name)
+{
+    (void)var_find_by_name(*static_cast<int*>(user), name);
+    return 1;
+}
+
+void read_variables(int slot)
+{
+    (void)var_build_name_dict(slot);
+    var_for_each_name(slot, find_name, &slot);
+    VariableId last = var_max_id(slot);
+    for (VariableId id = 1; id <= last && id <= 512; ++id) {
+        ScriptValue value;
+        var_initial_value(uint32_t(slot) << 16, id, value);
+        val_free(value);
+        char name[kVarNameLimit * 2 + 2];
+        var_name(slot, id, name, sizeof name);
+    }
+    var_forget_names(slot);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -115,7 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const int ready = [] {
         std::atexit(file_term);
         std::atexit(node_files_free);
+        std::atexit(list_tables_free);
+        std::atexit(symdict_release);
         plat::register_resource_module(kFormatTable);
+        symdict_create();
+        list_tables_init();
         node_set_services(&kServices);
         return file_init() && node_files_init();
     }();
@@ -128,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (node_file_open(1, 0) == 0) {
             check(node_file_is_open(1) == 1);
             walk_file(1);
+            read_variables(1);
         } else {
             check(node_file_is_open(1) == 0);
         }

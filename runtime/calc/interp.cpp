@@ -31,6 +31,7 @@ static EvalState s_eval;
 
 int eval_error() { return s_eval.error; }
 void eval_set_error(int code) { s_eval.error = code; }
+int eval_assign_allowed() { return s_eval.no_assign_depth == 0 ? 1 : 0; }
 uint32_t eval_current_icon() { return s_eval.current_icon; }
 int eval_stack_top() { return s_eval.top; }
 void eval_set_step_limit(int64_t steps) { s_eval.steps_left = steps; }

@@ -44,6 +44,8 @@ int eval_stack_top();
 
 int eval_error();
 void eval_set_error(int code);
+// 0 inside a run that may not assign (its nested runs too), else 1.
+int eval_assign_allowed();
 // Stops every run after this many more instructions with -6; 0 for no limit (tools and tests).
 void eval_set_step_limit(int64_t steps);
 // The steps a limit still allows: 0 after a run that the limit stopped (or without a limit).

@@ -154,7 +154,7 @@ int eval_is_assignable(const VariableRef& ref)
 
 int eval_is_calc_only_variable(const VariableRef& ref) { return (traits_of(ref.id) & kSysVarCalcOnly) != 0; }
 
-static void append_escaped_title(std::string& out, const char* title)
+void eval_append_quoted_title(std::string& out, const char* title)
 {
     out += '"';
     for (const char* p = title; *p;) {
@@ -182,7 +182,7 @@ void eval_variable_display_name(uint32_t context, char* out, size_t size, const 
         char title[256] = "";
         node_title_text(node_make_icon(uint32_t(slot), ref.icon), title, sizeof title);
         text += '@';
-        append_escaped_title(text, title);
+        eval_append_quoted_title(text, title);
     }
     str_copy_bounded(out, text.c_str(), int(size));
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "runtime/base/mem.h"
 
@@ -67,6 +68,8 @@ int eval_is_assignable(const VariableRef& ref);
 int eval_is_calc_only_variable(const VariableRef& ref);
 // The text standing for the variable in rebuilt source (name, name@"title" or name@).
 void eval_variable_display_name(uint32_t context, char* out, size_t size, const VariableRef& ref);
+// Appends the title in double quotes, its quotes and backslashes escaped by a backslash.
+void eval_append_quoted_title(std::string& out, const char* title);
 // The name of a system or user function, "DeletedFunction" when neither knows the id.
 void eval_function_display_name(int id, char* out, size_t size);
 

@@ -18,6 +18,13 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/engine/session.h"
 #include "runtime/engine/urec.h"
+#include "runtime/engine/var.h"
+#include "runtime/engine/var_internal.h"
+#include "runtime/engine/var_names.h"
+#include "runtime/calc/embedded.h"
+#include "runtime/calc/names.h"
+#include "runtime/nodes/node_files.h"
+#include "runtime/pieces/piece_current.h"
 #include "runtime/files/file_ops.h"
 #include "runtime/pieces/piece_hooks.h"
 
@@ -31,6 +38,68 @@ int engine_resume_records(FileSpec* records, int force)
     return error;
 }
 
+// --- the variable store's doors for the layers below ------------------------------------------
+
+static int calc_var_set(uint32_t context, uint16_t id, uint32_t at, const ScriptValue& value)
+{
+    return var_set(context, id, at, &value);
+}
+
+static uint16_t calc_var_map(int file_slot, uint16_t id, int target_slot) { return var_map_to_file(file_slot, id, target_slot); }
+
+static int names_find_custom(const char* name, uint16_t* id)
+{
+    *id = var_find_custom(0, name);
+    return *id != 0;
+}
+
+static int names_find_id(int file_slot, const char* name, uint16_t* id)
+{
+    *id = var_find_id(uint32_t(file_slot) << 16, name);
+    return *id != 0;
+}
+
+static int names_display_name(int file_slot, uint16_t id, char* out, size_t size)
+{
+    if (var_id_class(id) == kVarClassCustom)
+        return var_custom_name(id, out, size);
+    return var_user_name(uint32_t(file_slot) << 16, id, out, size) > 0;
+}
+
+// Only the running piece has a name dictionary.
+static void names_build(int slot)
+{
+    if (slot == piece_slot())
+        (void)var_build_name_dict(slot);
+}
+
+static void bind_variables(bool on)
+{
+    modmsg_register(kSlotVariables, on ? var_module : nullptr);
+    CalcHooks calc = calc_hooks();
+    calc.var_get = on ? var_get : nullptr;
+    calc.var_set = on ? calc_var_set : nullptr;
+    calc.var_get_eval_context = on ? var_get_eval_context : nullptr;
+    calc.var_map_to_file = on ? calc_var_map : nullptr;
+    calc.learner_string_lock = on ? var_learner_string_lock : nullptr;
+    calc.learner_string_unlock = on ? var_learner_string_unlock : nullptr;
+    calc_set_hooks(&calc);
+    CalcNameHooks names = calc_name_hooks();
+    names.var_find_custom = on ? names_find_custom : nullptr;
+    names.var_find_id = on ? names_find_id : nullptr;
+    names.var_display_name = on ? names_display_name : nullptr;
+    calc_set_name_hooks(&names);
+    EmbedHooks embed {};
+    embed.var_set_eval_context = on ? var_set_eval_context : nullptr;
+    embed_set_hooks(&embed);
+    NodeServices services = node_services();
+    services.variable_names_build = on ? names_build : nullptr;
+    services.variable_names_forget = on ? var_forget_names : nullptr;
+    node_set_services(&services);
+    if (on)
+        var_bind_functions();
+}
+
 int engine_init()
 {
     modmsg_register(kSlotKernel, exec_kernel_module);
@@ -40,6 +109,7 @@ int engine_init()
     modmsg_register(kSlotSequence, icon_seq_module);
     modmsg_register(kSlotActionQueue, action_queue_module);
     modmsg_register(kSlotMisc, misc_module);
+    bind_variables(true);
     goto_install();
     ExecHooks hooks = exec_hooks();
     hooks.run_attached_calc = icon_run_attached_calc;
@@ -85,7 +155,10 @@ void engine_term()
     hooks.sync_waits_mode2 = nullptr;
     hooks.sync_event = nullptr;
     exec_set_hooks(&hooks);
+    bind_variables(false);
     modmsg_reset();
+    var_reset_all();
+    var_names_reset();
     session_reset_all();
     exec_kernel_reset_all();
     exec_queue_reset_all();

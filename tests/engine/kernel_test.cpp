@@ -219,7 +219,7 @@ TEST_F(EngineTest, BusAnswers5000OutsideItsSlotsAndLaterModulesKeepOneZeroByte)
         EXPECT_EQ(modmsg_send(slot, &message), kErrBadSlot);
     }
     ASSERT_EQ(open_piece_file(kWalkPiece), 0);
-    EXPECT_EQ(field_sizes(), "1:90 2:38 3:2 4:1 5:1 6:1 7:10 8:1 9:1 10:12 11:1 12:1 13:1 14:1 15:1 16:1 17:1 "
+    EXPECT_EQ(field_sizes(), "1:90 2:38 3:2 4:1 5:1 6:1 7:10 8:1 9:32 10:12 11:1 12:1 13:1 14:1 15:1 16:1 17:1 "
                              "18:1 19:1 20:22 21:1 22:1 23:50");
 }
 

@@ -19,7 +19,7 @@ int find_variable(int, const char* name, uint16_t* id)
 {
     const std::vector<PieceVariable>& vars = s_piece->variables;
     for (size_t i = 0; i < vars.size(); ++i)
-        if (plat::lstrcmpi(vars[i].name.c_str(), name) == 0)
+        if (vars[i].name != "%" && plat::lstrcmpi(vars[i].name.c_str(), name) == 0)
             return *id = uint16_t(i + 1), 1;
     return 0;
 }

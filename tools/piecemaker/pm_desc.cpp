@@ -1,7 +1,10 @@
 #include "tools/piecemaker/pm_desc.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -776,15 +779,42 @@ bool statement_font_map_field(Parser& p, const Tokens& t)
     return true;
 }
 
-// var NAME VALUE: a user variable, numbered in order.
+// var NAME VALUE: a user variable, numbered in order. VALUE is a number, a text, or
+// expr "TEXT" / symbol "TEXT".
 bool statement_var(Parser& p, const Tokens& t)
 {
-    if (t.size() != 3 || t[1].kind == Token::kNumber)
+    if ((t.size() != 3 && t.size() != 4) || t[1].kind == Token::kNumber)
         return fail(p, "var takes a name and a value");
     for (const PieceVariable& v : p.piece.variables)
-        if (v.name == t[1].text)
+        if (strcasecmp(v.name.c_str(), t[1].text.c_str()) == 0 && v.name != "%")
             return fail(p, "variable '" + t[1].text + "' is given twice");
-    p.piece.variables.push_back({ t[1].text, t[2].text });
+    PieceVariable v { t[1].text, t.back().text };
+    if (t.size() == 4) {
+        if (t[3].kind != Token::kText || (t[2].text != "expr" && t[2].text != "symbol"))
+            return fail(p, "var NAME expr|symbol \"TEXT\"");
+        v.type = t[2].text == "expr" ? 19 : 20;
+    } else if (t[2].kind == Token::kNumber) {
+        if (t[2].number < INT32_MIN || t[2].number > INT32_MAX)
+            return fail(p, "a variable's number is 32-bit");
+        v.number = t[2].number;
+    } else if (t[2].kind == Token::kText) {
+        v.type = 0;
+    } else {
+        char* end = nullptr;
+        v.real = std::strtod(t[2].text.c_str(), &end);
+        if (end == t[2].text.c_str() || *end)
+            return fail(p, "a variable's value is a number, a text, expr or symbol");
+        v.type = 2;
+    }
+    p.piece.variables.push_back(std::move(v));
+    return true;
+}
+
+bool statement_name_dict(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 1))
+        return false;
+    p.piece.name_dictionary = true;
     return true;
 }
 
@@ -860,7 +890,8 @@ const Statement kStatements[] = {
     { "font-map", statement_font_map }, // the font-map record (type 40, directory word 37)
     { "font-map-line", statement_font_map_line }, // a FONTMAP.TXT line it holds
     { "font-map-field", statement_font_map_field }, // a field by hand
-    { "var", statement_var }, // a user variable the calculations may name
+    { "var", statement_var }, // a user variable: its name and initial value
+    { "name-dict", statement_name_dict }, // the stored name dictionary of the variables
 };
 
 // Inside an icon's block.

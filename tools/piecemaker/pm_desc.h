@@ -119,10 +119,14 @@ struct PieceFontMap {
     int line = 0;
 };
 
-// A user variable of the piece: numbered 1, 2 ... in the order given, for the compiler.
+// A user variable of the piece: numbered 1, 2 ... in the order given. Its name goes to the
+// names record (directory word 10) and its initial value to the definitions record (word 12).
 struct PieceVariable {
-    std::string name;
-    std::string value;
+    std::string name; // "%": a deleted variable
+    std::string value; // a text's bytes (types 0, 19, 20)
+    uint8_t type = 1;  // 0 text, 1 integer, 2 real, 19 expression, 20 symbol
+    int64_t number = 0;
+    double real = 0;
 };
 
 struct PieceDescription {
@@ -139,6 +143,7 @@ struct PieceDescription {
     PieceStyles styles;
     PieceFontMap font_map;
     std::vector<PieceVariable> variables;
+    bool name_dictionary = false; // directory word 35: the hash table over the upper-cased names
 };
 
 // Parses a description; relative file names are taken from folder. Icons become the records

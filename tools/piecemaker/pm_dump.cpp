@@ -405,7 +405,9 @@ int dump_learner_open(bool with_piece, std::string& out)
         return error;
     if (int error = dump_tasks(list, out))
         return error;
-    return dump_queue(list, out);
+    if (int error = dump_queue(list, out))
+        return error;
+    return pm_dump_variables(list, with_piece ? kLearnerPieceSlot : 0, out);
 }
 
 // Opens the file into the slot: 0 or the error.

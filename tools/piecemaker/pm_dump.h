@@ -1,7 +1,9 @@
 // Shows a record file as the runtime reads it, through the runtime's own file layer, kind
 // header check, header and directory reader, decompression and byte-order conversion.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Appends to out the kind header, the record-file header, the directory and one line per
 // record ("record N type T raw|zlib stored S unpacked U order little|big offset O"), loading
@@ -22,3 +24,8 @@ int pm_dump_tree(const std::string& path, std::string& out);
 // depth D", "icon log size N index I wrapped W" and "task INDEX A B interval MS" per executor
 // task. Returns 0, or 1 after a line "error CODE" when the records are refused or damaged.
 int pm_dump_learner(const std::string& records, const std::string& piece, std::string& out);
+
+// "var NAME VALUE" per stored user and custom variable of record 1's variable store (NAME@NODE
+// for a value kept per icon, #ID without a name; texts in double quotes, symbols as #name):
+// 0, or 5001 when the items record does not hold the count the state gives.
+int pm_dump_variables(const std::vector<uint8_t>& record1, int piece_slot, std::string& out);

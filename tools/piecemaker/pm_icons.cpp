@@ -3,6 +3,7 @@
 #include "platform/kernel/byte_io.h"
 #include "runtime/store/fhdr.h"
 #include "runtime/nodes/node_title.h"
+#include "tools/piecemaker/pm_vars.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,6 +38,9 @@ enum : uint32_t {
     kWordRecordedNames = 9,
     kWordLibraryRefs = 36,
     kWordTitleHash = 28,
+    kWordVariableNames = 10,
+    kWordVariableDefinitions = 12,
+    kWordNameDictionary = 35,
     kWordMapped = 38,
     kWordPending = 39,
     kWordGroups = 94,
@@ -561,6 +565,36 @@ bool number_links(Builder& b)
     return true;
 }
 
+// Names, definitions (long texts in records of their own) and the name dictionary. These
+// records stay in native order: tagged fields have no converter.
+void add_variables(Output& o)
+{
+    const PieceDescription& piece = o.b.piece;
+    if (piece.variables.empty())
+        return;
+    std::vector<uint16_t> text_records;
+    for (const PieceVariable& v : piece.variables) {
+        uint16_t number = 0;
+        if (pm_var_needs_record(v)) {
+            PieceRecord r;
+            r.number = number = uint16_t(o.numbers.take());
+            r.type = -1;
+            r.bytes.assign(v.value.begin(), v.value.end());
+            r.bytes.push_back(0);
+            o.b.piece.records.push_back(std::move(r));
+        }
+        text_records.push_back(number);
+    }
+    add_record(o, -2, kWordVariableNames, pm_var_names(piece), false);
+    o.b.piece.records.back().foreign = false;
+    add_record(o, -2, kWordVariableDefinitions, pm_var_definitions(piece, text_records), false);
+    o.b.piece.records.back().foreign = false;
+    if (piece.name_dictionary) {
+        add_record(o, -1, kWordNameDictionary, pm_var_name_dictionary(piece), false);
+        o.b.piece.records.back().foreign = false;
+    }
+}
+
 bool build_records(Builder& b)
 {
     Output o { b, {}, std::vector<uint16_t>(kDirectoryWords, 0) };
@@ -579,6 +613,7 @@ bool build_records(Builder& b)
     if (!add_titles(o, std::max(node_count, group_count * kGroupSize)) || !add_groups(o, group_count))
         return false;
     add_links(o, std::max(node_count, group_count * kGroupSize));
+    add_variables(o);
     add_directory(o, node_count);
     std::sort(b.piece.records.begin(), b.piece.records.end(),
         [](const PieceRecord& x, const PieceRecord& y) { return x.number < y.number; });
