@@ -22,6 +22,7 @@
 #include "runtime/pieces/piece.h"
 #include "runtime/pieces/piece_current.h"
 #include "runtime/pieces/pieces.h"
+#include "runtime/store/rec_store.h"
 
 #include <cstddef>
 #include <cstdint>

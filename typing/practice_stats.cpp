@@ -22,6 +22,14 @@ bool jamo_field_valid(JamoKind kind, int field)
     return kJamoMasks[kind][field] == '1';
 }
 
+int32_t syllable_stroke_weight(uint16_t code)
+{
+    if (code < 0x100)
+        return 1;
+    return int32_t(jamo_field_valid(kJamoInitial, (code >> 10) & 31)) + int32_t(jamo_field_valid(kJamoMedial, (code >> 5) & 31))
+        + int32_t(jamo_field_valid(kJamoFinal, code & 31));
+}
+
 int stats_key_slot(uint8_t ch)
 {
     if (ch >= 'a' && ch <= 'z')

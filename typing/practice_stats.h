@@ -55,6 +55,10 @@ struct PracticeStats {
 // Whether a 5-bit field value of a Johab code is a real jamo of that kind.
 bool jamo_field_valid(JamoKind kind, int field);
 
+// The keystrokes a character counts for: 1 for a single-byte character, else how many of the
+// Johab code's three fields are real jamo (2 or 3 for a real syllable).
+int32_t syllable_stroke_weight(uint16_t code);
+
 // correct x 100 / total, truncated; 0 when either is 0. Counts of damaged files may be any
 // size: the result is computed wide and kept within 0..100 only by the counts themselves.
 int32_t accuracy_percent(int32_t total, int32_t correct);

@@ -24,11 +24,14 @@
 #include "typing/bitmap_archive.h"
 #include "typing/bitmap_font.h"
 #include "typing/bmp_button.h"
+#include "typing/game.h"
 #include "typing/hot_area.h"
 #include "typing/lesson_screen.h"
+#include "typing/long_story.h"
 #include "typing/intro.h"
 #include "typing/options_dialog.h"
 #include "typing/short_story.h"
+#include "typing/stat_screen.h"
 #include "typing/text_draw.h"
 #include "typing/tutor_classes.h"
 #include "typing/tutor_draw.h"
@@ -182,7 +185,7 @@ bool screen_classes_register()
     c.class_name = kMainClass;
     // The screens of the activities register here as their modules come.
     return plat::register_class(c) != 0 && tutor_classes_register() && short_story_register()
-        && lesson_screen_register();
+        && lesson_screen_register() && long_story_register() && stat_screen_register() && game_register();
 }
 
 int main_window_create(plat::ModuleHandle instance, int show_command)

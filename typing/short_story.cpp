@@ -24,21 +24,14 @@
 #include <array>
 
 constexpr uint32_t kCodePage = 949;
-constexpr uintptr_t kSpeedTimer = 1;
-constexpr uint32_t kSpeedTimerMs = 200;
 constexpr int32_t kLineX = 38, kLineY = 156, kLineWidth = 562, kLineHeight = 84;
 constexpr int32_t kGaugeFirstX = 216, kGaugeY = 325;
-constexpr int32_t kSpeedShownMax = 800;
 
 static struct {
     plat::GdiObject background;
     plat::WindowHandle line;
     PracticeStats practice;
-    std::array<Gauge, 3> gauges;
-    int32_t keystrokes = 0;
-    uint32_t start_tick = 0;
-    int64_t speed_sum = 0;
-    int32_t speed_count = 0;
+    SpeedMeter meter;
     size_t line_width = 0;
     bool closing = false;
     bool failed = false;
@@ -74,9 +67,8 @@ static bool create(plat::WindowHandle window)
     if (!s_short.line)
         return false;
     next_proverb();
-    gauge_setup(s_short.gauges, kGaugeFirstX, kGaugeY, kGaugeY + cell + kGaugeRadius, s_short.background);
-    s_short.start_tick = plat::get_tick_count();
-    plat::set_timer(window, kSpeedTimer, kSpeedTimerMs, nullptr);
+    gauge_setup(s_short.meter.gauges, kGaugeFirstX, kGaugeY, kGaugeY + cell + kGaugeRadius, s_short.background);
+    speed_timer_start(window, s_short.meter);
     return true;
 }
 
@@ -86,22 +78,10 @@ static void on_line_done(plat::WindowHandle window)
     if (!stats)
         return;
     const int32_t speed = speed_per_minute(stats->at(kStatsStrokes), stats->at(kStatsMilliseconds));
-    speedometer_draw(window, s_short.background, speed, s_short.gauges[1]);
     practice_stats_commit(*stats);
     practice_stats_add(*stats, s_short.practice);
-    s_short.speed_sum += speed;
-    ++s_short.speed_count;
+    speed_meter_add(window, s_short.background, s_short.meter, speed);
     next_proverb();
-    speedometer_draw(window, s_short.background, int32_t(s_short.speed_sum / s_short.speed_count), s_short.gauges[2]);
-}
-
-static void on_timer(plat::WindowHandle window)
-{
-    if (s_short.keystrokes < 2)
-        return;
-    const int32_t speed = speed_per_minute(s_short.keystrokes, int32_t(plat::get_tick_count() - s_short.start_tick));
-    if (speed <= kSpeedShownMax)
-        speedometer_draw(window, s_short.background, speed, s_short.gauges[0]);
 }
 
 static void on_end(plat::WindowHandle window)
@@ -116,8 +96,7 @@ static void on_end(plat::WindowHandle window)
 
 static void destroy(plat::WindowHandle window)
 {
-    plat::kill_timer(window, kSpeedTimer);
-    gauge_release(s_short.gauges);
+    speed_timer_stop(window, s_short.meter);
     if (s_short.line)
         multi_input_destroy(s_short.line);
     if (s_short.background)
@@ -146,7 +125,7 @@ static plat::LResult short_story_proc(plat::WindowHandle window, uint32_t messag
         hot_area_mouse(window, message, wparam, lparam, kPracticeAreas);
         return 0;
     case plat::WM_TIMER:
-        on_timer(window);
+        speed_timer_tick(window, s_short.background, s_short.meter);
         return 0;
     case plat::WM_COMMAND:
         if (plat::loword(wparam) == 2)
@@ -156,7 +135,7 @@ static plat::LResult short_story_proc(plat::WindowHandle window, uint32_t messag
             if (note == kNotifyMultiInputDone)
                 on_line_done(window);
             else if (note == kNotifyMultiInputPosition)
-                ++s_short.keystrokes;
+                ++s_short.meter.keystrokes;
             else if (note == kNotifyMultiInputEscape)
                 plat::post_message(window, plat::WM_COMMAND, 2, 0);
         }

@@ -11,7 +11,10 @@
 #include "typing/text_draw.h"
 #include "typing/tutor_draw.h"
 
+#include "platform/kernel/clock.h"
 #include "platform/window/paint.h"
+#include "platform/window/timer.h"
+#include "typing/practice_stats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -116,4 +119,33 @@ void speedometer_draw(plat::WindowHandle window, plat::GdiObject background, int
     const plat::Rect dial {gauge.cx - kGaugeRadius, gauge.cy - kGaugeRadius, gauge.cx + kGaugeRadius,
         std::max(gauge.cy + kGaugeRadius, gauge.strip_y + kFontCellSize)};
     plat::invalidate_rect(window, &dial, false);
+}
+
+void speed_timer_start(plat::WindowHandle window, SpeedMeter& meter)
+{
+    meter.start_tick = plat::get_tick_count();
+    plat::set_timer(window, kSpeedTimer, kSpeedTimerMs, nullptr);
+}
+
+void speed_timer_stop(plat::WindowHandle window, SpeedMeter& meter)
+{
+    plat::kill_timer(window, kSpeedTimer);
+    gauge_release(meter.gauges);
+}
+
+void speed_timer_tick(plat::WindowHandle window, plat::GdiObject background, SpeedMeter& meter)
+{
+    if (meter.keystrokes < 2)
+        return;
+    const int32_t speed = speed_per_minute(meter.keystrokes, int32_t(plat::get_tick_count() - meter.start_tick));
+    if (speed <= kSpeedShownMax)
+        speedometer_draw(window, background, speed, meter.gauges[0]);
+}
+
+void speed_meter_add(plat::WindowHandle window, plat::GdiObject background, SpeedMeter& meter, int32_t speed)
+{
+    speedometer_draw(window, background, speed, meter.gauges[1]);
+    meter.speed_sum += speed;
+    ++meter.speed_count;
+    speedometer_draw(window, background, int32_t(meter.speed_sum / meter.speed_count), meter.gauges[2]);
 }

@@ -2,6 +2,7 @@
 // XOR, so drawing the sweep between two values again takes it back, and the value as an
 // embossed number on a saved strip of the background below the dial.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -39,3 +40,24 @@ void gauge_draw_number(plat::DcHandle dc, const Gauge& gauge);
 // Both into the screen's background picture, then the gauge's part of the window is repainted,
 // so a repaint keeps what the gauges show.
 void speedometer_draw(plat::WindowHandle window, plat::GdiObject background, int32_t value, Gauge& gauge);
+
+// What a practice screen's three gauges show: the speed since the screen opened on the first
+// (every 200 ms of timer 1, once two keystrokes were counted), the last line's or page's speed
+// on the second and the mean of those on the third.
+struct SpeedMeter {
+    std::array<Gauge, 3> gauges;
+    int32_t keystrokes = 0; // one per position notification
+    uint32_t start_tick = 0;
+    int64_t speed_sum = 0;
+    int32_t speed_count = 0;
+};
+constexpr uintptr_t kSpeedTimer = 1;
+constexpr uint32_t kSpeedTimerMs = 200;
+constexpr int32_t kSpeedShownMax = 800; // the running speed beyond a whole turn is not shown
+
+void speed_timer_start(plat::WindowHandle window, SpeedMeter& meter);
+void speed_timer_stop(plat::WindowHandle window, SpeedMeter& meter); // frees the gauges' strips too
+// Timer 1's tick.
+void speed_timer_tick(plat::WindowHandle window, plat::GdiObject background, SpeedMeter& meter);
+// A finished line or page: its speed on the second gauge, the mean so far on the third.
+void speed_meter_add(plat::WindowHandle window, plat::GdiObject background, SpeedMeter& meter, int32_t speed);

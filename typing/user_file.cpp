@@ -131,7 +131,7 @@ std::vector<uint8_t> user_file_bytes(const UserRecord& record)
 }
 
 // The whole file when it has exactly the expected length; empty otherwise.
-static std::vector<uint8_t> read_whole(const std::string& path, size_t expected)
+std::vector<uint8_t> tutor_file_read_exact(const std::string& path, size_t expected)
 {
     plat::FileHandle file
         = plat::create_file(path, plat::GENERIC_READ, plat::FILE_SHARE_READ, plat::OPEN_EXISTING, 0);
@@ -153,7 +153,7 @@ bool user_file_read(UserRecord& record)
     std::string name = user_file_name(record);
     if (name.empty())
         return false;
-    std::vector<uint8_t> bytes = read_whole(path_in_program_folder(name), kUserFileSize);
+    std::vector<uint8_t> bytes = tutor_file_read_exact(path_in_program_folder(name), kUserFileSize);
     if (!user_file_parse(bytes, record))
         return false;
     if (stats_date(record.today) != date_stamp_today())
@@ -162,7 +162,7 @@ bool user_file_read(UserRecord& record)
 }
 
 // The old file stays whole until the new one is safely on disk (file_save.h).
-static bool replace_file(const std::string& path, const std::vector<uint8_t>& bytes)
+bool tutor_file_replace(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::string host_path = plat::path_to_host(path);
     plat::FileSave save;
@@ -190,7 +190,7 @@ bool user_save(UserRecord& record, int slot)
     record.header[kHeaderEof] = 0x1A;
     record.header[kHeaderVersion] = 0x00;
     record.header[kHeaderVersion + 1] = 0x01;
-    return replace_file(path_in_program_folder(slot_file_name(slot)), user_file_bytes(record));
+    return tutor_file_replace(path_in_program_folder(slot_file_name(slot)), user_file_bytes(record));
 }
 
 void user_history_update(UserRecord& record)

@@ -67,6 +67,11 @@ bool user_file_read(UserRecord& record);
 // 4976. user_file_bytes is the reverse.
 bool user_file_parse(std::span<const uint8_t> bytes, UserRecord& record);
 std::vector<uint8_t> user_file_bytes(const UserRecord& record);
+// A tutor file's bytes when it holds exactly that many; empty when it is missing or of another
+// length. tutor_file_replace writes a file whole through a temporary file renamed over the
+// old one: false (the old file untouched) when that fails.
+std::vector<uint8_t> tutor_file_read_exact(const std::string& path, size_t expected);
+bool tutor_file_replace(const std::string& path, const std::vector<uint8_t>& bytes);
 // Updates the history and saves the file of the slot whole (a temporary file renamed over the
 // old one), so that a write that fails leaves the old file as it was. False for slot -1, a slot
 // outside 0..8 or a write that failed.

@@ -3,7 +3,6 @@
 #include "platform/kernel/byte_io.h"
 #include "platform/kernel/codepage.h"
 #include "runtime/base/errcode.h"
-#include "runtime/base/recarr.h"
 #include "runtime/calc/list_table.h"
 #include "runtime/calc/names.h"
 #include "runtime/engine/fields.h"
@@ -14,6 +13,7 @@
 #include "runtime/pieces/piece_current.h"
 #include "runtime/store/rec_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 VarState s_var;
@@ -51,60 +51,61 @@ static void item_pack(uint8_t* item, uint32_t context, VariableId id, const Scri
     std::memcpy(item + 6, value.bytes, 16);
 }
 
-static int item_compare(const void* a, const void* b, KeyDescriptor)
+static bool item_before(const VarItem& x, const VarItem& y)
 {
-    const auto* x = static_cast<const uint8_t*>(a);
-    const auto* y = static_cast<const uint8_t*>(b);
-    uint32_t cx = plat::load_u32le(x), cy = plat::load_u32le(y);
+    uint32_t cx = plat::load_u32le(x.bytes), cy = plat::load_u32le(y.bytes);
     if (cx != cy)
-        return cx < cy ? -1 : 1;
-    return int(plat::load_u16le(x + 4)) - int(plat::load_u16le(y + 4));
+        return cx < cy;
+    return plat::load_u16le(x.bytes + 4) < plat::load_u16le(y.bytes + 4);
 }
 
-RecordCompare var_item_compare() { return item_compare; }
-
-static constexpr KeyDescriptor kItemKey = recarr_key(kKeyThreeWords, 0);
+void var_items_sort() { std::stable_sort(s_var.items.begin(), s_var.items.end(), item_before); }
+void var_item_get(uint32_t n, uint8_t* out) { std::memcpy(out, s_var.items[n - 1].bytes, kVarItemSize); }
+void var_item_set(uint32_t n, const uint8_t* item) { std::memcpy(s_var.items[n - 1].bytes, item, kVarItemSize); }
 
 uint32_t var_item_find(uint32_t context, VariableId id, ScriptValue* out)
 {
     if (!s_var.open)
         return 0;
-    uint8_t key[kVarItemSize] = {};
+    VarItem key {};
     ScriptValue empty;
     val_init(empty);
-    item_pack(key, context, id, empty);
-    uint8_t found[kVarItemSize];
-    uint32_t index = recarr_bsearch(s_var.items, key, found, kItemKey);
-    if (index && out)
-        std::memcpy(out->bytes, found + 6, 16);
-    return index;
+    item_pack(key.bytes, context, id, empty);
+    auto at = std::lower_bound(s_var.items.begin(), s_var.items.end(), key, item_before);
+    if (at == s_var.items.end() || item_before(key, *at))
+        return 0;
+    if (out)
+        std::memcpy(out->bytes, at->bytes + 6, 16);
+    return uint32_t(at - s_var.items.begin()) + 1;
 }
 
 int var_item_put(uint32_t context, VariableId id, const ScriptValue& value)
 {
-    uint8_t item[kVarItemSize];
-    item_pack(item, context, id, value);
-    uint32_t index = var_item_find(context, id, nullptr);
-    if (index)
-        return recarr_set(s_var.items, index, item);
-    return recarr_binsert(s_var.items, item, nullptr, kItemKey) != 0;
+    VarItem item;
+    item_pack(item.bytes, context, id, value);
+    if (uint32_t index = var_item_find(context, id, nullptr)) {
+        var_item_set(index, item.bytes);
+        return 1;
+    }
+    if (!s_var.open)
+        return 0;
+    s_var.items.insert(std::upper_bound(s_var.items.begin(), s_var.items.end(), item, item_before), item);
+    return 1;
 }
 
 void var_item_delete(uint32_t context, VariableId id)
 {
-    uint32_t index = var_item_find(context, id, nullptr);
-    if (index)
-        recarr_delete(s_var.items, index);
+    if (uint32_t index = var_item_find(context, id, nullptr))
+        s_var.items.erase(s_var.items.begin() + (index - 1));
 }
 
-uint32_t var_item_count() { return s_var.open ? recarr_count(s_var.items) : 0; }
+uint32_t var_item_count() { return s_var.open ? uint32_t(s_var.items.size()) : 0; }
 
 void var_for_each_item(VarItemVisit visit, void* user)
 {
     for (uint32_t i = 1; i <= var_item_count(); ++i) {
         uint8_t item[kVarItemSize];
-        if (!recarr_get(s_var.items, i, item))
-            return;
+        var_item_get(i, item);
         ScriptValue value;
         std::memcpy(value.bytes, item + 6, 16);
         if (!visit(plat::load_u32le(item), plat::load_u16le(item + 4), value, user))

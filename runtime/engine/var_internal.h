@@ -1,6 +1,5 @@
 // What the variable store's sources share: the store's one state and the item helpers.
 #pragma once
-#include "runtime/base/recarr.h"
 #include "runtime/engine/var.h"
 
 #include <cstdint>
@@ -8,9 +7,16 @@
 
 constexpr uint32_t kVarRecordsSlot = 23;
 
+// One value item as stored: {u32 context, u16 variable, ScriptValue}.
+struct VarItem {
+    uint8_t bytes[kVarItemSize];
+};
+
 struct VarState {
     bool open = false;
-    RecordArray items; // 22-byte items sorted by {context, variable}
+    // Sorted by {context, variable}. A vector rather than a movable block: a program that ends
+    // through an internal error never releases the store, and the vector goes with the process.
+    std::vector<VarItem> items;
     uint16_t records[13] = {}; // the record numbers of the small state, offsets 0 to 24
     uint16_t next_custom = 12289;
     uint32_t eval_context = 0;
@@ -26,7 +32,11 @@ extern VarState s_var;
 inline uint16_t& var_record(VarStateOffset offset) { return s_var.records[offset / 2]; }
 
 uint32_t var_piece_root();
-RecordCompare var_item_compare();
+// Item n (1 up) into / from 22 bytes.
+void var_item_get(uint32_t n, uint8_t* out);
+void var_item_set(uint32_t n, const uint8_t* item);
+// The items in key order again (after a restore).
+void var_items_sort();
 // The item's index (1 up), its value into out when given; 0 when missing.
 uint32_t var_item_find(uint32_t context, VariableId id, ScriptValue* out);
 // Inserts or overwrites the item: 1/0.

@@ -53,7 +53,7 @@ static void write_state(uint8_t* state)
     for (int i = 0; i < 13; ++i)
         plat::store_u16le(state + 2 * i, s_var.records[i]);
     plat::store_u16le(state + kVarStNextCustom, s_var.next_custom);
-    plat::store_u32le(state + kVarStItemCount, recarr_count(s_var.items));
+    plat::store_u32le(state + kVarStItemCount, uint32_t(s_var.items.size()));
 }
 
 // --- walking every value ----------------------------------------------------------------------
@@ -77,9 +77,9 @@ static int visit_field(uint16_t, uint8_t* data, uint32_t size, void* user, int* 
 // The items, then the matched events, preroll values and array elements.
 static int for_each_value(ValueVisit visit, void* user)
 {
-    for (uint32_t i = 1; i <= recarr_count(s_var.items); ++i) {
+    for (uint32_t i = 1; i <= s_var.items.size(); ++i) {
         uint8_t item[kVarItemSize];
-        recarr_get(s_var.items, i, item);
+        var_item_get(i, item);
         ScriptValue value;
         std::memcpy(value.bytes, item + 6, 16);
         bool changed = false;
@@ -87,7 +87,7 @@ static int for_each_value(ValueVisit visit, void* user)
             return error;
         if (changed) {
             std::memcpy(item + 6, value.bytes, 16);
-            recarr_set(s_var.items, i, item);
+            var_item_set(i, item);
         }
     }
     for (VarStateOffset list : kValueLists) {
@@ -206,10 +206,10 @@ static int save_lists(const SaveWork& work)
 
 static int save_items()
 {
-    uint32_t count = recarr_count(s_var.items);
+    uint32_t count = uint32_t(s_var.items.size());
     std::vector<uint8_t> bytes(size_t(count) * kVarItemSize);
     for (uint32_t i = 1; i <= count; ++i)
-        recarr_get(s_var.items, i, bytes.data() + (i - 1) * kVarItemSize);
+        var_item_get(i, bytes.data() + (i - 1) * kVarItemSize);
     return urec_write(var_record(kVarStItems), bytes.data(), bytes.size());
 }
 
@@ -249,8 +249,6 @@ static int module_init(ModuleMessage* message)
     var_reset_all();
     if (var_hooks().xevt_reset)
         var_hooks().xevt_reset();
-    if (!recarr_init(s_var.items, kVarItemSize, var_item_compare()))
-        return kErrOutOfMemory;
     s_var.open = true;
     if (var_hooks().trig_bits_create)
         var_hooks().trig_bits_create();
@@ -419,18 +417,13 @@ static int module_restore(ModuleMessage* message)
         return kErrOutOfMemory;
     if (uint64_t(count) * kVarItemSize > bytes.size())
         return kErrStateSize;
-    // Items sit a stride apart in the array: they go in one by one.
-    if (!recarr_init(s_var.items, kVarItemSize, var_item_compare())
-        || !recarr_append_n(s_var.items, uint32_t(count), nullptr)) {
-        recarr_free(s_var.items);
-        return kErrOutOfMemory;
-    }
+    s_var.items.resize(size_t(count));
     for (int32_t i = 0; i < count; ++i)
-        recarr_set(s_var.items, uint32_t(i + 1), bytes.data() + size_t(i) * kVarItemSize);
+        std::memcpy(s_var.items[size_t(i)].bytes, bytes.data() + size_t(i) * kVarItemSize, kVarItemSize);
     std::memcpy(s_var.records, records, sizeof records);
     s_var.next_custom = next_custom;
     s_var.open = true;
-    recarr_sort(s_var.items, recarr_key(kKeyThreeWords, 0));
+    var_items_sort();
     RestoreMaps maps;
     int error = load_symbols(maps);
     if (!error) {
@@ -508,7 +501,6 @@ int var_module(ModuleMessage* message)
 
 void var_reset_all()
 {
-    recarr_free(s_var.items);
     s_var = VarState {};
 }
 

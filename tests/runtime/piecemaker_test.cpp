@@ -188,6 +188,11 @@ TEST_F(PiecemakerTest, DescriptionErrorsSayWhere)
         { "record 1 2 raw\n  file \"missing.bin\"\nend\n", "line 2: cannot read 'missing.bin'" },
         { "kind PCRSX\n", "line 1: a kind is four characters" },
         { "order sideways\n", "line 1: 'order' takes little or big" },
+        { "var x 1\nvar X 2\n", "line 2: variable 'X' is given twice" }, // names ignore case
+        { "var x expr 5\n", "line 1: var NAME expr|symbol \"TEXT\"" },
+        { "var x blue\n", "line 1: a variable's value is a number, a text, expr or symbol" },
+        { "var x 4294967296\n", "line 1: a variable's number is 32-bit" },
+        { "name-dict on\n", "line 1: 'name-dict' takes 0 argument(s)" },
         { "order big\nrecord 1 -1 raw u8 1\n",
             "record 1 (line 2): type -1 cannot be stored in the other byte order (error 8006)" },
         { "record 1 300 raw u8 1\n",

@@ -90,11 +90,46 @@ TEST_F(TutorFolder, TheTourWalksTheMenuAndLeavesTheSettingsAndTheUserFile)
              "screen close ShortStory"}) {
         EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
     }
+    // The first lesson: its drills typed with keys, its words composed, then its result.
+    EXPECT_TRUE(has_line(events, "result \"ㅁ ㄴ ㅇ ㄹ ㅓ ㅏ ㅣ ;\" keystrokes=73 characters=54 speed=1000 accuracy=100 time=\"6 초\""))
+        << joined(events);
+    // The long text: its first page typed without a fault, then closed through its result.
+    for (const char* line : {"screen open LongStory 302", "line model 2 \"있었다. 파란 지붕에 하얀 벽, 그리고 문 앞에는 빨간\"",
+             "line judged lines=3 typed=67 correct=67 strokes=137 ms=12000 speed=685 accuracy=100",
+             "line model 0 \"우체통이 서 있었다. 우체국에서 일하는 사람은 윤 씨\"",
+             "result \"바닷가 작은 우체국\" keystrokes=137 characters=67 speed=685 accuracy=100 time=\"12 초\"",
+             "screen close LongStory"}) {
+        EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
+    }
+    // The statistics: each tab, a group step forward and back.
+    std::vector<std::string> charts;
+    for (const std::string& event : events) {
+        if (event.rfind("stat chart", 0) == 0)
+            charts.push_back(event);
+    }
+    EXPECT_EQ(charts, (std::vector<std::string> {"stat chart tab=501 group=0 items=19",
+                          "stat chart tab=501 group=1 items=21", "stat chart tab=501 group=0 items=19",
+                          "stat chart tab=502 group=0 items=19", "stat chart tab=503 group=0 items=30"}));
+    EXPECT_TRUE(has_line(events, "screen close Stat")) << joined(events);
+
+    // The game: the first word dropped is typed and hit, the rest fall until the tower
+    // collapses, and the score enters the list under the player's name in Johab.
+    for (const char* line : {"screen open Game 401", "game level 1", "game drop \"이마\"",
+             "game hit \"이마\" score 10", "game over score 10", "high score stored rank 1 score 10",
+             "screen close Game"}) {
+        EXPECT_TRUE(has_line(events, line)) << line << "\n" << joined(events);
+    }
+    std::vector<uint8_t> scores = read_host_file(path("qktsco.dat"));
+    ASSERT_EQ(scores.size(), 480u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(scores.data())), "\x8B\xB1\xC0\xE9\xAE\x81"); // 김철수
+    EXPECT_EQ(scores[44], 10);
+    EXPECT_EQ(scores[48], 0) << "one entry";
 
     std::string ini = read_text(path("qkt.ini"));
     EXPECT_NE(ini.find("User1=" + cp949("김철수") + "\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LastSlot=0\r\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Job=0\r\n"), std::string::npos) << ini; // the menu showed at the end
+    EXPECT_NE(ini.find("[Story]\r\nFileName1=BADA.TXT\r\nFileName2=BAKER.TXT\r\n"), std::string::npos) << ini;
     std::vector<uint8_t> user = read_host_file(path("user1.dat"));
     ASSERT_EQ(user.size(), 4976u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(user.data()), 24), "QKT 1.00 user data file.");

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -409,6 +410,45 @@ TEST_F(WintestOnDisplay, DraggingTheCaptionMovesTheWindowAsHeadless)
             differing += screen.at(x, y) != expected.at(x, y);
     }
     EXPECT_EQ(differing, 0) << "pixels of the moved main window";
+}
+
+// The typing tutor on the display: its statistics screen has no timer and must sleep while
+// nothing happens. It runs from a folder of its own holding what it needs beside it.
+TEST_F(WintestOnDisplay, TheTutorsStatisticsScreenUsesNoProcessorWhileIdle)
+{
+    const std::string bin = STORVEL_BINARY_DIR "/bin/";
+    // Linked, not symbolically: the tutor's folder is where its program file really is.
+    for (const char* name : {"qkt32", "qktbmp.map", "PNXBMP.FNT", "varnek.exe"}) {
+        std::error_code error;
+        std::filesystem::create_hard_link(bin + name, folder + "/" + name, error);
+        if (error)
+            std::filesystem::copy_file(bin + name, folder + "/" + name, error);
+        ASSERT_FALSE(error) << name << ": " << error.message();
+    }
+    std::vector<std::string> env = display_env({"PLAT_BACKEND=sdl", "PLAT_LOG=" + folder + "/run.log",
+        "STORVEL_RUNTIME_DIR=" + folder, "LSAN_OPTIONS=suppressions=" STORVEL_SOURCE_DIR "/tests/wintest/lsan_display.supp"});
+    pid_t pid = spawn({folder + "/qkt32"}, env, folder + "/program.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(wait_for_log("window shown")) << read_text(folder + "/program.txt");
+    // The window is centred on the 1024 x 768 screen; the pointer over it gives it the keys.
+    // Enter ends the intro, 4 on the menu opens the statistics; a busy machine may take its
+    // time to show the window and the menu, so both are pressed until the screen opens.
+    auto deadline = Clock::now() + 2 * kPatience;
+    while (!log_has("stat chart tab=501 group=0 items=19") && Clock::now() < deadline) {
+        ASSERT_TRUE(tool({"xdotool", "mousemove", "250", "600", "key", "Return", "4"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    ASSERT_TRUE(wait_for_log("stat chart tab=501 group=0 items=19")) << read_text(folder + "/run.log");
+
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // its first paint
+    long before = cpu_ticks(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    EXPECT_EQ(cpu_ticks(pid) - before, 0) << "clock ticks used in 10 s on the statistics screen";
+
+    ASSERT_TRUE(tool({"xdotool", "key", "Escape"}));
+    ASSERT_TRUE(wait_for_log("screen close Stat")) << read_text(folder + "/run.log");
+    ASSERT_TRUE(tool({"xdotool", "key", "alt+F4"}));
+    EXPECT_EQ(wait_for_exit(pid), 0) << read_text(folder + "/program.txt");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -785,7 +786,7 @@ bool statement_var(Parser& p, const Tokens& t)
     if ((t.size() != 3 && t.size() != 4) || t[1].kind == Token::kNumber)
         return fail(p, "var takes a name and a value");
     for (const PieceVariable& v : p.piece.variables)
-        if (v.name == t[1].text && v.name != "%")
+        if (strcasecmp(v.name.c_str(), t[1].text.c_str()) == 0 && v.name != "%")
             return fail(p, "variable '" + t[1].text + "' is given twice");
     PieceVariable v { t[1].text, t.back().text };
     if (t.size() == 4) {

@@ -287,7 +287,10 @@ void stat_legend(const PictureSpec& spec, Svg& svg)
         svg.text(66, 31, 9, "the last 30 days", colour::muted);
         return;
     }
-    // the program paints the swatches at (11, 27) and (81, 27), 20 by 7
+    // The swatches in the bars' colours: today's blue and the total's orange (the program
+    // paints them again at (11, 27) and (81, 27), 20 by 7).
+    svg.rect(11, 27, 20, 7, "#0000FF");
+    svg.rect(81, 27, 20, 7, colour::orange);
     svg.text(21, 12, 11, "오늘", colour::navy, Anchor::middle, Weight::bold);
     svg.text(21, 23, 8, "Today", colour::muted);
     svg.text(91, 12, 11, "전체", colour::navy, Anchor::middle, Weight::bold);

@@ -207,8 +207,9 @@ void high_scores(const PictureSpec&, Svg& svg)
         svg.text(column.x, 58, 11, column.korean, colour::navy, Anchor::start, Weight::bold);
         svg.text(column.x, 70, 8, column.english, colour::muted, Anchor::start);
     }
+    // Mid-tone rows: the names are black, the newest entry white, and both must read.
     for (int i = 0; i < 10; ++i)
-        svg.rect(14, 73 + 24 * i, 332, 24, i % 2 ? colour::page : colour::white);
+        svg.rect(14, 73 + 24 * i, 332, 24, i % 2 ? colour::muted : colour::blue);
 }
 
 void statistics_screen(const PictureSpec& spec, Svg& svg)

@@ -11,7 +11,9 @@
 #include "typing/lesson_screen.h"
 #include "typing/lessons.h"
 #include "typing/multi_input.h"
+#include "typing/practice_texts.h"
 #include "typing/shell.h"
+#include "typing/story_catalog.h"
 
 int main(int argc, char** argv)
 {
@@ -33,6 +35,8 @@ int main(int argc, char** argv)
     hooks.lessons_decode = lessons_decode_hook;
     hooks.lessons_free = lessons_free;
     hooks.word_list_free = word_list_free;
+    hooks.proverbs_free = proverb_reset;
+    hooks.long_texts_free = story_catalog_free;
     shell_hooks_set(hooks);
     try {
         return tutor_win_main({}, {}, tail.c_str(), plat::SW_SHOWNORMAL);
