@@ -15,6 +15,7 @@
 #include "tools/piecemaker/pm_build.h"
 #include "tools/piecemaker/pm_desc.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -73,11 +74,20 @@ inline void queue_answers()
     }
 }
 
-// A fresh records file whose record 1 is the bytes, with a stamp for their field 1.
-inline void write_stamped_first_record(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size)
+constexpr uint16_t kFirstOtherRecord = 2;
+constexpr uint16_t kLastOtherRecord = 9;
+
+// A fresh records file whose record 1 is the bytes, with a stamp for their field 1; other
+// bytes, when given, become records 2 to 9, which the fields' record numbers (the call stack,
+// the action queue, the icon states) may name.
+inline void write_stamped_first_record(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size,
+    const uint8_t* other = nullptr, size_t other_size = 0)
 {
     if (piece_open(piece, records, 0) != 0)
         return;
+    if (other)
+        for (uint16_t number = kFirstOtherRecord; number <= kLastOtherRecord; number++)
+            (void)urec_write(number, other, other_size);
     TagList list = mem_alloc_copy(data, size);
     if (list && taglist_check(data, size) == 0) {
         uint16_t length = 0;
@@ -96,11 +106,16 @@ inline void write_stamped_first_record(FileSpec* piece, FileSpec* records, const
     piece_close(0); // without the save of the window's close
 }
 
-// T:\p.rec from the bytes: the whole file, or (first byte odd) record 1 from the second byte.
+// T:\p.rec from the bytes: the whole file; or (first byte odd) record 1 from the second byte;
+// or (first byte's low two bits set) a u16 length, record 1's bytes, then the other records'.
 inline void write_records(FileSpec* piece, FileSpec* records, const uint8_t* data, size_t size)
 {
     std::remove((folder() + "/p.bak").c_str());
-    if (size > 0 && (data[0] & 1)) {
+    if (size >= 3 && (data[0] & 3) == 3) {
+        size_t first = std::min<size_t>(size_t(data[1] | data[2] << 8), size - 3);
+        std::remove((folder() + "/p.rec").c_str());
+        write_stamped_first_record(piece, records, data + 3, first, data + 3 + first, size - 3 - first);
+    } else if (size > 0 && (data[0] & 1)) {
         std::remove((folder() + "/p.rec").c_str());
         write_stamped_first_record(piece, records, data + 1, size - 1);
     } else {
