@@ -139,20 +139,20 @@ static bool resume_option_on()
 static int open_records(const FileSpec* records, int flags)
 {
     const PieceHooks& hooks = piece_hooks();
-    FileSpec* spec = records ? fspec_clone(records) : nullptr;
+    FileSpec* records_file = records ? fspec_clone(records) : nullptr;
     if (!records) {
         if (hooks.records_set_folder)
             hooks.records_set_folder(piece_spec());
         if (hooks.records_make_path) {
-            int result = hooks.records_make_path(piece_spec(), &spec);
+            int result = hooks.records_make_path(piece_spec(), &records_file);
             if (result != kErrOk) {
-                fspec_free(spec);
+                fspec_free(records_file);
                 return result;
             }
         }
     }
-    piece_current_set_records(spec);
-    int result = hooks.records_resume ? hooks.records_resume(spec, flags & kOpenForceResume) : kErrOk;
+    piece_current_set_records(records_file);
+    int result = hooks.records_resume ? hooks.records_resume(records_file, flags & kOpenForceResume) : kErrOk;
     if (result == kErrOk)
         return kErrOk;
     bool resume = resume_option_on();
@@ -160,9 +160,9 @@ static int open_records(const FileSpec* records, int flags)
         return result;
     // Only records that cannot be resumed go: a file another instance holds, or one on a
     // volume without room, is left as it is.
-    if (spec && (result == kErrMissingStamp || result == kErrNoRecords))
-        file_delete(spec);
-    return hooks.records_start_fresh ? hooks.records_start_fresh(resume ? spec : nullptr) : kErrOk;
+    if (records_file && (result == kErrMissingStamp || result == kErrNoRecords))
+        file_delete(records_file);
+    return hooks.records_start_fresh ? hooks.records_start_fresh(resume ? records_file : nullptr) : kErrOk;
 }
 
 // --- opening and closing the piece ------------------------------------------------------------------

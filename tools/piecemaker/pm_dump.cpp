@@ -411,12 +411,12 @@ int dump_learner_open(bool with_piece, std::string& out)
 }
 
 // Opens the file into the slot: 0 or the error.
-int open_for_dump(const std::string& path, int slot, uint32_t magic, FileSpec** spec)
+int open_for_dump(const std::string& path, int slot, uint32_t magic, FileSpec** file)
 {
-    *spec = spec_of(path);
-    if (!*spec)
+    *file = spec_of(path);
+    if (!*file)
         return 2;
-    return rec_open_file(*spec, slot, 0, fhdr_check, magic, kRecRefuseEmpty);
+    return rec_open_file(*file, slot, 0, fhdr_check, magic, kRecRefuseEmpty);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ struct PictureSpec {
 bool picture_draw(const PictureSpec& spec, Svg& svg);
 
 // A long text's s_NAME.bmp or l_NAME.bmp (art_stories.cpp); false for a name it has no scene of.
-bool story_picture_draw(const PictureSpec& spec, Svg& svg);
+bool story_picture_draw(const PictureSpec& picture, Svg& svg);
 
 // The drawings, by the pictures they make (art_screens.cpp, art_parts.cpp).
 namespace draw {

@@ -223,9 +223,9 @@ const StoryScene* scene_find(std::string_view base)
 
 } // namespace
 
-bool story_picture_draw(const PictureSpec& spec, Svg& svg)
+bool story_picture_draw(const PictureSpec& picture, Svg& svg)
 {
-    std::string_view name = spec.name;
+    std::string_view name = picture.name;
     bool small = name.rfind("s_", 0) == 0;
     if ((!small && name.rfind("l_", 0) != 0) || name.size() < 7 || name.substr(name.size() - 4) != ".bmp")
         return false;
@@ -236,13 +236,13 @@ bool story_picture_draw(const PictureSpec& spec, Svg& svg)
         scene->draw(svg);
         return true;
     }
-    double scale = spec.height / kStageHeight;
+    double scale = picture.height / kStageHeight;
     double stage_right = kStageWidth * scale;
     svg.begin_scaled(0, 0, scale);
     scene->draw(svg);
     svg.end_group();
-    svg.rect(stage_right, 0, spec.width - stage_right, spec.height, colour::page);
-    svg.rect(stage_right, 0, 4, spec.height, colour::orange);
+    svg.rect(stage_right, 0, picture.width - stage_right, picture.height, colour::page);
+    svg.rect(stage_right, 0, 4, picture.height, colour::orange);
     double x = stage_right + 16;
     bool two_lines = scene->title[1][0] != '\0';
     svg.text(x, two_lines ? 62 : 78, 20, scene->title[0], colour::navy, Anchor::start, Weight::bold);
