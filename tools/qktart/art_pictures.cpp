@@ -64,13 +64,13 @@ bool matches(std::string_view pattern, std::string_view name)
 
 } // namespace
 
-bool picture_draw(const PictureSpec& spec, Svg& svg)
+bool picture_draw(const PictureSpec& picture, Svg& svg)
 {
     for (const Drawing& drawing : kDrawings) {
-        if (matches(drawing.name, spec.name)) {
-            drawing.draw(spec, svg);
+        if (matches(drawing.name, picture.name)) {
+            drawing.draw(picture, svg);
             return true;
         }
     }
-    return story_picture_draw(spec, svg);
+    return story_picture_draw(picture, svg);
 }

@@ -16,7 +16,7 @@ struct PictureSpec {
 };
 
 // Draws the picture; false when no drawing has its name.
-bool picture_draw(const PictureSpec& spec, Svg& svg);
+bool picture_draw(const PictureSpec& picture, Svg& svg);
 
 // A long text's s_NAME.bmp or l_NAME.bmp (art_stories.cpp); false for a name it has no scene of.
 bool story_picture_draw(const PictureSpec& picture, Svg& svg);
