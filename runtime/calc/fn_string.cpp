@@ -441,30 +441,41 @@ void pad_lines(std::string& text, Lines& lines, int32_t n)
     }
 }
 
-void fn_replace_line(int argc, ScriptValue* args, ScriptValue& result)
+// The text and the new line of ReplaceLine and InsertLine, with line N (from 1) made to exist;
+// false, with the empty text, when N is past what any text may hold.
+static bool line_to_edit(int argc, ScriptValue* args, ScriptValue& result, std::string& text, std::string& line,
+    Lines& lines, int32_t& n)
 {
-    std::string text = ArgText(args[0]).str(), line = ArgText(args[2]).str();
-    Lines lines = split_lines(text, argc, args, 3);
-    int32_t n = std::max(val_integer(args[1]), 1);
+    text = ArgText(args[0]).str();
+    line = ArgText(args[2]).str();
+    lines = split_lines(text, argc, args, 3);
+    n = std::max(val_integer(args[1]), 1);
     if (n > kEvalJoinLimit) {
         fn_set_text(result, "");
-        return;
+        return false;
     }
     pad_lines(text, lines, n);
+    return true;
+}
+
+void fn_replace_line(int argc, ScriptValue* args, ScriptValue& result)
+{
+    std::string text, line;
+    Lines lines;
+    int32_t n;
+    if (!line_to_edit(argc, args, result, text, line, lines, n))
+        return;
     auto [start, stop] = lines.spans[size_t(n - 1)];
     set_bounded_text(result, text.substr(0, start) + line + text.substr(stop));
 }
 
 void fn_insert_line(int argc, ScriptValue* args, ScriptValue& result)
 {
-    std::string text = ArgText(args[0]).str(), line = ArgText(args[2]).str();
-    Lines lines = split_lines(text, argc, args, 3);
-    int32_t n = std::max(val_integer(args[1]), 1);
-    if (n > kEvalJoinLimit) {
-        fn_set_text(result, "");
+    std::string text, line;
+    Lines lines;
+    int32_t n;
+    if (!line_to_edit(argc, args, result, text, line, lines, n))
         return;
-    }
-    pad_lines(text, lines, n);
     size_t start = lines.spans[size_t(n - 1)].first;
     set_bounded_text(result, text.substr(0, start) + line + lines.delimiter + text.substr(start));
 }
