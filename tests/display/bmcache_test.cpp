@@ -45,22 +45,26 @@ std::string names()
     return text;
 }
 
+// Every case starts with no GDI objects, a virtual clock at 1000 and a cache of 40.
+void start_cache()
+{
+    plat::dc_reset();
+    plat::clock_use_virtual(1000, 0);
+    ASSERT_TRUE(bmcache_init(kBmcacheStartEntries));
+}
+void stop_cache()
+{
+    bmcache_reset();
+    piece_set_hooks(nullptr);
+    rec_set_other_caches(nullptr);
+    plat::clock_reset();
+    plat::dc_reset();
+}
+
 class BmcacheTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        plat::dc_reset();
-        plat::clock_use_virtual(1000, 0);
-        ASSERT_TRUE(bmcache_init(kBmcacheStartEntries));
-    }
-    void TearDown() override
-    {
-        bmcache_reset();
-        piece_set_hooks(nullptr);
-        rec_set_other_caches(nullptr);
-        plat::clock_reset();
-        plat::dc_reset();
-    }
+    void SetUp() override { start_cache(); }
+    void TearDown() override { stop_cache(); }
     // Inserts one entry per name (key, variant), the clock moving 10 ms before each.
     void fill(const std::vector<std::pair<int32_t, int16_t>>& entries)
     {
@@ -289,16 +293,11 @@ protected:
     void SetUp() override
     {
         RecStoreTest::SetUp();
-        plat::dc_reset();
-        plat::clock_use_virtual(1000, 0);
-        ASSERT_TRUE(bmcache_init(kBmcacheStartEntries));
+        start_cache();
     }
     void TearDown() override
     {
-        bmcache_reset();
-        piece_set_hooks(nullptr);
-        plat::clock_reset();
-        plat::dc_reset();
+        stop_cache();
         RecStoreTest::TearDown();
     }
 };
