@@ -104,13 +104,16 @@ int32_t fit_probing(EditMeasure& m, const EditField* f, int32_t s, int32_t n, in
     return p - s;
 }
 
-int32_t fit(EditMeasure& m, const EditField* f, const EditParagraph& para, int32_t s, int32_t n, int32_t* w)
+// Characters one by one only at a line's start: after a TAB a word that does not fit wraps
+// whole to the next line, as it would after a blank.
+int32_t fit(EditMeasure& m, const EditField* f, const EditParagraph& para, int32_t s, int32_t n, int32_t* w,
+    bool line_start)
 {
     if (n <= 0)
         return 0;
     int32_t taken = (!str_settings().double_byte || para.alignment == 3) ? fit_words(m, f, s, n, w)
                                                                          : fit_probing(m, f, s, n, w);
-    return taken > 0 ? taken : fit_chars(m, f, s, n, w);
+    return taken > 0 || !line_start ? taken : fit_chars(m, f, s, n, w);
 }
 
 // The end of the line that starts at s; *w is left with the room right of its last character.
@@ -123,7 +126,7 @@ int32_t break_line(EditMeasure& m, const EditField* f, const EditParagraph& para
         int32_t piece_end = p;
         while (piece_end < f->length && t[piece_end] != '\r' && t[piece_end] != '\t')
             piece_end++;
-        int32_t taken = fit(m, f, para, p, piece_end - p, w);
+        int32_t taken = fit(m, f, para, p, piece_end - p, w, p == s);
         if (taken < piece_end - p) {
             if (taken == 0 && p == s) {
                 // A line holds at least one character, however wide.
