@@ -25,6 +25,41 @@ struct LayoutState {
 };
 LayoutState s_layout;
 
+// What fitting one layout walks once: the end of a word that spans many lines (a long run of
+// letters broken character by character) and the next CR or TAB, not once per line.
+struct FitCache {
+    int32_t from = -1; // any position after from and before end lies inside the word
+    int32_t end = -1;
+
+    int32_t at(const EditField* f, int32_t p, int32_t limit)
+    {
+        if (p > from && p < end && end <= limit)
+            return end;
+        int32_t e = edit_word_break(kWordBreakClasses, f->text_ptr, p, limit);
+        if (!edit_is_blank(f->text_ptr, p, limit)) {
+            from = p;
+            end = e;
+        }
+        return e;
+    }
+
+    // The next CR or TAB at or after p (or the text end), also found once per stretch.
+    int32_t piece_from = -1;
+    int32_t piece_end = -1;
+
+    int32_t next_stop(const EditField* f, int32_t p)
+    {
+        if (p >= piece_from && p <= piece_end)
+            return piece_end;
+        int32_t q = p;
+        while (q < f->length && f->text_ptr[q] != '\r' && f->text_ptr[q] != '\t')
+            q++;
+        piece_from = p;
+        piece_end = q;
+        return q;
+    }
+};
+
 int32_t skip_blanks(const EditField* f, int32_t p, int32_t end)
 {
     while (p < end && edit_is_blank(f->text_ptr, p, end))
@@ -49,12 +84,12 @@ int32_t fit_chars(EditMeasure& m, const EditField* f, int32_t s, int32_t n, int3
 }
 
 // Blanks and a word at a time, back to the last word end that fit.
-int32_t fit_words(EditMeasure& m, const EditField* f, int32_t s, int32_t n, int32_t* w)
+int32_t fit_words(EditMeasure& m, FitCache& cache, const EditField* f, int32_t s, int32_t n, int32_t* w)
 {
     int32_t p = s, used = 0;
     while (p < s + n && used < *w) {
-        int32_t q = edit_word_break(kWordBreakClasses, f->text_ptr, p, s + n);
-        int32_t width = m.width(s, q - s);
+        int32_t q = cache.at(f, p, s + n);
+        int32_t width = m.width_up_to(s, q - s, *w);
         if (width > *w)
             break;
         p = q;
@@ -65,18 +100,18 @@ int32_t fit_words(EditMeasure& m, const EditField* f, int32_t s, int32_t n, int3
 }
 
 // A probe that ends inside a word moves on to the word's end.
-int32_t to_word_end(const EditField* f, int32_t previous, int32_t q, int32_t end)
+int32_t to_word_end(FitCache& cache, const EditField* f, int32_t previous, int32_t q, int32_t end)
 {
     const char* t = f->text_ptr;
     if (q >= end || previous < 0 || edit_is_blank(t, q, end) || edit_is_blank(t, previous, end)
         || edit_break_allowed(kWordBreakClasses, t + previous, t + q))
         return q;
-    return edit_word_break(kWordBreakClasses, t, q, end);
+    return cache.at(f, previous, end);
 }
 
 // Double-byte text: probes forward in halving steps of characters, each moved to a word end,
 // so a long line is measured a few times instead of once per character.
-int32_t fit_probing(EditMeasure& m, const EditField* f, int32_t s, int32_t n, int32_t* w)
+int32_t fit_probing(EditMeasure& m, FitCache& cache, const EditField* f, int32_t s, int32_t n, int32_t* w)
 {
     int32_t end = s + n, p = s, used = 0, failed = INT32_MAX;
     int32_t step = kProbeStep;
@@ -90,8 +125,8 @@ int32_t fit_probing(EditMeasure& m, const EditField* f, int32_t s, int32_t n, in
             step /= 2;
             continue;
         }
-        q = to_word_end(f, previous, q, end);
-        int32_t width = q < failed ? m.width(s, q - s) : INT32_MAX;
+        q = to_word_end(cache, f, previous, q, end);
+        int32_t width = q < failed ? m.width_up_to(s, q - s, *w) : INT32_MAX;
         if (width <= *w) {
             p = q;
             used = width;
@@ -106,27 +141,26 @@ int32_t fit_probing(EditMeasure& m, const EditField* f, int32_t s, int32_t n, in
 
 // Characters one by one only at a line's start: after a TAB a word that does not fit wraps
 // whole to the next line, as it would after a blank.
-int32_t fit(EditMeasure& m, const EditField* f, const EditParagraph& para, int32_t s, int32_t n, int32_t* w,
-    bool line_start)
+int32_t fit(EditMeasure& m, FitCache& cache, const EditField* f, const EditParagraph& para, int32_t s, int32_t n,
+    int32_t* w, bool line_start)
 {
     if (n <= 0)
         return 0;
-    int32_t taken = (!str_settings().double_byte || para.alignment == 3) ? fit_words(m, f, s, n, w)
-                                                                         : fit_probing(m, f, s, n, w);
+    int32_t taken = (!str_settings().double_byte || para.alignment == 3) ? fit_words(m, cache, f, s, n, w)
+                                                                         : fit_probing(m, cache, f, s, n, w);
     return taken > 0 || !line_start ? taken : fit_chars(m, f, s, n, w);
 }
 
 // The end of the line that starts at s; *w is left with the room right of its last character.
-int32_t break_line(EditMeasure& m, const EditField* f, const EditParagraph& para, int32_t s, int32_t x, int32_t* w)
+int32_t break_line(EditMeasure& m, FitCache& cache, const EditField* f, const EditParagraph& para, int32_t s,
+    int32_t x, int32_t* w)
 {
     const char* t = f->text_ptr;
     *w = para.right - x;
     int32_t p = s;
     for (;;) {
-        int32_t piece_end = p;
-        while (piece_end < f->length && t[piece_end] != '\r' && t[piece_end] != '\t')
-            piece_end++;
-        int32_t taken = fit(m, f, para, p, piece_end - p, w, p == s);
+        int32_t piece_end = cache.next_stop(f, p);
+        int32_t taken = fit(m, cache, f, para, p, piece_end - p, w, p == s);
         if (taken < piece_end - p) {
             if (taken == 0 && p == s) {
                 // A line holds at least one character, however wide.
@@ -234,15 +268,18 @@ int lay_out_from(EditField* f, EditMeasure& m, int32_t start)
     int32_t top = start == 0 ? f->layout.top : f->lines_ptr[start].top;
     int32_t pos = start == 0 ? 0 : f->lines_ptr[start].first;
     int32_t i = start;
+    EditParagraph para;
+    edit_paragraph_at(f, pos, &para);
+    FitCache cache;
     for (;;) {
         if (int error = grow_lines(f, i))
             return error;
         bool paragraph_start = pos == 0 || t[pos - 1] == '\r';
-        EditParagraph para;
-        edit_paragraph_at(f, pos, &para);
+        if (paragraph_start && i > start)
+            edit_paragraph_at(f, pos, &para);
         int32_t x = para.left + (paragraph_start ? para.first_indent : 0);
         int32_t room = 0;
-        int32_t end = break_line(m, f, para, pos, x, &room);
+        int32_t end = break_line(m, cache, f, para, pos, x, &room);
         LineMetrics metrics = line_metrics(f, pos, end);
         if (para.alignment == 1)
             x += room / 2;

@@ -135,6 +135,22 @@ int32_t EditMeasure::width(int32_t position, int32_t count)
     return total;
 }
 
+int32_t EditMeasure::width_up_to(int32_t position, int32_t count, int32_t limit)
+{
+    // Pieces of 64 bytes, ended on character boundaries; widths of pieces add up.
+    constexpr int32_t kPiece = 64;
+    int32_t end = std::min<int32_t>(position + count, record_->length);
+    int32_t total = 0;
+    while (position < end && total <= limit) {
+        int32_t piece = std::min(end - position, kPiece);
+        if (position + piece < end)
+            piece = edit_fit_bytes(record_->text_ptr + position, end - position, piece);
+        total += width(position, std::max(piece, 1));
+        position += std::max(piece, 1);
+    }
+    return total;
+}
+
 int32_t edit_tab_stop(EditMeasure& measure, const EditField* f, const EditParagraph& para, int32_t x, int32_t after)
 {
     int32_t base = f->display.left;

@@ -46,6 +46,9 @@ public:
     const StockFont& use_style(int style);
     // Width of count bytes from position, each run with its font; hidden runs count 0.
     int32_t width(int32_t position, int32_t count);
+    // The same, stopping once it passes limit (any result above limit means "does not fit"),
+    // so a long word is not measured whole on every line it is tried on.
+    int32_t width_up_to(int32_t position, int32_t count, int32_t limit);
     // Width of bytes in the font selected last.
     int32_t plain_width(const char* bytes, int32_t count);
 
