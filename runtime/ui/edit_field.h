@@ -105,6 +105,8 @@ struct EditField {
 EditHandle edit_create(const Rect& layout, const Rect& display, int16_t style_slot, plat::WindowHandle owner);
 void edit_destroy(EditHandle field);
 void edit_set_owner(EditHandle field, plat::WindowHandle owner);
+// When the owner window is gone the presentation window takes its place; whether there is one.
+int edit_check_owner(EditHandle field);
 // Counted: the first lock pins the four tables and sets their pointers, the last clears them.
 void edit_lock(EditField* record);
 void edit_unlock(EditField* record);
@@ -141,6 +143,32 @@ int32_t edit_run_count(EditHandle field);
 EditRun edit_run(EditHandle field, int32_t n);
 // Pending styles: style ids chosen at the caret, in force until the next insertion.
 void edit_set_pending_styles(EditHandle field, const uint16_t* ids, int32_t count);
+// What edit_selection_style describes of the style at the selection.
+struct EditFontInfo {
+    uint32_t number_format = 0;
+    char font_name[32] = {};
+    int32_t size = 0;
+    uint32_t style_bits = 0;
+    uint32_t color = 0;
+};
+struct EditParagraphInfo {
+    int alignment = 0;
+    int32_t first_indent = 0;
+    int32_t left_limit = 0;
+    int32_t right_limit = 0;
+    MemHandle tabs {}; // i32 stops, a new block the caller frees (null without stops)
+    int32_t tab_count = 0;
+};
+struct EditFieldInfo {
+    uint32_t background = 0;
+    uint16_t draw_mode = 0;
+    uint16_t line_spacing = 0;
+};
+// The style at the selection's anchored end (any out may be null); the mask of attributes
+// that are the same over the whole selection (0x4003FF7F for an empty one).
+uint32_t edit_selection_style(EditHandle field, EditFontInfo* font, EditParagraphInfo* paragraph, EditFieldInfo* info);
+// The first indent of the selection's paragraph style.
+int32_t edit_style_value_at_selection(EditHandle field);
 int32_t edit_mark_count(EditHandle field);
 // Mark n (1-based): 0 when n is outside 1..count.
 int edit_get_mark(EditHandle field, int32_t n, EditMark* out);

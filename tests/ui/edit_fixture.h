@@ -54,9 +54,12 @@ struct StyleRow {
     int16_t first_indent, left_indent;
 };
 
-inline int add_font(const char* face, int16_t points)
+// The font's index; its name's index in *name.
+inline int add_font(const char* face, int16_t points, int* name_index = nullptr)
 {
     int name = font_name_add(1, face);
+    if (name_index)
+        *name_index = name;
     FontDesc desc;
     font_desc_clear(&desc);
     font_desc_set_face(&desc, face);
@@ -89,7 +92,9 @@ inline void make_styles()
         style.mask = kStyleBitsMask | kStyleFont | kStyleSize | kStyleAlignment | kStyleColor | kStyleTabs
             | kStyleFirstIndent | kStyleLeftIndent;
         style.slot_flags = kStyleInUse;
-        style.font = uint16_t(add_font(row.face, row.points));
+        int name = 0;
+        style.font = uint16_t(add_font(row.face, row.points, &name));
+        style.font_name = uint16_t(name);
         style.size = row.points;
         style.style_bits = row.bits;
         style.alignment = row.alignment;
