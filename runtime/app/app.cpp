@@ -40,6 +40,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/engine/session.h"
 #include "runtime/text/charmap.h"
+#include "runtime/ui/win_place.h"
 #include "runtime/text/intl.h"
 
 namespace {
@@ -103,11 +104,14 @@ static void release_charset_map() { str_charmap_term(); }
 static int start_settings() { return ini_init(0); } // the authoring target icon comes with its link
 static int register_main_window() { return app_register_main_window(s_app.show_command); }
 static int start_record_store() { return rec_init(); }
-// The main window is the presentation window: the stage is its client area. Placing it from
-// the piece's settings comes with the window placement.
-static void take_presentation_area(int)
+// The main window is the presentation window: the stage is its client area, placed and sized
+// from the piece's settings.
+static void take_presentation_area(int flags)
 {
-    screen_set_window(app_main_window());
+    plat::WindowHandle window = app_main_window();
+    win_apply_compact_metrics();
+    win_place_presentation(window, flags ? PlaceWhen::size_changed : PlaceWhen::always);
+    screen_set_window(window);
 }
 static int presentation_exists() { return screen_window() ? 1 : 0; }
 static void apply_background() { dobj_set_background_color(pal_background_color()); }
@@ -135,6 +139,9 @@ static int start_engine()
 {
     engine_init();
     screen_init(); // the display engine's flush and damage serve the engine's hooks
+    ScreenHooks screen; // the window placement answers for the area before there is a window
+    screen.presentation_area = win_content_rect;
+    screen_set_hooks(screen);
     ExecHooks hooks = exec_hooks();
     hooks.close_requested = app_close_requested;
     exec_set_hooks(&hooks);
@@ -206,6 +213,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},
     {"pal_free_current", release_screen},
+    {"win_restore_metrics", win_restore_metrics},
     {"bmcache_free", bmcache_free},
     {"dobj_free_background_brush", dobj_free_background_brush},
     {"clock_term", clock_term},

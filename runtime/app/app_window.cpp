@@ -22,6 +22,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/pieces/instance.h"
 #include "runtime/pieces/piece.h"
+#include "runtime/ui/win_place.h"
 
 using namespace plat;
 
@@ -247,7 +248,9 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     if (shutdown_done())
         return after_shutdown(window, message, wparam, lparam);
     switch (message) {
-    case WM_CREATE: return 0;
+    case WM_CREATE:
+        win_restore_saved_rect(window);
+        return 0;
     case WM_DESTROY: return on_destroy();
     case WM_MOVE: return 0;
     case WM_SIZE:
@@ -263,10 +266,14 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
         return 0;
     case WM_SETTINGCHANGE: return 0;
     case WM_ACTIVATEAPP: return on_activate_app(window, wparam);
-    case WM_GETMINMAXINFO: return 0;
+    case WM_GETMINMAXINFO:
+        win_minmax_info(*reinterpret_cast<MinMaxInfo*>(lparam));
+        return 0;
     case WM_COMPACTING:
     case kMessageCompactingTask: return 0;
-    case WM_DISPLAYCHANGE: return 0;
+    case WM_DISPLAYCHANGE:
+        win_center_if_option(window);
+        return 0;
     case kMsgFileQuestion: return piece_answer_file_question(Atom(wparam));
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_SYSKEYDOWN:

@@ -30,7 +30,7 @@ const std::vector<std::string> kStartSteps = {
 };
 const std::vector<std::string> kReleaseSteps = {
     "release app_quicktime_stop", "release ini_term", "release font_term", "release sched_term",
-    "release rec_close_all", "release app_sysmenu_term", "release pal_free_current",
+    "release rec_close_all", "release app_sysmenu_term", "release pal_free_current", "release win_restore_metrics",
     "release bmcache_free", "release dobj_free_background_brush", "release clock_term", "release app_close_file_table",
     "release text_styles_term", "release lib_term", "release node_files_free", "release fspec_manager_destroy",
     "release str_charmap_term", "release font_map_destroy", "release list_tables_free", "release symdict_release",
@@ -596,4 +596,35 @@ TEST_F(Svrun32Run, TimedWaitEndsOnTheVirtualClockAndTheSecondSessionIsCounted)
     ASSERT_EQ(pm_dump_learner(windows_folder() + "/V5W_DATA/piece.rec", path("piece.v5r"), out), 0) << out;
     EXPECT_NE(out.find("session count 2 seconds "), std::string::npos) << out;
     file_term(); // the dump's file table
+}
+
+// --- window placement -------------------------------------------------------------------------
+
+TEST_F(Svrun32Run, PresetThreeWithATitleBarIsCentredWithItsCaptionTakenFromTheHeight)
+{
+    make_piece("placed.v5r", "kind PCRS\nicon map \"Top\" {\n prop 20 textz \"Placed\"\n attr 0x20004f0 3\n attr 0x2000102 1\n}\n");
+    ProgramRun result = run("wait 100\nshot " + path("screen.png") + "\nshot " + path("window.png") + " Placed\nquit\n", {},
+        {"placed.v5r"});
+    EXPECT_EQ(result.exit_code, 0) << result.errors;
+    Picture screen;
+    Picture window;
+    ASSERT_TRUE(read_png(path("screen.png"), screen));
+    ASSERT_TRUE(read_png(path("window.png"), window));
+    ASSERT_EQ(screen.width, 1024);
+    ASSERT_EQ(screen.height, 768);
+    // 640 x (480 - 18) inside a 3-pixel dialog frame and a 19-pixel caption.
+    int frame = 3;
+    int caption = 19;
+    EXPECT_EQ(window.width, 640 + 2 * frame);
+    EXPECT_EQ(window.height, 462 + 2 * frame + caption);
+    int left = (1024 - window.width) / 2;
+    int top = (768 - window.height) / 2;
+    uint32_t desktop = screen.at(0, 0);
+    EXPECT_EQ(screen.at(left - 1, top + 100), desktop);
+    EXPECT_NE(screen.at(left, top + 100), desktop);
+    EXPECT_EQ(screen.at(left + window.width, top + 100), desktop);
+    EXPECT_NE(screen.at(left + 100, top), desktop);
+    EXPECT_EQ(screen.at(left + 100, top - 1), desktop);
+    EXPECT_EQ(screen.at(left + 100, top + window.height), desktop);
+    EXPECT_NE(screen.at(left + 100, top + window.height - 1), desktop);
 }
