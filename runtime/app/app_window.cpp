@@ -22,6 +22,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/pieces/instance.h"
 #include "runtime/pieces/piece.h"
+#include "runtime/ui/about.h"
 #include "runtime/ui/win_place.h"
 
 using namespace plat;
@@ -104,7 +105,10 @@ static int menu_command(WParam command)
         exec_request_quit(0, 0);
         return 1;
     }
-    return command == kAppAboutCommand; // the About box comes with the runtime's dialogs
+    if (command != kAppAboutCommand)
+        return 0;
+    dlg_about(); // until the piece's pull-down menus answer it
+    return 1;
 }
 
 // Maximise and restore of a window that is not minimised are ignored: the presentation

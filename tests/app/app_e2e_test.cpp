@@ -600,9 +600,12 @@ TEST_F(Svrun32Run, TimedWaitEndsOnTheVirtualClockAndTheSecondSessionIsCounted)
 
 // --- window placement -------------------------------------------------------------------------
 
+// Preset 3 (640 x 480) with a title bar.
+constexpr const char* kPlacedPiece = "kind PCRS\nicon map \"Top\" {\n prop 20 textz \"Placed\"\n attr 0x20004f0 3\n attr 0x2000102 1\n}\n";
+
 TEST_F(Svrun32Run, PresetThreeWithATitleBarIsCentredWithItsCaptionTakenFromTheHeight)
 {
-    make_piece("placed.v5r", "kind PCRS\nicon map \"Top\" {\n prop 20 textz \"Placed\"\n attr 0x20004f0 3\n attr 0x2000102 1\n}\n");
+    make_piece("placed.v5r", kPlacedPiece);
     ProgramRun result = run("wait 100\nshot " + path("screen.png") + "\nshot " + path("window.png") + " Placed\nquit\n", {},
         {"placed.v5r"});
     EXPECT_EQ(result.exit_code, 0) << result.errors;
@@ -627,4 +630,51 @@ TEST_F(Svrun32Run, PresetThreeWithATitleBarIsCentredWithItsCaptionTakenFromTheHe
     EXPECT_EQ(screen.at(left + 100, top - 1), desktop);
     EXPECT_EQ(screen.at(left + 100, top + window.height), desktop);
     EXPECT_NE(screen.at(left + 100, top + window.height - 1), desktop);
+}
+
+// --- about box --------------------------------------------------------------------------------
+
+struct AboutCase {
+    const char* name;
+    const char* screen; // PLAT_SCREEN
+    bool white_behind; // the 16-colour picture sits on white
+};
+static const AboutCase kAboutCases[] = {
+    {"true colour", "1024x768x32", false},
+    {"16 colours", "1024x768x4", true},
+};
+
+TEST_F(Svrun32Run, AboutBoxFromTheSystemMenuClosesByItselfAfterThreeSeconds)
+{
+    for (const AboutCase& row : kAboutCases) {
+        SCOPED_TRACE(row.name);
+        make_piece("placed.v5r", kPlacedPiece);
+        std::string shot = path(std::string("about-") + row.screen + ".png");
+        ProgramRun result = run("wait 100\nkey Alt+Space\nwait 100\nkey A\nwait 100\nshot " + shot + "\nwait 3000\nquit\n",
+            {std::string("PLAT_SCREEN=") + row.screen}, {"placed.v5r"});
+        EXPECT_EQ(result.exit_code, 0) << result.errors;
+        int chose = result.index_of("menu chose \"About...\"");
+        int shown = result.index_of("window shown \"\"");
+        int closed = result.index_of("window closed \"\"");
+        ASSERT_GE(chose, 0) << result.log;
+        EXPECT_GT(shown, chose);
+        EXPECT_GT(closed, shown);
+        // Shown and closed 3000 ms apart on the virtual clock.
+        auto time_of = [&](const std::string& event) {
+            std::istringstream lines(result.log);
+            for (std::string line; std::getline(lines, line);)
+                if (line.substr(line.find(' ') + 1) == event)
+                    return std::stoi(line);
+            return -1;
+        };
+        EXPECT_EQ(time_of("window closed \"\"") - time_of("window shown \"\""), 3000);
+        Picture screen;
+        ASSERT_TRUE(read_png(shot, screen));
+        // The box's client area is 177 x 234 centred on the screen in a 3-pixel frame; the
+        // picture's corner is light grey with true colour and white with 16 colours.
+        int left = 1024 / 2 - 177 / 2;
+        int top = 768 / 2 - 234 / 2;
+        EXPECT_EQ(screen.at(left + 2, top + 2), row.white_behind ? 0xffffffu : 0xc0c0c0u);
+        EXPECT_NE(screen.at(512, top + 117), screen.at(left + 2, top + 2)); // the picture
+    }
 }
