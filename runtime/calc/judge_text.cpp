@@ -2,6 +2,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "runtime/base/str.h"
+#include "runtime/base/str_width.h"
 
 #include <cstring>
 #include <string>
@@ -50,6 +51,23 @@ int judge_is_space(const char* c)
         return single_form(c) == ' ';
     uint8_t b = uint8_t(*c);
     return b == ' ' || b == '\t' || b == '\n' || b == '\r';
+}
+
+int judge_is_word_char(const char* c)
+{
+    if (!is_two_byte(c))
+        return 1;
+    if (!str_japanese_rules())
+        return 0;
+    switch (str_char_class(c)) {
+    case kStrClassWideLetter:
+    case kStrClassWideSymbol:
+    case kStrClassWideSpace:
+    case kStrClassWideDigit:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 int judge_is_punct(const char* c)

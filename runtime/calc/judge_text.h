@@ -11,6 +11,9 @@
 // 1 for a blank: tab, line feed, carriage return, space, and a double-byte character whose
 // single-byte form is a space. c points at a character.
 int judge_is_space(const char* c);
+// 1 when the character continues a word: every single-byte character; a double-byte one only
+// under Japanese rules, for the wide letters, signs, space and digits.
+int judge_is_word_char(const char* c);
 // 1 for punctuation: the single-byte punctuation class; a double-byte character only when its
 // single-byte form is punctuation.
 int judge_is_punct(const char* c);

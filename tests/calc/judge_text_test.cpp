@@ -8,6 +8,7 @@
 #include "platform/kernel/codepage.h"
 #include "runtime/base/str.h"
 #include "runtime/calc/judge_text.h"
+#include "tests/runtime/text_scope.h"
 
 namespace {
 
@@ -108,6 +109,33 @@ TEST(JudgeText, BlanksAndPunctuation)
     EXPECT_FALSE(judge_is_punct("a"));
     EXPECT_TRUE(judge_all_punct("?!.", 3));
     EXPECT_FALSE(judge_all_punct("?a", 2));
+}
+
+// Every single-byte character continues a word; double-byte ones only under Japanese rules,
+// and there only the wide letters, signs, space and digits.
+TEST(JudgeText, WordCharacters)
+{
+    static const struct {
+        const char* name;
+        uint32_t code_page;
+        const char* language;
+        const char* character;
+        int want;
+    } kCases[] = {
+        {"a letter", 1252, "E", "a", 1},
+        {"a space is a byte like any other", 1252, "E", " ", 1},
+        {"an accented letter", 1252, "E", "\xE9", 1},
+        {"a Korean syllable", 949, "K", "\xB0\xA1", 0},
+        {"a wide letter outside Japanese rules", 949, "K", "\xA3\xC1", 0},
+        {"a wide letter under Japanese rules", 932, "J", "\x82\x60", 1},
+        {"a wide digit under Japanese rules", 932, "J", "\x82\x4F", 1},
+        {"a kanji under Japanese rules", 932, "J", "\x88\x9F", 0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TextScope scope(c.code_page, c.language);
+        EXPECT_EQ(judge_is_word_char(c.character), c.want);
+    }
 }
 
 // In code page 949 a double-byte character is one character: "?" takes it whole, the matcher
