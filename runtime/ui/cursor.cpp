@@ -125,9 +125,10 @@ int load_item(uint16_t tag, const uint8_t* data, uint16_t length, void* user, ui
         return 1;
     plat::CursorHandle& held = s_cursors.custom[load.slot][tag];
     if (held)
-        plat::destroy_cursor(held); // a damaged list may name a cursor twice
+        plat::destroy_cursor(held); // a damaged list may name a cursor twice: the last counts
+    else
+        load.made++;
     held = made;
-    load.made++;
     return 1;
 }
 

@@ -63,7 +63,8 @@ void curs_wait_end();
 int curs_load_file_cursors(int slot);
 void curs_free_file_cursors(int slot);
 // The cursor list record's bytes (a tag list: tag = cursor number, {i16 hot x, hot y, width,
-// height, reserved, AND mask, XOR mask}, each mask height x width / 8 bytes): the count made.
+// height, reserved, AND mask, XOR mask}, each mask height x width / 8 bytes): the count of
+// cursor numbers made (a number named twice counts once; its last item stands).
 int curs_load_cursor_list(int slot, const uint8_t* bytes, size_t size);
 // The handle of a file's custom cursor, null when it has none of that number.
 plat::CursorHandle curs_custom_handle(int slot, int32_t number);

@@ -124,9 +124,12 @@ TEST_F(CursorTest, CustomCursorsComeFromTheCursorListAndFallBackToResources)
     std::vector<uint8_t> cut = item(0, 0, 16, 16, 32, 0);
     cut.resize(40);
     std::vector<uint8_t> list = cursor_list({ { 1, item(1, 1, 16, 2, 4, 0xFF) }, { 2, wide },
-        { 3, item(0, 0, 12, 2, 3, 0) }, { 4, cut }, { 5, item(0, 0, 16, 0, 0, 0) } });
+        { 3, item(0, 0, 12, 2, 3, 0) }, { 4, cut }, { 5, item(0, 0, 16, 0, 0, 0) },
+        { 1, item(2, 1, 16, 2, 4, 0xFF) } }); // cursor 1 again: the last item stands
     EXPECT_EQ(curs_load_cursor_list(file, list.data(), list.size()), 2);
     plat::IconImage image;
+    ASSERT_TRUE(plat::cursor_get_image(curs_custom_handle(file, 1), image));
+    EXPECT_EQ(image.hotspot_x, 2);
     ASSERT_TRUE(plat::cursor_get_image(curs_custom_handle(file, 2), image));
     EXPECT_EQ(image.width, 24);
     EXPECT_EQ(image.hotspot_x, 3);
