@@ -115,14 +115,10 @@ void eval_read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
     auto get = calc_hooks().var_get;
     if (!get)
         return;
-    ScriptValue held;
-    val_init(held);
-    get(context, load_u16le(ref), icon_argument(context, ref), held);
-    bool shared = val_is_object_type(val_type(held)) || (val_type(held) == kValString && val_storage(held) == kStoreLearner);
+    get(context, load_u16le(ref), icon_argument(context, ref), out);
+    bool shared = val_is_object_type(val_type(out)) || (val_type(out) == kValString && val_storage(out) == kStoreLearner);
     if (shared)
-        val_copy(out, held);
-    else
-        out = held;
+        val_copy(out, out);
 }
 
 static void assign_variable(uint32_t context, const uint8_t* ref, const ScriptValue& value)
@@ -173,14 +169,22 @@ static void push_real(const uint8_t* p)
         val_set_real(x, *slot);
 }
 
+// [target, value] becomes [value], the value assigned when the target is a reference.
 static void op_assign(uint32_t context)
 {
-    ScriptValue value, target;
-    eval_pop(value);
-    eval_pop(target);
-    eval_push(value);
+    if (own_values() < 2) { // the value stays (or an empty one), with -4
+        ScriptValue value, target;
+        eval_pop(value);
+        eval_pop(target);
+        eval_push(value);
+        return;
+    }
+    ScriptValue* value = &s_eval.stack[--s_eval.top];
+    ScriptValue target = value[-1];
+    value[-1] = *value;
+    val_init(*value);
     if (val_type(target) == kValReference)
-        assign_variable(context, target.bytes + 2, value);
+        assign_variable(context, target.bytes + 2, value[-1]);
     else
         val_free(target);
 }
@@ -230,6 +234,11 @@ static void op_arith(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    if (eval_arith_numbers(oper, right[-1], *right)) {
+        val_init(*right); // a number owns nothing
+        s_eval.top--;
+        return;
+    }
     eval_binary(oper, right[-1], *right);
     pop_release();
 }
@@ -241,6 +250,11 @@ static void op_compare(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    int order;
+    if (oper >= kOperEqual && oper <= kOperNotEqual && eval_order_numbers(right[-1], *right, &order)) {
+        val_set_integer(eval_relation(oper, order), *right);
+        return;
+    }
     ScriptValue copy;
     val_copy(copy, right[-1]);
     int result = eval_compare(oper, copy, *right);
@@ -450,12 +464,10 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         if (ScriptValue* slot = push_slot())
             eval_read_variable(context, pool, *slot);
         break;
-    case kOpPushVarRef: {
-        ScriptValue v;
-        val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), v);
-        eval_push(v);
+    case kOpPushVarRef:
+        if (ScriptValue* slot = push_slot())
+            val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), *slot);
         break;
-    }
     case kOpPushIconVar:
     case kOpPushIconVarRef:
         eval_icon_variable(context, pool, in.opcode == kOpPushIconVarRef);
@@ -543,6 +555,7 @@ struct World {
         , window(window_now ? window_now() : 0)
     {
     }
+    bool watched() const { return suspended_now || window_now; }
     bool changed() const
     {
         return (suspended_now && suspended_now() != suspended) || (window_now && window_now() != window);
@@ -554,6 +567,7 @@ void eval_run(uint32_t context, const uint8_t* code)
     int saved_base = s_eval.run_base;
     const uint8_t* saved_code = s_eval.code_base;
     World world;
+    bool watched = world.watched();
     s_eval.run_base = s_eval.top;
     s_eval.code_base = code;
     const uint8_t* first = code_instructions(code);
@@ -562,7 +576,7 @@ void eval_run(uint32_t context, const uint8_t* code)
         CodeInstruction in = code_read_instruction(first + 4 * pc);
         if (in.opcode == kOpEnd || s_eval.error != 0)
             break;
-        if (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+        if ((watched && world.changed()) || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
             s_eval.error = kEvalStopped;
             break;
         }

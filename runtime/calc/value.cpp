@@ -21,7 +21,6 @@
 
 using plat::load_u16le;
 using plat::load_u32le;
-using plat::store_u16le;
 using plat::store_u32le;
 
 constexpr uint32_t kDefaultRealFormat = 0x80B; // 11 decimals, trailing zeros dropped
@@ -52,15 +51,6 @@ void val_set_object(int type, uint32_t id, uint32_t stamp, ScriptValue& out)
     // The address field at +6 stays 0: objects are found by id and stamp alone.
     val_set_raw(type, id, out);
     store_u32le(out.bytes + 10, stamp);
-}
-
-void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValReference;
-    store_u16le(out.bytes + 2, variable);
-    store_u16le(out.bytes + 4, at_flag);
-    store_u16le(out.bytes + 6, icon);
 }
 
 int val_set_string_n(ScriptValue& out, const char* text, size_t length)
@@ -287,7 +277,7 @@ int val_is_empty_string(const ScriptValue& v)
     return v.bytes[1] == kValString && v.bytes[2] == kStoreInline && v.bytes[8] == 0;
 }
 
-int val_is_true(ScriptValue& v)
+int val_is_true_other(ScriptValue& v)
 {
     int type = v.bytes[1];
     if (type == kValString || type == kValSymbol)
@@ -297,11 +287,8 @@ int val_is_true(ScriptValue& v)
         val_set_integer(truth, v);
         return truth;
     }
-    if (type == kValInteger) {
-        int truth = val_integer(v) != 0;
-        val_set_integer(truth, v);
-        return truth;
-    }
+    if (type == kValInteger)
+        return val_is_true(v);
     return val_word(v) != 0;
 }
 
