@@ -26,6 +26,7 @@ using plat::store_u32le;
 constexpr uint32_t kDefaultRealFormat = 0x80B; // 11 decimals, trailing zeros dropped
 constexpr int kSymbolTextMax = 130;
 constexpr int kNumberCharsSize = 50;
+constexpr size_t kTextSlack = 32; // a text block's size is a multiple of this
 
 // Records held by var_lock_value_data until their unlock: record ids of storage 2, and
 // learner's-record numbers of storage 3 marked by the top bit. A lock that found nothing
@@ -61,7 +62,8 @@ int val_set_string_n(ScriptValue& out, const char* text, size_t length)
         store_u32le(out.bytes + 4, uint32_t(length + 1));
         return 1;
     }
-    MemHandle block = length < 0x7FFFFFFF ? mem_alloc(length + 1, kMemMovableZero) : MemHandle {};
+    // A little room to spare: a text copied out of a variable is often joined to at once.
+    MemHandle block = length < 0x7FFFFFFF - kTextSlack ? mem_alloc((length + kTextSlack) & ~size_t(kTextSlack - 1), kMemMovableZero) : MemHandle {};
     uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
     if (!p) {
         mem_free(block);
