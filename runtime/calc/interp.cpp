@@ -479,10 +479,10 @@ static int compare_chain(const uint8_t* first, int next)
         return next;
     op_nip();
     ++next;
-    if (!next_is(first, next, kOpJumpIfFalse))
+    CodeInstruction in = instruction_at(first, next);
+    if (in.opcode != kOpJumpIfFalse || s_eval.error != 0)
         return next;
-    int target = instruction_at(first, next).operand;
-    return op_condition(kOpJumpIfFalse) ? target : next + 1;
+    return op_condition(kOpJumpIfFalse) ? in.operand : next + 1;
 }
 
 // Executes one instruction (and with fuse set those that run together with it); the index of
