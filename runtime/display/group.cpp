@@ -108,13 +108,14 @@ static int32_t take_damage(uint8_t* group, DisplayMsgArg& arg)
 }
 
 // Message 11: every member's extent is mapped from the group's extent into the new rectangle,
-// anchored at the corner across from the dragged handle.
+// anchored at the corner across from the dragged handle; a drag past the anchor mirrors them.
 static void set_bounds(uint8_t* group, DisplayMsgArg& arg)
 {
     Rect extent = dobj_rect(group, kDobjExtent);
     int handle = arg.sub_code;
     Point anchor = rect_handle_delta(extent.left, extent.top, extent.right, extent.bottom, rect_opposite_handle(handle));
-    int flip = rect_handle_flip(anchor.x, anchor.y, handle, arg.x, arg.y);
+    // The dragged point against the anchor: a left handle dragged right of it flips x, and so on.
+    int flip = rect_handle_flip(arg.x, arg.y, handle, anchor.x, anchor.y);
     DisplayList members = group_members(group);
     if (dlist_lock(members)) {
         for (uint32_t offset = 2; offset < members.used && plat::load_u16le(members.base + offset) != 0;) {
