@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/display/group.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/icon_seq.h"
 #include "tests/display/display_fixture.h"
@@ -511,6 +512,25 @@ TEST_F(IconObjectTest, PlaneChangesAndRecentringGoThroughMessages)
         EXPECT_EQ(dobj_recentre_on_move(object, kMsgSetBounds, &arg), 0);
         EXPECT_EQ(dobj_rect(object, kDobjBounds), (Rect{110, 125, 130, 135}));
     });
+}
+
+TEST_F(IconObjectTest, TheOleMemberOfTheIconsOwnObjectIsFoundThroughItsGroup)
+{
+    DisplayList members;
+    append(members, kDobjMemberKinds + kMemberRect, kDobjVisible, Rect{0, 0, 10, 10});
+    uint32_t ole = append(members, kDobjMemberKinds + kMemberOle, kDobjVisible, Rect{5, 5, 20, 20});
+    ASSERT_NE(group_create_for_icon(members, kDobjKindGroup, icon_n(1), 0, kDobjPlaneBottom, 0), 0u);
+    uint8_t* found = dobj_find_ole_object(icon_n(1));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(dobj_id(found), ole);
+    EXPECT_EQ(stage.lock_count, 0);
+    EXPECT_EQ(dobj_find_ole_object(icon_n(2)), nullptr) << "no object";
+    DisplayList plain;
+    append(plain, kDobjMemberKinds + kMemberLine, kDobjVisible, Rect{});
+    group_create_for_icon(plain, kDobjKindGroup, icon_n(3), 0, kDobjPlaneBottom, 0);
+    EXPECT_EQ(dobj_find_ole_object(icon_n(3)), nullptr) << "no OLE member";
+    dobj_erase_all();
+    dlist_purge_deleted(stage, DlistWalk::forward);
 }
 
 TEST_F(IconObjectTest, SequenceHooksReachTheLiveObjects)

@@ -336,6 +336,7 @@ TEST_F(GroupTest, SavingStoresTableIndexesAndRestoringTrustsOnlyASoundPiece)
     shape_add_line(members, solid_style(), Point{1, 2}, Point{30, 40}, kDobjVisible | kDobjPlaneBottom);
     shape_add_box(members, kMemberOval, solid_style(), Rect{5, 5, 25, 25}, kDobjVisible | kDobjPlaneBottom);
     add_member(kRecordingKind, Rect{0, 0, 3, 3}); // a kind the table lacks: saved as a line
+    append(members, kRecordingKind, kDobjVisible, Rect{}, kLineRecordSize); // as long as a line
     uint32_t group = make_group();
     std::vector<uint8_t> live = member_block(group);
     Stream stream;
@@ -348,7 +349,7 @@ TEST_F(GroupTest, SavingStoresTableIndexesAndRestoringTrustsOnlyASoundPiece)
     EXPECT_EQ(stream.written[0].first, kGroupPieceTag);
     std::vector<uint8_t> saved = stream.written[0].second;
     ASSERT_EQ(saved.size(), live.size());
-    static const uint32_t kSavedKinds[] = {kMemberLine, kMemberOval, kMemberLine};
+    static const uint32_t kSavedKinds[] = {kMemberLine, kMemberOval, kMemberLine, kMemberLine};
     uint32_t offset = 2;
     for (uint32_t kind : kSavedKinds) {
         EXPECT_EQ(dobj_kind(saved.data() + offset), kind);
@@ -363,7 +364,8 @@ TEST_F(GroupTest, SavingStoresTableIndexesAndRestoringTrustsOnlyASoundPiece)
         dlist_free(list);
         group_set_members(g, stale);
     });
-    // The short "line" (the test kind's 60 bytes) comes back deleted; the others as saved.
+    // The short "line" (the test kind's 60 bytes) comes back deleted; a long enough one as a
+    // line; the others as saved.
     stream.piece = saved;
     stream.has_piece = true;
     arg = DisplayMsgArg{};
@@ -377,7 +379,7 @@ TEST_F(GroupTest, SavingStoresTableIndexesAndRestoringTrustsOnlyASoundPiece)
         uint32_t kind;
         bool deleted;
     } kRestored[] = {{kDobjMemberKinds + kMemberLine, false}, {kDobjMemberKinds + kMemberOval, false},
-        {kDobjKindBase, true}};
+        {kDobjKindBase, true}, {kDobjMemberKinds + kMemberLine, false}};
     offset = 2;
     for (const auto& member : kRestored) {
         EXPECT_EQ(dobj_kind(restored.data() + offset), member.kind);
