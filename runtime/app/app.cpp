@@ -34,6 +34,7 @@
 #include "runtime/ui/cursor.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_window.h"
 #include "runtime/display/text_style.h"
 #include "runtime/engine/engine.h"
 #include "runtime/engine/exec_hooks.h"
@@ -128,6 +129,7 @@ static int start_pieces()
     hooks.background_apply = apply_background;
     hooks.window_place = take_presentation_area;
     hooks.presentation_exists = presentation_exists;
+    hooks.presentation_first_messages = screen_send_first_messages;
     piece_set_hooks(&hooks);
     return pieces_init();
 }
@@ -136,6 +138,11 @@ static int start_engine()
 {
     engine_init();
     screen_init(); // the display engine's flush and damage serve the engine's hooks
+    screen_window_init();
+    ScreenWindowHooks window = screen_window_hooks();
+    window.request_close = app_request_close;
+    window.dead_key_pending = app_dead_key_pending;
+    screen_set_window_hooks(window);
     ExecHooks hooks = exec_hooks();
     hooks.close_requested = app_close_requested;
     exec_set_hooks(&hooks);
@@ -339,12 +346,7 @@ static void close_main_window()
     uint32_t start = clock_now_ms();
     for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
         plat::clock_wait(kClosePauseMs - passed);
-    // The presentation window's own destroy comes with the display engine; until then the
-    // main window's close saves the learner's records and tells the modules, and the piece
-    // closes before the window goes.
-    engine_window_closing();
-    piece_close(0);
-    plat::destroy_window(s_app.main_window);
+    screen_destroy_window(s_app.main_window);
 }
 
 int app_run_message_loop()

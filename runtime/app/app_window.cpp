@@ -16,6 +16,7 @@
 #include "runtime/app/app.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_window.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/msg.h"
 #include "runtime/engine/engine.h"
@@ -242,18 +243,32 @@ static LResult after_shutdown(WindowHandle window, uint32_t message, WParam wpar
     return def_window_proc(window, message, wparam, lparam);
 }
 
+// The presentation window's handler sees its messages first, mouse points in stage
+// coordinates.
+static bool to_presentation(WindowHandle window, uint32_t message, WParam wparam, LParam lparam, LResult& result)
+{
+    if (!window || window != screen_window())
+        return false;
+    if (message >= WM_MOUSEMOVE && message <= WM_MBUTTONDBLCLK) {
+        Point point{get_x_lparam(lparam), get_y_lparam(lparam)};
+        screen_point_to_stage(point);
+        lparam = make_lparam(uint32_t(point.x), uint32_t(point.y));
+    }
+    return screen_window_message(window, message, wparam, lparam, result);
+}
+
 LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
     if (shutdown_done())
         return after_shutdown(window, message, wparam, lparam);
+    LResult result = 0;
+    if (to_presentation(window, message, wparam, lparam, result))
+        return result;
     switch (message) {
     case WM_CREATE: return 0;
     case WM_DESTROY: return on_destroy();
     case WM_MOVE: return 0;
-    case WM_SIZE:
-        if (window == screen_window())
-            screen_update_stage_rect();
-        return 0;
+    case WM_SIZE: return 0;
     case WM_ACTIVATE: return on_activate(window, wparam, lparam);
     case WM_SETFOCUS: return 0;
     case WM_QUERYENDSESSION: return 1;
