@@ -1,6 +1,7 @@
 #include "runtime/display/group.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/display/dobj_icon.h"
@@ -39,6 +40,20 @@ uint32_t group_handler_to_index(uint32_t kind)
 uint32_t group_index_to_handler(int32_t index)
 {
     return index >= 0 && index < int32_t(kDobjMemberTableSize) ? uint32_t(kDobjMemberKinds) + uint32_t(index) : uint32_t(kDobjKindBase);
+}
+
+uint32_t group_create_for_icon(DisplayList& members, uint32_t kind_handler, IconId icon, uint16_t object_kind,
+    uint16_t plane_bits, int32_t layer)
+{
+    std::vector<uint8_t> record(kDobjHeaderSize + kDlistHeaderSize + kIconTailSize, 0);
+    plat::store_u16le(record.data(), uint16_t(kDobjHeaderSize + kDlistHeaderSize));
+    group_set_members(record.data(), members);
+    group_bounds(record.data());
+    uint32_t id = dobj_create_for_icon(record.data(), kind_handler, icon, object_kind, plane_bits, layer);
+    if (id == 0)
+        dlist_free(members);
+    members = DisplayList{};
+    return id;
 }
 
 // --- walking the members ----------------------------------------------------------------------

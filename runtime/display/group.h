@@ -13,6 +13,7 @@
 
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
+#include "runtime/nodes/node_files.h"
 
 // The tag of the member list among an object's saved pieces.
 constexpr int kGroupPieceTag = 1;
@@ -40,6 +41,11 @@ DisplayList group_members(const uint8_t* group);
 void group_set_members(uint8_t* group, const DisplayList& members);
 
 int32_t group_handler(uint8_t* group, int message, DisplayMsgArg* arg);
+// An icon object whose kind data is the member list alone, with the members' bounds, placed
+// by layer (dobj_create_for_icon); the list belongs to the object from then on, and is freed
+// when no object could be made. The object id or 0.
+uint32_t group_create_for_icon(DisplayList& members, uint32_t kind_handler, IconId icon, uint16_t object_kind,
+    uint16_t plane_bits, int32_t layer);
 // Bounds := the union of the members' bounds (message 25), empty without members.
 void group_bounds(uint8_t* group);
 // Message 66: the member list, each member's kind as its table index, as the piece with tag 1.

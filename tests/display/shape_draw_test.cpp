@@ -101,8 +101,6 @@ protected:
     // An icon object whose kind is the group itself, holding the shapes as members.
     uint32_t show(const Display& display)
     {
-        std::vector<uint8_t> record(kDobjHeaderSize + kDlistHeaderSize + kIconTailSize, 0);
-        plat::store_u16le(record.data(), uint16_t(kDobjHeaderSize + kDlistHeaderSize));
         DisplayList members;
         uint16_t flags = uint16_t(kDobjVisible | display.planes);
         for (const Shape& shape : display.shapes) {
@@ -112,13 +110,8 @@ protected:
             else
                 shape_add_box(members, shape.kind, shape.style, shape.rect, flags);
         }
-        group_set_members(record.data(), members);
-        group_bounds(record.data());
-        uint32_t id = dobj_create_for_icon(record.data(), kDobjKindGroup, node_make_icon(1, display.node), 0,
-            display.planes, display.layer);
-        if (id == 0)
-            dlist_free(members);
-        return id;
+        return group_create_for_icon(members, kDobjKindGroup, node_make_icon(1, display.node), 0, display.planes,
+            display.layer);
     }
     // The window's pixels after a refresh against the shapes drawn in the order given.
     void expect_same_as(const std::vector<const Display*>& in_order)
