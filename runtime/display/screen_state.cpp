@@ -195,11 +195,11 @@ static std::vector<uint8_t> stored_list()
 
 static int save_state(ModuleMessage* message)
 {
+    if (!message->state || message->size != kPresentationStateSize)
+        return kErrStateSize;
     screen_flush();
     // Taking the id spends it: ids handed out after a Restore never repeat a saved object's.
-    uint32_t next_id = dlist_next_id();
-    if (message->state && message->size >= kPresentationStateSize)
-        write_state(message->state, next_id);
+    write_state(message->state, dlist_next_id());
     std::vector<uint8_t> palette = pal_save_entries();
     if (palette.empty())
         return kErrOutOfMemory;
