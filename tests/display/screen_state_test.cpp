@@ -20,6 +20,7 @@
 #include "runtime/display/group.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_window.h"
 #include "runtime/display/shapes.h"
 #include "runtime/engine/exec_hooks.h"
 #include "runtime/engine/icon_seq.h"
@@ -70,12 +71,15 @@ int32_t two_piece_kind(uint8_t* object, int message, DisplayMsgArg* arg)
 
 int32_t focus_kind(uint8_t* object, int message, DisplayMsgArg* arg)
 {
-    if (message == kMsgFocus || message == 65 || message == 38 || message == 39 || message == kMsgDestroy)
+    if (message == kMsgFocus || message == 65 || message == 38 || message == 39 || message == kMsgDestroy
+        || message == kMsgIdle)
         g_log->calls.push_back(call_text(object, message, arg ? arg->sub_code : 0));
     if (message == kMsgFocus)
         return object[kDobjHeaderSize];
     return dobj_default_handler(object, message, arg);
 }
+
+std::string call_text_of(uint32_t id, int message) { return std::to_string(id) + ":" + std::to_string(message) + "/0"; }
 
 std::vector<uint8_t> bytes_of(const char* text) { return std::vector<uint8_t>(text, text + std::strlen(text)); }
 
@@ -392,6 +396,19 @@ TEST_F(ScreenStateTest, ModuleMessagesReachTheObjects)
     send(kModWindowClosing); // and the erased object goes
     EXPECT_EQ(log.calls, (std::vector<std::string>{heard(65, 0), heard(65, 1), heard(38, 0), heard(39, 0), heard(12, 0)}));
     EXPECT_FALSE(dobj_icon_exists(node_make_icon(1, 5), 0));
+}
+
+TEST_F(ScreenStateTest, TheIdleTickReachesLiveIconObjectsFromTheFront)
+{
+    init();
+    uint32_t back = create(5, kFocusKind);
+    create(6, kFocusKind);
+    uint32_t front = create(7, kFocusKind);
+    add_foreign();
+    dobj_erase_icon(node_make_icon(1, 6), 0);
+    log.calls.clear();
+    dobj_send_idle();
+    EXPECT_EQ(log.calls, (std::vector<std::string>{call_text_of(front, kMsgIdle), call_text_of(back, kMsgIdle)}));
 }
 
 // --- the keyboard focus --------------------------------------------------------------------------
