@@ -7,6 +7,7 @@
 #include "runtime/base/errcode.h"
 #include "runtime/base/flex.h"
 #include "runtime/base/mem.h"
+#include "runtime/display/bmcache.h"
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
 #include "runtime/display/dobj_focus.h"
@@ -420,7 +421,7 @@ static int init_state(ModuleMessage* message)
 static void release_state()
 {
     release_stage();
-    call(s_state.hooks.bmcache_flush);
+    (void)bmcache_flush();
     call(s_state.hooks.resp_button_forget_current);
     call(s_state.hooks.icon_asset_cache_flush);
 }
@@ -428,7 +429,7 @@ static void release_state()
 static void delete_state()
 {
     dobj_erase_all();
-    call(s_state.hooks.bmcache_flush);
+    (void)bmcache_flush();
     call(s_state.hooks.resp_button_forget_current);
     (void)urec_delete(s_state.records.list);
     (void)urec_delete(s_state.records.data);

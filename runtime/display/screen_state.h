@@ -32,7 +32,6 @@ int screen_state_module_handler(ModuleMessage* message);
 
 // Services modules built later lend the presentation state. Empty entries do nothing.
 struct ScreenStateHooks {
-    void (*bmcache_flush)();
     void (*resp_button_forget_current)();
     void (*icon_asset_cache_flush)();
     void (*motion_task_start)();
