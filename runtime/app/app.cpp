@@ -34,6 +34,7 @@
 #include "runtime/ui/cursor.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_state.h"
 #include "runtime/display/screen_window.h"
 #include "runtime/display/text_style.h"
 #include "runtime/engine/engine.h"
@@ -139,6 +140,7 @@ static int start_engine()
     engine_init();
     screen_init(); // the display engine's flush and damage serve the engine's hooks
     screen_window_init();
+    screen_state_init();
     ScreenWindowHooks window = screen_window_hooks();
     window.request_close = app_request_close;
     window.dead_key_pending = app_dead_key_pending;

@@ -137,6 +137,8 @@ void app_test_hook_install()
     s_hook.end_session = setting("STORVEL_TEST_ENDSESSION") == "1";
     s_hook.hold = setting("STORVEL_TEST_HOLD");
     s_hook.stage = setting("STORVEL_TEST_STAGE");
+    if (!s_hook.stage.empty())
+        app_test_stage_register_kind();
     if (s_hook.trace || !s_hook.fail_step.empty() || !s_hook.raise_step.empty() || !s_hook.hold.empty()
         || !s_hook.stage.empty())
         app_set_step_observer(observe_step);

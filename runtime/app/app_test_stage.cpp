@@ -125,8 +125,7 @@ DrawStyle style_of(const TestStageShape& shape)
     return style;
 }
 
-// The icon's shapes as the members of a group; the group itself is the kind, so everything
-// goes on to the group handler.
+// The icon's shapes as the members of a group, of the Display icon's kind.
 void show_icon(const TestStageIcon& icon)
 {
     DisplayList members;
@@ -138,7 +137,7 @@ void show_icon(const TestStageIcon& icon)
         else
             shape_add_box(members, shape.kind == 'o' ? kMemberOval : kMemberRect, style_of(shape), r, flags);
     }
-    group_create_for_icon(members, kDobjKindGroup, node_make_icon(kStageSlot, icon.node), 0, icon.planes, icon.layer);
+    group_create_for_icon(members, kKindDisplayIcon, node_make_icon(kStageSlot, icon.node), 0, icon.planes, icon.layer);
 }
 
 // As opening a piece binds the window, when no piece did.
@@ -206,6 +205,8 @@ bool app_test_stage_show(const std::string& path)
     screen_flush();
     return true;
 }
+
+void app_test_stage_register_kind() { dobj_register_kind(kKindDisplayIcon, group_handler); }
 
 void app_test_stage_clear()
 {

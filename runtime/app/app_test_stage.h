@@ -46,5 +46,8 @@ TestStage app_test_stage_parse(const std::string& text);
 // sets the background, logs "svrun32 test: stage at X Y" (the client's screen origin) and
 // shows the icons; false when the file cannot be read.
 bool app_test_stage_show(const std::string& path);
+// The Display icon's kind passes everything to the group handler, so that a stage saved in the
+// learner's records comes back drawn in the next run; before the first piece opens.
+void app_test_stage_register_kind();
 // Erases every icon object and frees the stage list (at shutdown).
 void app_test_stage_clear();

@@ -3,6 +3,7 @@
 #include "platform/window/focus.h"
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
+#include "runtime/display/dobj_icon.h"
 #include "runtime/display/refresh.h"
 #include "runtime/display/screen_window.h"
 #include "runtime/engine/kernel.h"
@@ -14,30 +15,7 @@ namespace {
 
 FocusState s_focus;
 
-// Where an icon object keeps its icon and object kind: in the 170-byte tail at its end.
-constexpr uint32_t kTailSize = 170;
-constexpr uint32_t kTailIcon = 4;
-constexpr uint32_t kTailObjectKind = 8;
-
 } // namespace
-
-// The live icon object of the pair, the stage list left locked; null (unlocked) when none.
-static uint8_t* find_icon_object(const FocusObject& target)
-{
-    DisplayList& stage = dlist_stage();
-    if (!dlist_lock(stage))
-        return nullptr;
-    for (uint8_t* object = dlist_first(stage); object; object = dlist_next(object)) {
-        if (dobj_kind(object) != kDobjKindIconWrapper || (dobj_flags(object) & kDobjDeleted)
-            || dobj_length(object) < kDobjHeaderSize + kTailSize)
-            continue;
-        const uint8_t* tail = object + dobj_length(object) - kTailSize;
-        if (plat::load_u32le(tail + kTailIcon) == target.icon && plat::load_u16le(tail + kTailObjectKind) == target.object_kind)
-            return object;
-    }
-    dlist_unlock(stage);
-    return nullptr;
-}
 
 FocusObject dobj_get_focus() { return s_focus.object; }
 FocusState dobj_focus_state() { return s_focus; }
@@ -51,7 +29,7 @@ static bool tell_focus(const FocusObject& target, int16_t gained, plat::DcHandle
 {
     if (target.icon == 0)
         return false;
-    uint8_t* object = find_icon_object(target);
+    uint8_t* object = dobj_find_icon(target.icon, target.object_kind);
     if (!object)
         return false;
     DisplayMsgArg arg;
@@ -114,7 +92,7 @@ bool dobj_send_to_focus(int message, DisplayMsgArg* arg, int32_t& answer)
 {
     if (s_focus.object.icon == 0)
         return false;
-    uint8_t* object = find_icon_object(s_focus.object);
+    uint8_t* object = dobj_find_icon(s_focus.object.icon, s_focus.object.object_kind);
     if (!object)
         return false;
     answer = dobj_send(object, message, arg);

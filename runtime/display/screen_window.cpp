@@ -15,6 +15,7 @@
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
 #include "runtime/display/dobj_focus.h"
+#include "runtime/display/dobj_icon.h"
 #include "runtime/display/refresh.h"
 #include "runtime/engine/engine.h"
 #include "runtime/engine/exec_hooks.h"
@@ -325,21 +326,14 @@ bool screen_is_active()
     return window && get_active_window() == window;
 }
 
-void dobj_send_idle()
+static int send_idle(uint8_t* object, void*, void*)
 {
-    DisplayList& stage = dlist_stage();
-    if (!dlist_lock(stage))
-        return;
-    dobj_walk_depth()++;
-    for (uint8_t* object = dlist_last(stage); object; object = dlist_prev(object)) {
-        if (dobj_kind(object) != kDobjKindIconWrapper || (dobj_flags(object) & kDobjDeleted))
-            continue;
-        DisplayMsgArg arg;
-        dobj_send(object, kMsgIdle, &arg);
-    }
-    dobj_walk_depth()--;
-    dlist_unlock(stage);
+    DisplayMsgArg arg;
+    dobj_send(object, kMsgIdle, &arg);
+    return 1;
 }
+
+void dobj_send_idle() { dobj_for_each_icon(send_idle, nullptr, nullptr, nullptr); }
 
 void screen_destroy_window(WindowHandle window)
 {
