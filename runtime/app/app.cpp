@@ -40,6 +40,8 @@
 #include "runtime/engine/session.h"
 #include "runtime/text/charmap.h"
 #include "runtime/text/intl.h"
+#include "runtime/ui/menu.h"
+#include "runtime/ui/progress.h"
 
 namespace {
 
@@ -185,10 +187,12 @@ static const InitStep kUiSteps[] = {
     {"app_register_main_window", register_main_window, StepCheck::required},
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
+    {"menu_init", menu_init, StepCheck::required},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
     {"lib_list_init", lib_list_init, StepCheck::required},
+    {"dlg_progress_register_class", dlg_progress_register_class, StepCheck::required},
     {"app_quicktime_start", start_quicktime, StepCheck::ignored},
     {"netprof_init", start_netprof, StepCheck::ignored},
 };
