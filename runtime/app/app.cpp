@@ -42,6 +42,7 @@
 #include "runtime/text/intl.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/progress.h"
+#include "runtime/ui/winlist.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ static const InitStep kEarlySteps[] = {
 
 // Steps of modules that later work builds go in at their place in this order.
 static const InitStep kInitSteps[] = {
+    {"win_list_init", win_list_init, StepCheck::required},
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
     {"sysfn_build_table", sysfn_build_table, StepCheck::required},

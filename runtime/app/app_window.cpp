@@ -22,6 +22,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/pieces/instance.h"
 #include "runtime/pieces/piece.h"
+#include "runtime/ui/winlist.h"
 
 using namespace plat;
 
@@ -261,7 +262,15 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
         if (wparam)
             app_shutdown(0);
         return 0;
-    case WM_SETTINGCHANGE: return 0;
+    case WM_SETTINGCHANGE:
+        windoid_update_metrics();
+        return 0;
+    case WM_NCACTIVATE: {
+        LResult kept = 0;
+        if (windoid_keeps_owner_active(window, wparam, lparam, kept))
+            return kept;
+        break;
+    }
     case WM_ACTIVATEAPP: return on_activate_app(window, wparam);
     case WM_GETMINMAXINFO: return 0;
     case WM_COMPACTING:
