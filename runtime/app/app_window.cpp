@@ -279,7 +279,7 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case kMsgFileQuestion: return piece_answer_file_question(Atom(wparam));
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_SYSKEYDOWN:
-        if (wparam == VK_F10) // no menu bar to enter
+        if (wparam == VK_F10 && !get_menu(window)) // no menu bar to enter
             return 0;
         break;
     case WM_KEYDOWN: return on_key_down(window, wparam, lparam);
