@@ -31,6 +31,7 @@
 #include "runtime/display/bmcache.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
+#include "runtime/ui/cursor.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
 #include "runtime/display/text_style.h"
@@ -193,6 +194,7 @@ static const InitStep kUiSteps[] = {
     {"modmsg_startup", start_engine, StepCheck::ignored},
     {"bmcache_init", start_bitmap_cache, StepCheck::required},
     {"menu_init", menu_init, StepCheck::required},
+    {"curs_init", curs_init, StepCheck::required},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
@@ -208,6 +210,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"app_quicktime_stop", app_quicktime_stop},
     {"ini_term", ini_term},
     {"font_term", font_term},
+    {"curs_term", curs_term},
     {"sched_term", sched_term},
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},

@@ -33,8 +33,12 @@ DisplayHandler dobj_handler_of(uint32_t kind)
 
 int32_t dobj_send(uint8_t* object, int message, DisplayMsgArg* arg)
 {
+    DisplayHandler handler = dobj_handler_of(dobj_kind(object));
+    if (arg)
+        return handler(object, message, arg);
+    // Cleared only when the caller has none: refresh walks send thousands of messages.
     DisplayMsgArg blank;
-    return dobj_handler_of(dobj_kind(object))(object, message, arg ? arg : &blank);
+    return handler(object, message, &blank);
 }
 
 // Clips to the stage and adds to the list word at offset; false when nothing was kept.
@@ -168,10 +172,8 @@ static int32_t hit_by_point(uint8_t* object, DisplayMsgArg& arg)
     return 1;
 }
 
-int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
+static int32_t base_message(uint8_t* object, int message, DisplayMsgArg& arg, const DisplayMsgArg* given)
 {
-    DisplayMsgArg blank;
-    DisplayMsgArg& arg = given ? *given : blank;
     switch (message) {
     case kMsgDraw:
         if (dobj_flags(object) & kDobjPlaceholder)
@@ -234,6 +236,14 @@ int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
     default: // every other code, 86 and above included
         return 0;
     }
+}
+
+int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
+{
+    if (given)
+        return base_message(object, message, *given, given);
+    DisplayMsgArg blank;
+    return base_message(object, message, blank, nullptr);
 }
 
 int32_t dobj_send_by_id(uint32_t object_id, int message, DisplayMsgArg* inner)

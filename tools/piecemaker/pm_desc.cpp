@@ -162,22 +162,29 @@ std::string resolve(const Parser& p, const std::string& name)
 
 // --- contents of a record ----------------------------------------------------------------
 
+// Hex digit pairs, blanks allowed, appended to out.
+bool hex_bytes(Parser& p, const std::string& text, std::vector<uint8_t>& out)
+{
+    std::string digits;
+    for (char c : text)
+        if (!std::isspace(uint8_t(c)))
+            digits += c;
+    if (digits.size() % 2 != 0)
+        return fail(p, "hex needs pairs of digits");
+    for (size_t n = 0; n < digits.size(); n += 2) {
+        int high = hex_value(digits[n]), low = hex_value(digits[n + 1]);
+        if (high < 0 || low < 0)
+            return fail(p, "bad hex digit in '" + text + "'");
+        out.push_back(uint8_t(high << 4 | low));
+    }
+    return true;
+}
+
 bool content_hex(Parser& p, const Tokens& t, size_t at)
 {
-    for (; at < t.size(); at++) {
-        std::string digits;
-        for (char c : t[at].text)
-            if (!std::isspace(uint8_t(c)))
-                digits += c;
-        if (digits.size() % 2 != 0)
-            return fail(p, "hex needs pairs of digits");
-        for (size_t n = 0; n < digits.size(); n += 2) {
-            int high = hex_value(digits[n]), low = hex_value(digits[n + 1]);
-            if (high < 0 || low < 0)
-                return fail(p, "bad hex digit in '" + t[at].text + "'");
-            p.record->bytes.push_back(uint8_t(high << 4 | low));
-        }
-    }
+    for (; at < t.size(); at++)
+        if (!hex_bytes(p, t[at].text, p.record->bytes))
+            return false;
     return true;
 }
 
@@ -810,6 +817,23 @@ bool statement_var(Parser& p, const Tokens& t)
     return true;
 }
 
+// cursor NUMBER HOTX HOTY WIDTH HEIGHT "AND" "XOR": a custom cursor of the cursor list record,
+// its masks as hex (written as given, so that damaged items can be made too).
+bool statement_cursor(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 8))
+        return false;
+    int64_t fields[5];
+    for (size_t i = 0; i < 5; i++)
+        if (!want_number(p, t[i + 1], i == 0 ? 1 : -32768, i == 0 ? 65535 : 32767, fields[i]))
+            return false;
+    PieceCursor c { uint16_t(fields[0]), { int16_t(fields[1]), int16_t(fields[2]), int16_t(fields[3]), int16_t(fields[4]) } };
+    if (!hex_bytes(p, t[6].text, c.masks) || !hex_bytes(p, t[7].text, c.masks))
+        return false;
+    p.piece.cursors.push_back(std::move(c));
+    return true;
+}
+
 bool statement_name_dict(Parser& p, const Tokens& t)
 {
     if (!want_count(p, t, 1))
@@ -949,6 +973,7 @@ const Statement kStatements[] = {
     { "font-map-field", statement_font_map_field }, // a field by hand
     { "var", statement_var }, // a user variable: its name and initial value
     { "name-dict", statement_name_dict }, // the stored name dictionary of the variables
+    { "cursor", statement_cursor }, // a custom cursor (the cursor list, directory word 24)
 };
 
 // Inside an icon's block.

@@ -129,6 +129,14 @@ struct PieceVariable {
     double real = 0;
 };
 
+// A custom cursor: an item of the cursor list record (directory word 24), tag = its number,
+// {i16 hot x, hot y, width, height, reserved} and the AND and XOR masks.
+struct PieceCursor {
+    uint16_t number = 0;
+    int16_t fields[4] = {};
+    std::vector<uint8_t> masks;
+};
+
 struct PieceDescription {
     uint32_t magic = 0; // the kind, four characters as a little-endian u32
     uint32_t format = 22;
@@ -143,6 +151,7 @@ struct PieceDescription {
     PieceStyles styles;
     PieceFontMap font_map;
     std::vector<PieceVariable> variables;
+    std::vector<PieceCursor> cursors;
     bool name_dictionary = false; // directory word 35: the hash table over the upper-cased names
 };
 
