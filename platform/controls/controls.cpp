@@ -9,6 +9,7 @@
 #include "platform/controls/ctl_static.h"
 #include "platform/gdi/dc.h"
 #include "platform/controls/dialog.h"
+#include "platform/controls/menu_track.h"
 #include "platform/gdi/gdi_object.h"
 #include "platform/window/metrics.h"
 #include "platform/window/paint.h"
@@ -34,6 +35,7 @@ static const SystemClass kSystemClasses[] = {
     {kComboBoxClass, combo_proc, CS_DBLCLKS | CS_PARENTDC, kControlExtraBytes, IDC_ARROW},
     {kComboListClass, listbox_proc, CS_DBLCLKS | CS_SAVEBITS, kControlExtraBytes, IDC_ARROW},
     {kScrollBarClass, scrollbar_proc, CS_DBLCLKS | CS_PARENTDC, kControlExtraBytes, IDC_ARROW},
+    {kMenuClass, menu_popup_proc, CS_SAVEBITS, 0, IDC_ARROW},
     {kDialogClass, def_dlg_proc, CS_DBLCLKS | CS_SAVEBITS, DLGWINDOWEXTRA, IDC_ARROW},
 };
 

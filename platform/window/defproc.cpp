@@ -6,6 +6,7 @@
 #include "platform/backend/backend.h"
 #include "platform/kernel/codepage.h"
 #include "platform/controls/ctl_scroll.h"
+#include "platform/controls/menu_track.h"
 #include "platform/window/cursor.h"
 #include "platform/gdi/dc.h"
 #include "platform/window/focus.h"
@@ -20,6 +21,9 @@
 #include "platform/window/wintree.h"
 
 namespace plat {
+
+// Alt pressed and released with no other key between enters the menu bar.
+static bool s_alt_alone = false;
 
 // Window text beyond this is cut: captions and controls never need more, and a program cannot
 // make the layer hold an unbounded copy.
@@ -136,6 +140,10 @@ static LResult on_sys_command(WindowHandle window, WParam wparam, LParam lparam)
         if ((wparam & 0x000F) == HTCAPTION)
             nonclient_track_move(window, Point{get_x_lparam(lparam), get_y_lparam(lparam)});
         break;
+    case SC_MOUSEMENU:
+        menu_track_mouse(window, int32_t(wparam & 0x000F), Point{get_x_lparam(lparam), get_y_lparam(lparam)});
+        break;
+    case SC_KEYMENU: menu_track_keys(window, uint32_t(lparam)); break;
     case SC_CLOSE:
         if (close_allowed(window))
             send_message(window, WM_CLOSE, 0, 0);
@@ -153,6 +161,8 @@ static LResult on_nc_button_down(WindowHandle window, WParam wparam, LParam lpar
     int32_t hit = int32_t(wparam);
     if (hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON)
         nonclient_track_button(window, hit);
+    if (hit == HTMENU || hit == HTSYSMENU)
+        send_message(window, WM_SYSCOMMAND, SC_MOUSEMENU | uint32_t(hit), lparam);
     if (hit == HTCAPTION && nonclient_can_move(window))
         send_message(window, WM_SYSCOMMAND, SC_MOVE | uint32_t(HTCAPTION), lparam);
     if (hit == HTVSCROLL || hit == HTHSCROLL)
@@ -253,12 +263,41 @@ static LResult on_position_changing(WindowHandle window, LParam lparam)
     return 0;
 }
 
+static bool alt_held(LParam lparam) { return (uintptr_t(lparam) >> 29 & 1) != 0; }
+
+static void send_key_menu(WindowHandle window, uint32_t key)
+{
+    if (WindowRecord* root = wintree_root(window))
+        send_message(root->handle, WM_SYSCOMMAND, SC_KEYMENU, LParam(key));
+}
+
 static LResult on_sys_key_down(WindowHandle window, WParam wparam, LParam lparam)
 {
-    bool alt = (uintptr_t(lparam) >> 29 & 1) != 0;
+    bool repeat = (uintptr_t(lparam) >> 30 & 1) != 0;
+    s_alt_alone = wparam == VK_MENU && (repeat ? s_alt_alone : true);
     WindowRecord* root = wintree_root(window);
-    if (wparam == VK_F4 && alt && root)
+    if (wparam == VK_F4 && alt_held(lparam) && root)
         send_message(root->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (wparam == VK_F10 && !alt_held(lparam))
+        send_key_menu(window, 0);
+    return 0;
+}
+
+static LResult on_sys_key_up(WindowHandle window, WParam wparam)
+{
+    bool enter = wparam == VK_MENU && s_alt_alone;
+    s_alt_alone = false;
+    if (enter)
+        send_key_menu(window, 0);
+    return 0;
+}
+
+// Alt and a character opens the menu it names; Alt+Space the system menu.
+static LResult on_sys_char(WindowHandle window, WParam wparam, LParam lparam)
+{
+    s_alt_alone = false;
+    if (alt_held(lparam))
+        send_key_menu(window, uint32_t(wparam & 0xFF));
     return 0;
 }
 
@@ -298,6 +337,9 @@ LResult def_window_proc(WindowHandle window, uint32_t message, WParam wparam, LP
     case WM_WINDOWPOSCHANGING: return on_position_changing(window, lparam);
     case WM_WINDOWPOSCHANGED: return on_position_changed(window, lparam);
     case WM_SYSKEYDOWN: return on_sys_key_down(window, wparam, lparam);
+    case WM_SYSKEYUP: return on_sys_key_up(window, wparam);
+    case WM_SYSCHAR: return on_sys_char(window, wparam, lparam);
+    case WM_KEYDOWN: s_alt_alone = false; return 0;
     case WM_MOUSEWHEEL: return ask_parent(window, message, wparam, lparam);
     case WM_CANCELMODE: return on_cancel_mode(window);
     case WM_IME_STARTCOMPOSITION:

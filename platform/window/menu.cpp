@@ -8,7 +8,10 @@
 #include "platform/kernel/error.h"
 #include "platform/kernel/slots.h"
 #include "platform/window/styles.h"
+#include "platform/window/nonclient.h"
 #include "platform/window/window.h"
+#include "platform/window/winpos.h"
+#include "platform/window/wintree.h"
 
 namespace plat {
 
@@ -19,6 +22,7 @@ struct MenuItem {
     uint32_t id = 0;
     std::string text;
     MenuHandle popup;
+    GdiObject bitmap;
 };
 
 struct MenuRecord {
@@ -105,21 +109,40 @@ bool destroy_menu(MenuHandle menu)
 
 bool is_menu(MenuHandle menu) { return s_menu.menus.find(menu.id) != nullptr; }
 
-bool append_menu(MenuHandle menu, uint32_t flags, uintptr_t id, const char* text)
+static MenuItem make_item(uint32_t flags, uintptr_t id, const char* text, GdiObject bitmap)
 {
-    MenuRecord* record = find_menu(menu);
-    if (!record)
-        return false;
     MenuItem item;
-    item.flags = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_POPUP | MF_SEPARATOR);
+    item.flags = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_POPUP | MF_SEPARATOR | MF_BITMAP);
     if (flags & MF_POPUP)
         item.popup = MenuHandle(uint32_t(id));
     else if (!(flags & MF_SEPARATOR))
         item.id = uint32_t(id);
-    if (text && !(flags & MF_SEPARATOR))
+    if (flags & MF_SEPARATOR)
+        item.flags &= ~uint32_t(MF_BITMAP);
+    else if (flags & MF_BITMAP)
+        item.bitmap = bitmap;
+    else if (text)
         item.text = text;
+    return item;
+}
+
+static bool append_item(MenuHandle menu, MenuItem item)
+{
+    MenuRecord* record = find_menu(menu);
+    if (!record)
+        return false;
     record->items.push_back(std::move(item));
     return true;
+}
+
+bool append_menu(MenuHandle menu, uint32_t flags, uintptr_t id, const char* text)
+{
+    return append_item(menu, make_item(flags & ~uint32_t(MF_BITMAP), id, text, {}));
+}
+
+bool append_menu(MenuHandle menu, uint32_t flags, uintptr_t id, GdiObject bitmap)
+{
+    return append_item(menu, make_item(flags | MF_BITMAP, id, nullptr, bitmap));
 }
 
 bool delete_menu(MenuHandle menu, uint32_t item, uint32_t flags)
@@ -199,6 +222,87 @@ uint32_t enable_menu_item(MenuHandle menu, uint32_t item, uint32_t enable)
     uint32_t previous = entry->flags & (MF_GRAYED | MF_DISABLED);
     entry->flags = (entry->flags & ~(MF_GRAYED | MF_DISABLED)) | (enable & (MF_GRAYED | MF_DISABLED));
     return previous;
+}
+
+static bool replace_item(MenuHandle menu, uint32_t item, uint32_t flags, MenuItem replacement)
+{
+    MenuItem* entry = item_of(menu, item, flags & MF_BYPOSITION);
+    if (!entry)
+        return false;
+    MenuHandle old_popup = (entry->flags & MF_POPUP) ? entry->popup : MenuHandle();
+    *entry = std::move(replacement);
+    bool kept = (entry->flags & MF_POPUP) && entry->popup == old_popup;
+    if (old_popup && !kept)
+        destroy_menu(old_popup);
+    return true;
+}
+
+bool modify_menu(MenuHandle menu, uint32_t item, uint32_t flags, uintptr_t id, const char* text)
+{
+    return replace_item(menu, item, flags, make_item(flags & ~uint32_t(MF_BITMAP), id, text, {}));
+}
+
+bool modify_menu(MenuHandle menu, uint32_t item, uint32_t flags, uintptr_t id, GdiObject bitmap)
+{
+    return replace_item(menu, item, flags, make_item(flags | MF_BITMAP, id, nullptr, bitmap));
+}
+
+uint32_t check_menu_item(MenuHandle menu, uint32_t item, uint32_t check)
+{
+    MenuItem* entry = item_of(menu, item, check & MF_BYPOSITION);
+    if (!entry)
+        return kMenuNoItem;
+    uint32_t previous = entry->flags & MF_CHECKED;
+    entry->flags = (entry->flags & ~uint32_t(MF_CHECKED)) | (check & MF_CHECKED);
+    return previous;
+}
+
+bool menu_item_at(MenuHandle menu, int position, MenuItemInfo& out)
+{
+    MenuRecord* record = s_menu.menus.find(menu.id);
+    if (!record || position < 0 || size_t(position) >= record->items.size())
+        return false;
+    const MenuItem& item = record->items[size_t(position)];
+    out.flags = item.flags;
+    out.id = item.id;
+    out.text = item.text;
+    out.popup = item.popup;
+    out.bitmap = item.bitmap;
+    return true;
+}
+
+bool set_menu(WindowHandle window, MenuHandle menu)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record)
+        return false;
+    if (record->style & WS_CHILD) {
+        set_last_error(ERROR_CHILD_WINDOW_MENU);
+        return false;
+    }
+    if (menu && !find_menu(menu))
+        return false;
+    record->id = menu.id;
+    set_window_pos(window, {}, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return true;
+}
+
+MenuHandle get_menu(WindowHandle window)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record || (record->style & WS_CHILD))
+        return MenuHandle();
+    return MenuHandle(uint32_t(record->id));
+}
+
+bool draw_menu_bar(WindowHandle window)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record || (record->style & WS_CHILD))
+        return false;
+    if (wintree_is_visible(*record))
+        nonclient_paint(window);
+    return true;
 }
 
 static MenuHandle make_system_menu()

@@ -3,6 +3,9 @@
 #include "platform/backend/backend.h"
 #include "platform/gdi/surface.h"
 #include "platform/kernel/error.h"
+#include "platform/window/message.h"
+#include "platform/window/winpos.h"
+#include "platform/window/wintree.h"
 
 #include <cstring>
 
@@ -89,8 +92,42 @@ static int screen_metric(int index, Size screen, bool& known)
     }
 }
 
+// The non-client sizes a program set (SPI_SETNONCLIENTMETRICS); empty: the classic scheme.
+struct MetricsState {
+    bool custom = false;
+    NonClientMetrics nonclient;
+};
+static MetricsState s_metrics;
+
+// Metrics that follow the program's non-client sizes.
+static bool custom_metric(int index, int& value)
+{
+    if (!s_metrics.custom)
+        return false;
+    const NonClientMetrics& m = s_metrics.nonclient;
+    switch (index) {
+    case SM_CXVSCROLL: value = m.scroll_width; return true;
+    case SM_CYHSCROLL: value = m.scroll_height; return true;
+    case SM_CYCAPTION: value = m.caption_height + 1; return true;
+    case SM_CXSIZE: value = m.caption_width; return true;
+    case SM_CYSIZE: value = m.caption_height; return true;
+    case SM_CXFRAME:
+    case SM_CYFRAME: value = m.border_width + 3; return true; // the border inside a 3-D edge
+    case SM_CYSMCAPTION: value = m.sm_caption_height + 1; return true;
+    case SM_CXSMSIZE: value = m.sm_caption_width; return true;
+    case SM_CYSMSIZE: value = m.sm_caption_height; return true;
+    case SM_CYMENU: value = m.menu_height + 1; return true;
+    case SM_CXMENUSIZE: value = m.menu_width; return true;
+    case SM_CYMENUSIZE: value = m.menu_height; return true;
+    default: return false;
+    }
+}
+
 int get_system_metrics(int index)
 {
+    int custom = 0;
+    if (custom_metric(index, custom))
+        return custom;
     bool known = false;
     int value = screen_metric(index, backend_screen_size(), known);
     if (known)
@@ -167,28 +204,69 @@ static LogFont scheme_font(int points, int32_t weight, const char* face)
     return font;
 }
 
-bool system_parameters_info(uint32_t action, uint32_t, void* data, uint32_t)
+static NonClientMetrics classic_nonclient()
+{
+    NonClientMetrics metrics;
+    metrics.border_width = 1;
+    metrics.scroll_width = 16;
+    metrics.scroll_height = 16;
+    metrics.caption_width = 18;
+    metrics.caption_height = 18;
+    metrics.caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
+    metrics.sm_caption_width = 12;
+    metrics.sm_caption_height = 14;
+    metrics.sm_caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
+    metrics.menu_width = 18;
+    metrics.menu_height = 18;
+    metrics.menu_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    metrics.status_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    metrics.message_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    return metrics;
+}
+
+static bool sizes_fit(const NonClientMetrics& m)
+{
+    const int32_t sizes[] = {m.border_width, m.scroll_width, m.scroll_height, m.caption_width, m.caption_height,
+        m.sm_caption_width, m.sm_caption_height, m.menu_width, m.menu_height};
+    for (int32_t size : sizes) {
+        if (size < 0 || size > 255)
+            return false;
+    }
+    return true;
+}
+
+// Every top-level window takes the new frame; the program hears of it when it asked.
+static void apply_to_windows(uint32_t win_ini)
+{
+    std::vector<WindowHandle> windows = wintree_top_levels();
+    for (WindowHandle window : windows) {
+        if (!wintree_find(window))
+            continue;
+        set_window_pos(window, {}, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        if ((win_ini & SPIF_SENDCHANGE) && wintree_find(window))
+            send_message(window, WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+    }
+}
+
+bool system_parameters_info(uint32_t action, uint32_t, void* data, uint32_t win_ini)
 {
     auto* metrics = static_cast<NonClientMetrics*>(data);
-    if (action != SPI_GETNONCLIENTMETRICS || !metrics || metrics->size != NonClientMetrics {}.size) {
+    bool known = action == SPI_GETNONCLIENTMETRICS || action == SPI_SETNONCLIENTMETRICS;
+    if (!known || !metrics || metrics->size != NonClientMetrics {}.size
+        || (action == SPI_SETNONCLIENTMETRICS && !sizes_fit(*metrics))) {
         set_last_error(87);
         return false;
     }
-    metrics->border_width = 1;
-    metrics->scroll_width = get_system_metrics(SM_CXVSCROLL);
-    metrics->scroll_height = get_system_metrics(SM_CYHSCROLL);
-    metrics->caption_width = get_system_metrics(SM_CXSIZE);
-    metrics->caption_height = get_system_metrics(SM_CYCAPTION) - 1;
-    metrics->caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
-    metrics->sm_caption_width = get_system_metrics(SM_CXSMSIZE);
-    metrics->sm_caption_height = get_system_metrics(SM_CYSMCAPTION) - 1;
-    metrics->sm_caption_font = scheme_font(kMessageFontPoints, FW_BOLD, kMessageFontFace);
-    metrics->menu_width = get_system_metrics(SM_CXMENUSIZE);
-    metrics->menu_height = get_system_metrics(SM_CYMENUSIZE);
-    metrics->menu_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
-    metrics->status_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
-    metrics->message_font = scheme_font(kMessageFontPoints, FW_NORMAL, kMessageFontFace);
+    if (action == SPI_GETNONCLIENTMETRICS) {
+        *metrics = s_metrics.custom ? s_metrics.nonclient : classic_nonclient();
+        return true;
+    }
+    s_metrics.nonclient = *metrics;
+    s_metrics.custom = true;
+    apply_to_windows(win_ini);
     return true;
 }
+
+void metrics_reset() { s_metrics = MetricsState{}; }
 
 } // namespace plat

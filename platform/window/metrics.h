@@ -133,8 +133,10 @@ uint32_t get_double_click_time();
 constexpr int kMessageFontPoints = 8;
 constexpr const char* kMessageFontFace = "MS Sans Serif";
 
-// SystemParametersInfo actions this layer answers.
+// SystemParametersInfo actions this layer answers, and the flag that tells the windows.
 constexpr uint32_t SPI_GETNONCLIENTMETRICS = 41;
+constexpr uint32_t SPI_SETNONCLIENTMETRICS = 42;
+constexpr uint32_t SPIF_SENDCHANGE = 0x0002;
 
 // NONCLIENTMETRICSA: frame and caption sizes and the fonts of the non-client parts; size is
 // the 340 bytes of the Win32 structure.
@@ -156,8 +158,13 @@ struct NonClientMetrics {
     LogFont message_font;
 };
 
-// SystemParametersInfoA, reading only: SPI_GETNONCLIENTMETRICS fills a NonClientMetrics whose
-// size is 340. False (error 87) for another action, a null pointer or a wrong size.
+// SystemParametersInfoA: SPI_GETNONCLIENTMETRICS fills a NonClientMetrics whose size is 340;
+// SPI_SETNONCLIENTMETRICS takes one for this program only (there is no system to write to):
+// frames, captions, caption buttons, scroll bars and menu bars follow it, every top-level
+// window's frame is computed again and, with SPIF_SENDCHANGE, hears WM_SETTINGCHANGE. False
+// (error 87) for another action, a null pointer, a wrong size or a size outside 0 to 255.
 bool system_parameters_info(uint32_t action, uint32_t param, void* data, uint32_t win_ini);
+// Back to the classic scheme (window_system_reset calls it).
+void metrics_reset();
 
 } // namespace plat

@@ -4,10 +4,12 @@
 
 #include "platform/backend/backend.h"
 #include "platform/controls/ctl_scroll.h"
+#include "platform/controls/menu_track.h"
 #include "platform/gdi/dc.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
 #include "platform/window/keyboard.h"
+#include "platform/window/menu.h"
 #include "platform/window/metrics.h"
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
@@ -78,7 +80,7 @@ bool adjust_window_rect(Rect& rect, uint32_t style, bool menu)
 
 static bool has_menu(const WindowRecord& window)
 {
-    return !(window.style & WS_CHILD) && window.id != 0;
+    return !(window.style & WS_CHILD) && is_menu(MenuHandle(uint32_t(window.id)));
 }
 
 static void place_buttons(FrameLayout& layout, const WindowRecord& window)
@@ -123,6 +125,30 @@ static FrameLayout layout_of(const WindowRecord& window, int32_t width, int32_t 
     layout.client.right = std::max(layout.client.right, layout.client.left);
     layout.client.bottom = std::max(layout.client.bottom, layout.client.top);
     return layout;
+}
+
+static Rect menu_bar_area(const FrameLayout& layout, int32_t width)
+{
+    int32_t top = layout.frame + layout.caption;
+    return Rect{layout.frame, top, width - layout.frame, top + layout.menu};
+}
+
+Rect nonclient_menu_bar_rect(WindowHandle window)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record)
+        return Rect{};
+    int32_t width = record->window_rect.width();
+    FrameLayout layout = layout_of(*record, width, record->window_rect.height());
+    return layout.menu > 0 ? menu_bar_area(layout, width) : Rect{};
+}
+
+Rect nonclient_system_box_rect(WindowHandle window)
+{
+    WindowRecord* record = wintree_find(window);
+    if (!record)
+        return Rect{};
+    return layout_of(*record, record->window_rect.width(), record->window_rect.height()).system_menu;
 }
 
 Rect nonclient_client_rect(WindowHandle window, const Rect& window_rect)
@@ -363,9 +389,9 @@ void nonclient_paint(WindowHandle window)
     paint_outer_frame(painter, layout, Rect{0, 0, width, height}, active, (record->style & WS_THICKFRAME) != 0);
     if (layout.caption > 0)
         paint_caption(painter, layout, *record, active);
-    if (layout.menu > 0)
-        painter.fill(Rect{layout.frame, layout.frame + layout.caption, width - layout.frame, layout.frame + layout.caption + layout.menu}, COLOR_MENU);
     paint_client_edge(painter, layout, record->ex_style);
+    if (layout.menu > 0)
+        menu_bar_paint(window, menu_bar_area(layout, width));
     if (Backend* backend = backend_get())
         backend->surface_changed(root->handle, rects_bounds(painter.clip));
     if (record->style & (WS_VSCROLL | WS_HSCROLL))

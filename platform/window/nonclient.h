@@ -22,6 +22,10 @@ bool adjust_window_rect_ex(Rect& rect, uint32_t style, bool menu, uint32_t ex_st
 int32_t nonclient_frame_width(uint32_t style, uint32_t ex_style);
 // The default WM_NCCALCSIZE: the client rectangle inside window_rect (same coordinates).
 Rect nonclient_client_rect(WindowHandle window, const Rect& window_rect);
+// The menu bar's area and the caption's system box, in window coordinates; empty when the
+// window has none.
+Rect nonclient_menu_bar_rect(WindowHandle window);
+Rect nonclient_system_box_rect(WindowHandle window);
 // The default WM_NCHITTEST for a point in screen coordinates.
 int32_t nonclient_hit_test(WindowHandle window, Point screen);
 // The default WM_NCPAINT: frame, caption, buttons, drawn active or not as WM_NCACTIVATE said.

@@ -956,6 +956,7 @@ void window_system_reset()
     paint_reset();
     dc_reset();
     keyboard_reset();
+    metrics_reset();
     ime_reset(); // the thread's input context outlives any window
     s_window = WindowState{};
     wintree_set_screen_size(backend_screen_size());

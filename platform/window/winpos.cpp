@@ -154,7 +154,7 @@ static void tell_backend(WindowHandle handle, const WindowPos& pos)
 static void log_visibility(WindowHandle handle, uint32_t flags)
 {
     WindowRecord* window = wintree_find(handle);
-    if (!window || !wintree_is_top_level(*window))
+    if (!window || !wintree_is_top_level(*window) || window->quiet)
         return;
     if (flags & SWP_SHOWWINDOW) {
         window->shown_logged = true;

@@ -52,6 +52,7 @@ struct WindowRecord {
 
     bool destroying = false;
     bool shown_logged = false;
+    bool quiet = false; // never logged as a window: menu pull-downs
 
     std::unique_ptr<Surface> surface; // top-level windows only
 };

@@ -44,6 +44,9 @@
 #include "runtime/engine/session.h"
 #include "runtime/text/charmap.h"
 #include "runtime/text/intl.h"
+#include "runtime/ui/menu.h"
+#include "runtime/ui/progress.h"
+#include "runtime/ui/winlist.h"
 
 namespace {
 
@@ -181,6 +184,7 @@ static const InitStep kEarlySteps[] = {
 
 // Steps of modules that later work builds go in at their place in this order.
 static const InitStep kInitSteps[] = {
+    {"win_list_init", win_list_init, StepCheck::required},
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
     {"sysfn_build_table", sysfn_build_table, StepCheck::required},
@@ -198,11 +202,13 @@ static const InitStep kUiSteps[] = {
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
     {"bmcache_init", start_bitmap_cache, StepCheck::required},
+    {"menu_init", menu_init, StepCheck::required},
     {"curs_init", curs_init, StepCheck::required},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
     {"lib_list_init", lib_list_init, StepCheck::required},
+    {"dlg_progress_register_class", dlg_progress_register_class, StepCheck::required},
     {"app_quicktime_start", start_quicktime, StepCheck::ignored},
     {"netprof_init", start_netprof, StepCheck::ignored},
 };

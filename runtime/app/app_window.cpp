@@ -23,6 +23,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/pieces/instance.h"
 #include "runtime/pieces/piece.h"
+#include "runtime/ui/winlist.h"
 
 using namespace plat;
 
@@ -276,7 +277,15 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
         if (wparam)
             app_shutdown(0);
         return 0;
-    case WM_SETTINGCHANGE: return 0;
+    case WM_SETTINGCHANGE:
+        windoid_update_metrics();
+        return 0;
+    case WM_NCACTIVATE: {
+        LResult kept = 0;
+        if (windoid_keeps_owner_active(window, wparam, lparam, kept))
+            return kept;
+        break;
+    }
     case WM_ACTIVATEAPP: return on_activate_app(window, wparam);
     case WM_GETMINMAXINFO: return 0;
     case WM_COMPACTING:
@@ -285,7 +294,7 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case kMsgFileQuestion: return piece_answer_file_question(Atom(wparam));
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_SYSKEYDOWN:
-        if (wparam == VK_F10) // no menu bar to enter
+        if (wparam == VK_F10 && !get_menu(window)) // no menu bar to enter
             return 0;
         break;
     case WM_KEYDOWN: return on_key_down(window, wparam, lparam);

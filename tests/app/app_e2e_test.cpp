@@ -22,11 +22,12 @@ using namespace wintest;
 // The steps in the order a full run takes them.
 const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early intl_init",
-    "early fspec_manager_create", "early file_init", "init sched_init", "init ini_init", "init sysfn_build_table",
+    "early fspec_manager_create", "early file_init", "init win_list_init", "init sched_init", "init ini_init", "init sysfn_build_table",
     "init node_files_init",
     "init text_styles_init", "init list_tables_init", "init pal_init_system", "ui font_map_create", "ui str_charmap_init", "ui font_init",
-    "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui bmcache_init", "ui curs_init", "ui rec_init", "ui clock_init", "ui lib_init",
-    "ui lib_list_init", "ui app_quicktime_start", "ui netprof_init",
+    "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui bmcache_init", "ui menu_init",
+    "ui curs_init", "ui rec_init", "ui clock_init", "ui lib_init", "ui lib_list_init", "ui dlg_progress_register_class",
+    "ui app_quicktime_start", "ui netprof_init",
 };
 const std::vector<std::string> kReleaseSteps = {
     "release app_quicktime_stop", "release ini_term", "release font_term", "release curs_term", "release sched_term",

@@ -161,7 +161,7 @@ TEST_F(StockFontTest, FontFourteenIsTheMessageBoxFont)
     plat::NonClientMetrics wrong;
     wrong.size = 300;
     EXPECT_FALSE(plat::system_parameters_info(plat::SPI_GETNONCLIENTMETRICS, 0, &wrong, 0));
-    EXPECT_FALSE(plat::system_parameters_info(42, 0, &metrics, 0));
+    EXPECT_FALSE(plat::system_parameters_info(43, 0, &metrics, 0)); // an action the layer does not know
 }
 
 TEST_F(StockFontTest, WidthsOnTheScreen)

@@ -1,5 +1,6 @@
 #include "platform/window/nonclient.h"
 
+#include "platform/kernel/error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -198,6 +199,46 @@ TEST(Metrics, FollowTheScreenOfTheBackend)
     uint32_t color = 0;
     EXPECT_TRUE(set_sys_colors(1, &index, &color));
     EXPECT_EQ(get_sys_color(COLOR_BTNFACE), rgb(192, 192, 192)); // the scheme is fixed
+}
+
+// Compact metrics are this program's own: its frames follow them and its windows hear of them.
+TEST_F(NonClientTest, NonClientMetricsSetByTheProgramShapeItsFrames)
+{
+    NonClientMetrics metrics;
+    ASSERT_TRUE(system_parameters_info(SPI_GETNONCLIENTMETRICS, metrics.size, &metrics, 0));
+    EXPECT_EQ(metrics.caption_height, get_system_metrics(SM_CYCAPTION) - 1);
+    Rect before;
+    get_client_rect(window, before);
+
+    NonClientMetrics bad = metrics;
+    bad.menu_height = -1;
+    EXPECT_FALSE(system_parameters_info(SPI_SETNONCLIENTMETRICS, bad.size, &bad, SPIF_SENDCHANGE));
+    EXPECT_EQ(get_last_error(), 87u);
+
+    metrics.caption_height = 12;
+    metrics.sm_caption_height = 10;
+    metrics.menu_height = 14;
+    int changes = 0;
+    answer = [&](WindowHandle target, uint32_t message, WParam wparam, LParam) -> std::optional<LResult> {
+        if (target == window && message == WM_SETTINGCHANGE && wparam == SPI_SETNONCLIENTMETRICS)
+            changes++;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(system_parameters_info(SPI_SETNONCLIENTMETRICS, metrics.size, &metrics, SPIF_SENDCHANGE));
+    EXPECT_EQ(get_system_metrics(SM_CYCAPTION), 13);
+    EXPECT_EQ(get_system_metrics(SM_CYSMCAPTION), 11);
+    EXPECT_EQ(get_system_metrics(SM_CYMENU), 15);
+    Rect after;
+    get_client_rect(window, after);
+    EXPECT_EQ(after.height(), before.height() + 6);
+    EXPECT_EQ(changes, 1);
+    answer = nullptr;
+    NonClientMetrics read_back;
+    ASSERT_TRUE(system_parameters_info(SPI_GETNONCLIENTMETRICS, read_back.size, &read_back, 0));
+    EXPECT_EQ(read_back.menu_height, 14);
+
+    window_system_reset();
+    EXPECT_EQ(get_system_metrics(SM_CYCAPTION), 19);
 }
 
 } // namespace

@@ -239,4 +239,70 @@ TEST_F(WintestRun, AFailingCommandIsLoggedAndTheRunGoesOn)
     EXPECT_NE(result.errors.find("no visible window titled \"No Such Window\""), std::string::npos);
 }
 
+// With "--menu" the main window has a bar below its caption: rows 103 to 121, "File" from x 104,
+// "Help" after it. File's pull-down opens at (104, 122); its first item is rows 125 to 142.
+constexpr const char* kMenuScript = R"(wait 1000
+click 115 112            # File
+shot menu.png
+click 130 134            # Toggle panel
+key Alt
+key Right
+key Down
+key Enter                # Help, About
+key Alt+Space
+shot system.png
+key Escape
+click 115 112
+click 115 112            # a second click on an open title closes it
+key Alt+F
+key X                    # Exit
+)";
+
+TEST_F(WintestRun, TheMenuBarIsDrivenByClicksAndKeys)
+{
+    HeadlessRun result = run_headless(WINTEST_PATH, folder, kMenuScript, {"--menu"});
+    ASSERT_EQ(result.exit_code, 0) << result.errors;
+    std::vector<std::string> events;
+    for (const std::string& event : events_of(result.log)) {
+        if (event.rfind("wintest: tick", 0) != 0)
+            events.push_back(event);
+    }
+    const std::vector<std::string> expected{
+        "window shown \"Win Test\"",
+        "window shown \"Tools\"",
+        "menu opened \"File\"",
+        "menu chose \"Toggle panel\"",
+        "menu closed",
+        "wintest: command 1",
+        "menu opened \"Help\"",
+        "menu chose \"About\"",
+        "menu closed",
+        "wintest: command 3",
+        "menu opened \"System\"",
+        "menu closed",
+        "menu opened \"File\"",
+        "menu closed",
+        "menu opened \"File\"",
+        "menu chose \"Exit\"",
+        "menu closed",
+        "wintest: command 2",
+        "wintest: close requested",
+        "window closed \"Tools\"",
+        "wintest: bye after 3 ticks",
+        "window closed \"Win Test\"",
+        "wintest: quit",
+    };
+    EXPECT_EQ(events, expected);
+
+    Picture menu, system;
+    ASSERT_TRUE(read_png(folder + "/menu.png", menu));
+    ASSERT_TRUE(read_png(folder + "/system.png", system));
+    constexpr uint32_t kMenuFace = 0xC0C0C0;
+    EXPECT_EQ(menu.at(106, 106), kActiveCaption) << "File is highlighted";
+    EXPECT_EQ(menu.at(300, 106), kMenuFace) << "the rest of the bar";
+    EXPECT_EQ(menu.at(108, 150), kMenuFace) << "the pull-down over the client area";
+    EXPECT_EQ(menu.at(300, 300), kBlue) << "the client area below the bar";
+    EXPECT_EQ(system.at(108, 108), kActiveCaption) << "Restore is highlighted below the system box";
+}
+
 } // namespace

@@ -7,7 +7,8 @@
 // it send WM_USER+1 with the same parameters back to the sender's main window; WM_USER+3 keeps
 // it busy for wParam ms of real time; WM_USER+4 keeps it busy for 300 ms (so that the sender's
 // next send waits), then sends as WM_USER+2 does, crossing that send, and closes the sender's
-// main window; WM_USER+5 logs the name of the global atom in wParam.
+// main window; WM_USER+5 logs the name of the global atom in wParam. Started with "--menu" the
+// main window has a menu bar: File (Toggle panel, Exit) and Help (About); it logs each command.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "platform/window/defproc.h"
 #include "platform/window/focus.h"
 #include "platform/window/keyboard.h"
+#include "platform/window/menu.h"
 #include "platform/kernel/atom.h"
 #include "platform/kernel/log.h"
 #include "platform/window/nonclient.h"
@@ -33,6 +35,9 @@ namespace {
 constexpr int kPanelId = 10;
 constexpr uintptr_t kTickTimer = 1;
 constexpr int kTicksWanted = 3;
+constexpr uint32_t kTogglePanel = 1;
+constexpr uint32_t kExit = 2;
+constexpr uint32_t kAbout = 3;
 
 struct App {
     WindowHandle main;
@@ -169,6 +174,31 @@ void note_atom(WParam atom)
         note("no atom " + std::to_string(atom));
 }
 
+void on_command(WindowHandle window, WParam wparam)
+{
+    note("command " + std::to_string(loword(wparam)));
+    if (loword(wparam) == kTogglePanel) {
+        s_app.panel_green = !s_app.panel_green;
+        invalidate_rect(s_app.panel, nullptr, false);
+    } else if (loword(wparam) == kExit) {
+        post_message(window, WM_CLOSE, 0, 0);
+    }
+}
+
+MenuHandle make_menu_bar()
+{
+    MenuHandle file = create_popup_menu();
+    append_menu(file, MF_STRING, kTogglePanel, "&Toggle panel\tF2");
+    append_menu(file, MF_SEPARATOR, 0, nullptr);
+    append_menu(file, MF_STRING, kExit, "E&xit");
+    MenuHandle help = create_popup_menu();
+    append_menu(help, MF_STRING, kAbout, "&About");
+    MenuHandle bar = create_menu();
+    append_menu(bar, MF_POPUP, file.id, "&File");
+    append_menu(bar, MF_POPUP, help.id, "&Help");
+    return bar;
+}
+
 LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
     switch (message) {
@@ -178,6 +208,7 @@ LResult main_proc(WindowHandle window, uint32_t message, WParam wparam, LParam l
     case kCross: cross(wparam, lparam); return 0;
     case kAtomName: note_atom(wparam); return 0;
     case WM_COPYDATA: return on_copy_data(lparam);
+    case WM_COMMAND: on_command(window, wparam); return 0;
     case WM_PAINT: paint_main(window); return 0;
     case WM_CHAR: on_char(window, wparam); return 0;
     case WM_KEYDOWN:
@@ -252,10 +283,11 @@ bool register_classes()
     return register_class(main_class) && register_class(panel_class) && register_class(tool_class);
 }
 
-bool create_windows()
+bool create_windows(bool with_menu)
 {
+    MenuHandle bar = with_menu ? make_menu_bar() : MenuHandle();
     s_app.main = create_window_ex(0, "WinTestMain", "Win Test", WS_OVERLAPPEDWINDOW, 100, 80, 400, 300,
-        {}, 0, {}, nullptr);
+        {}, bar.id, {}, nullptr);
     if (!s_app.main)
         return false;
     s_app.panel = create_window_ex(0, "WinTestPanel", "", WS_CHILD | WS_VISIBLE, 20, 20, 120, 80,
@@ -273,14 +305,15 @@ bool create_windows()
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    bool with_menu = argc > 1 && std::strcmp(argv[1], "--menu") == 0;
     std::string error;
     if (!backend_start_from_environment(error)) {
         std::fprintf(stderr, "wintest: %s\n", error.c_str());
         return 2;
     }
-    if (!register_classes() || !create_windows()) {
+    if (!register_classes() || !create_windows(with_menu)) {
         std::fprintf(stderr, "wintest: cannot make the windows\n");
         return 1;
     }
