@@ -31,6 +31,7 @@
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/display/palette.h"
+#include "runtime/display/pig_stream.h"
 #include "runtime/display/refresh.h"
 #include "runtime/display/text_style.h"
 #include "runtime/engine/engine.h"
@@ -185,6 +186,7 @@ static const InitStep kUiSteps[] = {
     {"app_register_main_window", register_main_window, StepCheck::required},
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
+    {"pig_tables_init", pig_tables_init, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
@@ -204,6 +206,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"app_sysmenu_term", app_sysmenu_term},
     {"pal_free_current", release_screen},
     {"dobj_free_background_brush", dobj_free_background_brush},
+    {"pig_tables_free", pig_tables_free},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
     {"text_styles_term", text_styles_term},
