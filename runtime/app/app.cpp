@@ -28,6 +28,7 @@
 #include "runtime/base/symdict.h"
 #include "runtime/calc/list_table.h"
 #include "runtime/calc/sysfn_table.h"
+#include "runtime/display/bmcache.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/display/palette.h"
@@ -142,6 +143,7 @@ static int start_engine()
     modmsg_startup();
     return 1;
 }
+static int start_bitmap_cache() { return bmcache_init(kBmcacheStartEntries); }
 static int start_netprof()
 {
     netprof_init(nullptr);
@@ -186,6 +188,7 @@ static const InitStep kUiSteps[] = {
     {"app_register_main_window", register_main_window, StepCheck::required},
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
+    {"bmcache_init", start_bitmap_cache, StepCheck::required},
     {"pig_tables_init", pig_tables_init, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
@@ -205,6 +208,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},
     {"pal_free_current", release_screen},
+    {"bmcache_free", bmcache_free},
     {"dobj_free_background_brush", dobj_free_background_brush},
     {"pig_tables_free", pig_tables_free},
     {"clock_term", clock_term},

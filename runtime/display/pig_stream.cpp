@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "platform/kernel/byte_io.h"
+#include "runtime/display/bmcache.h"
 #include "runtime/display/pig_draw.h"
 #include "runtime/display/pig_hit.h"
 #include "runtime/display/pig_swap.h"
+#include "runtime/store/rec_cache.h"
 #include "runtime/store/swap.h"
 
 using namespace plat;
@@ -253,8 +255,20 @@ Rect pig_load_rect(const uint8_t* p)
 
 // --- the runtime's tables -----------------------------------------------------------------------
 
+// What a failed blit asks for: cached bitmaps whose memory was discarded go first, then
+// records the system discarded (and one more), else the whole bitmap cache.
+static int memory_recover()
+{
+    if (bmcache_drop_discarded() > 0)
+        return 1;
+    if (rec_purge_discarded_plus_one() > 0)
+        return 1;
+    return bmcache_purge(bmcache_total_bytes()) > 0;
+}
+
 int pig_tables_init()
 {
+    s_pig.recover = memory_recover;
     pig_table_init_draw(&s_pig.utility);
     pig_hit_table_init(&s_pig.hit);
     s_pig.tables_built = true;

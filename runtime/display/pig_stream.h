@@ -174,8 +174,8 @@ void pig_tables_free();
 const PigHandlerTable* pig_utility_table();
 const PigHandlerTable* pig_hit_table();
 
-// What image drawing calls when a blit fails: 1 when memory was freed. Null until the bitmap
-// cache installs its routine.
+// What image drawing calls when a blit fails: 1 when memory was freed. pig_tables_init
+// installs the runtime's; null (nothing freed) before.
 using PigMemoryRecover = int (*)();
 void pig_set_memory_recover(PigMemoryRecover routine);
 PigMemoryRecover pig_memory_recover();

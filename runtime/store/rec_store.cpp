@@ -34,6 +34,8 @@ void rec_set_other_caches(const RecOtherCaches* caches)
     s_store.others = caches ? *caches : RecOtherCaches {};
 }
 
+const RecOtherCaches& rec_other_caches() { return s_store.others; }
+
 int rec_init() { return rec_cache_init(); }
 
 RecSlot* rec_slot(int slot)

@@ -61,7 +61,7 @@ struct RecOtherCaches {
     uint32_t (*asset_oldest_tick)(); // 0xFFFFFFFF when empty
     int64_t (*asset_purge)(int64_t bytes);
     int64_t (*bitmap_total_bytes)();
-    uint32_t (*bitmap_lru_size)(); // 0xFFFFFFFF when empty
+    uint32_t (*bitmap_lru_size)(); // the oldest entry's tick, compared with the assets'; 0xFFFFFFFF when empty
     int64_t (*bitmap_purge)(int64_t bytes);
 };
 
@@ -78,6 +78,8 @@ int rec_error_word();
 void rec_set_error_word(int error);
 // Lends the store the other caches for its budget; null forgets them.
 void rec_set_other_caches(const RecOtherCaches* caches);
+// The caches lent now (each lender copies the table and changes its own entries).
+const RecOtherCaches& rec_other_caches();
 
 // --- slots --------------------------------------------------------------------------------
 
