@@ -12,6 +12,7 @@
 #include "platform/gdi/palette.h"
 #include "platform/gdi/rop.h"
 #include "platform/kernel/byte_io.h"
+#include "runtime/display/dib.h"
 #include "runtime/display/palette.h"
 
 using namespace plat;
@@ -404,6 +405,16 @@ GdiObject pig_to_bitmap(MemHandle picture, int32_t file_slot, uint32_t icon, int
         return GdiObject{};
     }
     return bitmap;
+}
+
+MemHandle pig_to_dib(MemHandle picture, int32_t file_slot, uint32_t icon, int text_mode, GdiObject palette)
+{
+    GdiObject bitmap = pig_to_bitmap(picture, file_slot, icon, text_mode, palette);
+    if (!bitmap)
+        return MemHandle{};
+    MemHandle dib = dib_from_bitmap(bitmap, 0, 0, palette);
+    delete_object(bitmap);
+    return dib;
 }
 
 int pig_draw_stretched(DcHandle dc, MemHandle picture, int32_t file_slot, const Rect* source, const Rect* destination)

@@ -47,6 +47,8 @@ MemHandle pig_to_metafile(MemHandle picture, int32_t file_slot, uint32_t icon, i
 // bounds are empty or larger than kPigBitmapMaxSide.
 plat::GdiObject pig_to_bitmap(MemHandle picture, int32_t file_slot, uint32_t icon, int text_mode,
     plat::GdiObject palette);
+// A packed DIB of pig_to_bitmap's bitmap with the palette's colours; null on failure.
+MemHandle pig_to_dib(MemHandle picture, int32_t file_slot, uint32_t icon, int text_mode, plat::GdiObject palette);
 // Draws the picture at its own coordinates into a white offscreen bitmap of (bounds right) x
 // (bounds bottom) and stretches source to destination: 0, 4 or pig_draw's error.
 int pig_draw_stretched(plat::DcHandle dc, MemHandle picture, int32_t file_slot, const Rect* source,

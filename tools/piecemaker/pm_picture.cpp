@@ -123,8 +123,8 @@ bool load_bmp(Context& c, size_t at, Bmp& out)
     std::string path = name.empty() || name[0] == '/' || c.folder.empty() ? name : c.folder + "/" + name;
     if (!pm_read_file(path, out.file) || !bmp_read(out.file, out.parts))
         return fail(c, "cannot read BMP '" + name + "'");
-    if (out.parts.format.header.size != kBitmapInfoHeaderSize || out.parts.format.top_down)
-        return fail(c, "BMP '" + name + "' is not a bottom-up 40-byte-header DIB");
+    if (out.parts.format.header.size < kBitmapInfoHeaderSize || out.parts.format.top_down)
+        return fail(c, "BMP '" + name + "' is not a bottom-up DIB with a 40-byte or longer header");
     return true;
 }
 
@@ -148,9 +148,16 @@ std::vector<uint8_t> mono_rle(const Bmp& bmp, int per_unit)
 // pictures store them: without a colour table. Option words: mono-rle4, mono-rle8.
 bool image_bytes(Context& c, const Bmp& bmp, bool mask, const std::string& option, std::vector<uint8_t>& out)
 {
-    DibHeader h = bmp.parts.format.header;
-    std::vector<uint8_t> bits(bmp.parts.bits.begin(),
-        bmp.parts.bits.begin() + ptrdiff_t(dib_stride(h.width, h.bit_count) * size_t(bmp.parts.format.height)));
+    const DibFormat& f = bmp.parts.format;
+    DibHeader h = f.header;
+    // 5-5-5 bit fields are the plain 16-bit form pictures store; other masks have no such form.
+    if (h.compression == BI_BITFIELDS) {
+        if (h.bit_count != 16 || f.masks[0] != 0x7C00 || f.masks[1] != 0x03E0 || f.masks[2] != 0x001F)
+            return fail(c, "only 5-5-5 bit fields have a picture form");
+        h.compression = BI_RGB;
+    }
+    size_t size = h.compression == BI_RGB ? dib_stride(h.width, h.bit_count) * size_t(f.height) : bmp.parts.bits.size();
+    std::vector<uint8_t> bits(bmp.parts.bits.begin(), bmp.parts.bits.begin() + ptrdiff_t(size));
     if (!option.empty()) {
         if (h.bit_count != 1 || (option != "mono-rle4" && option != "mono-rle8"))
             return fail(c, "only 1-bit images take mono-rle4 or mono-rle8");
@@ -160,6 +167,7 @@ bool image_bytes(Context& c, const Bmp& bmp, bool mask, const std::string& optio
     }
     if (mask && h.bit_count != 1)
         return fail(c, "a mask is a 1-bit image");
+    h.size = kBitmapInfoHeaderSize;
     h.size_image = uint32_t(bits.size());
     out.resize(kBitmapInfoHeaderSize);
     dib_write_header(h, out.data());
@@ -179,7 +187,7 @@ std::string word_at(const Context& c, size_t at)
 void color_table(Context& c, const Bmp& bmp)
 {
     const DibFormat& f = bmp.parts.format;
-    if (f.color_count == 0)
+    if (f.color_count == 0 || f.header.bit_count > 8)
         return;
     std::vector<uint8_t> body;
     put32(body, f.color_count);
