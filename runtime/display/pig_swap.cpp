@@ -167,9 +167,14 @@ static int op_image(PigStream* s)
     field16(s, 28);
     uint32_t mask = take32(s, 30);
     uint32_t image = take32(s, 34);
-    if (int result = bitmap_header(s, 38 + uint64_t(image)))
+    uint64_t image_at = 38 + uint64_t(image), mask_at = 34 + uint64_t(mask);
+    // Headers lying over the record's fields or over each other would be converted twice or
+    // under the offsets read from them: such a record cannot be converted and back.
+    if (mask != 0 && (mask_at < 38 || (mask_at < image_at + kBitmapHeader && image_at < mask_at + kBitmapHeader)))
+        return kPigOverrun;
+    if (int result = bitmap_header(s, image_at))
         return result;
-    return mask == 0 ? 0 : bitmap_header(s, 34 + uint64_t(mask));
+    return mask == 0 ? 0 : bitmap_header(s, mask_at);
 }
 
 static int op_rect(PigStream* s) { return rect_field(s, 2), 0; }
@@ -263,7 +268,11 @@ static int run_swap(PigSwapRun& run, int from_foreign)
         s_swap.built = true;
     }
     run.from_foreign = from_foreign;
-    if (from_foreign && !run.damaged) {
+    // Without its header first, a stream's count and length are some other record's bytes,
+    // which this run would convert under the interpreter's feet.
+    if (run.damaged || load_u16le(run.bytes) != kPigOpHeader)
+        return kPigOverrun;
+    if (from_foreign) {
         run.record_count = int32_t(load_be32(run.bytes + kPigHeaderCount));
         run.byte_length = std::min(load_be32(run.bytes + kPigHeaderLength), run.block_size);
     }

@@ -117,6 +117,20 @@ TEST_F(PigSwapTest, DamageStopsTheConversion)
         bytes = picture(std::string("pic header 0 0 10 10\n") + row.lines);
         EXPECT_EQ(swap_record_bytes(52, bytes.data(), bytes.size(), 0), kErrFileDamaged);
     }
+    // A mask header over the record's own fields or over the image's header.
+    std::vector<uint8_t> masked = picture("pic header 0 0 10 10\npic image 0 0 9 5 0 0 9 5 \"mono1.bmp\" \"mono1.bmp\"",
+        kBmpFolder);
+    size_t at = 42 + plat::load_u32le(masked.data() + 44); // past the colour table
+    ASSERT_EQ(plat::load_u16le(masked.data() + at), kPigOpImage);
+    uint32_t image = plat::load_u32le(masked.data() + at + 34);
+    for (uint32_t mask : {1u, image + 4 + 10}) {
+        SCOPED_TRACE(mask);
+        std::vector<uint8_t> bytes = masked;
+        plat::store_u32le(bytes.data() + at + 30, mask);
+        EXPECT_EQ(pig_swap_bytes(bytes.data(), bytes.size(), 0), kPigOverrun);
+    }
+    std::vector<uint8_t> bytes = masked;
+    EXPECT_EQ(pig_swap_bytes(bytes.data(), bytes.size(), 0), 0);
     std::vector<uint8_t> short_block(30, 0);
     EXPECT_EQ(pig_swap_bytes(short_block.data(), short_block.size(), 1), kPigOverrun);
     EXPECT_EQ(pig_swap(MemHandle{}, 0, 0, 1), kPigCannotOpen);
