@@ -453,6 +453,22 @@ int pig_draw_stretched(DcHandle dc, MemHandle picture, int32_t file_slot, const 
 // The source rectangle of a clipped draw, for the intersecting rectangle routine.
 static Rect s_clip_source;
 
+void pig_map_scaled(DcHandle dc, const Rect* viewport, const Rect* window)
+{
+    set_map_mode(dc, MM_ANISOTROPIC);
+    set_viewport_org_ex(dc, viewport->left, viewport->top, nullptr);
+    set_viewport_ext_ex(dc, viewport->width(), viewport->height(), nullptr);
+    set_window_org_ex(dc, window->left, window->top, nullptr);
+    set_window_ext_ex(dc, window->width(), window->height(), nullptr);
+}
+
+void pig_map_reset(DcHandle dc)
+{
+    set_map_mode(dc, MM_TEXT);
+    set_window_org_ex(dc, 0, 0, nullptr);
+    set_viewport_org_ex(dc, 0, 0, nullptr);
+}
+
 static int intersect_routine(const Rect* element, uint32_t, Rect* out)
 {
     out->left = std::max(element->left, s_clip_source.left);

@@ -65,6 +65,12 @@ constexpr int32_t kPigBitmapMaxSide = 4096;
 uint32_t pig_background_color();
 uint32_t pig_set_background_color(uint32_t color);
 
+// For drawing a picture scaled: the window rectangle (picture coordinates) maps onto the
+// viewport rectangle (device pixels), MM_ANISOTROPIC; pig_map_reset goes back to MM_TEXT with
+// both origins at (0, 0).
+void pig_map_scaled(plat::DcHandle dc, const Rect* viewport, const Rect* window);
+void pig_map_reset(plat::DcHandle dc);
+
 // Frees the draw table (shutdown).
 void pig_draw_table_free();
 

@@ -148,6 +148,18 @@ TEST_F(PigDrawTest, PlacedAtTheOriginAndTheWindowOriginLeftAsFound)
     EXPECT_EQ(canvas.at(10, 10), kWhite);
 }
 
+TEST_F(PigDrawTest, ScaledMappingDrawsLarger)
+{
+    Canvas canvas(40, 40);
+    Rect viewport{0, 0, 40, 40}, window{0, 0, 20, 20};
+    pig_map_scaled(canvas.dc, &viewport, &window);
+    ASSERT_EQ(draw(picture("pic header 0 0 20 20\npic line-off\npic rect 0 0 10 10"), canvas.dc), 0);
+    pig_map_reset(canvas.dc);
+    EXPECT_EQ(canvas.at(19, 19), kBlack); // (0, 0)-(11, 11) with the line off, doubled
+    EXPECT_EQ(canvas.at(23, 5), kWhite);
+    EXPECT_EQ(get_map_mode(canvas.dc), int(MM_TEXT));
+}
+
 TEST_F(PigDrawTest, ErrorsOfTheRun)
 {
     std::string white24 = folder + "/w24.bmp", pal8 = folder + "/p8.bmp";
