@@ -5,6 +5,8 @@
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/base/errcode.h"
+#include "platform/gdi/palette.h"
+#include "runtime/display/palette.h"
 #include "runtime/display/pig_swap.h"
 #include "runtime/store/swap.h"
 #include "runtime/store/swap_record.h"
@@ -93,6 +95,28 @@ TEST_F(PigSwapTest, EveryConvertedOpcodeComesBack)
     EXPECT_NE(bytes, native);
     EXPECT_EQ(plat::load_u32le(bytes.data() + kPigHeaderReserved), 0x11223344u); // never converted
     ASSERT_EQ(pig_swap_bytes(bytes.data(), bytes.size(), 1), 0);
+    EXPECT_EQ(bytes, native);
+}
+
+TEST_F(PigSwapTest, PaletteMapsAreRecomputedForThePiecePalette)
+{
+    std::vector<uint8_t> native = picture("pic header 0 0 10 10\npic colors 255 0 0 0 0 255\npic palette-map 99 7 7");
+    plat::GdiObject palette;
+    uint32_t id = pal_create_piece_palette(palette);
+    ASSERT_NE(id, 0u); // the built-in palette
+    uint8_t red = uint8_t(plat::get_nearest_palette_index(palette, 0x0000FF));
+    uint8_t blue = uint8_t(plat::get_nearest_palette_index(palette, 0xFF0000));
+    plat::delete_object(palette);
+    std::vector<uint8_t> bytes = native;
+    ASSERT_EQ(pig_swap_bytes(bytes.data(), bytes.size(), 0), 0);
+    ASSERT_EQ(pig_swap_bytes(bytes.data(), bytes.size(), 1), 0);
+    size_t map = 42 + 18; // header, colour table of two entries
+    ASSERT_EQ(plat::load_u16le(bytes.data() + map), kPigOpPaletteMap);
+    EXPECT_EQ(plat::load_u32le(bytes.data() + map + 10), id);
+    EXPECT_EQ(bytes[map + 14], red);
+    EXPECT_EQ(bytes[map + 15], blue);
+    // Everything else comes back as it was.
+    std::copy(native.begin() + ptrdiff_t(map) + 10, native.begin() + ptrdiff_t(map) + 16, bytes.begin() + ptrdiff_t(map) + 10);
     EXPECT_EQ(bytes, native);
 }
 
