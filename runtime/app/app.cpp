@@ -33,6 +33,7 @@
 #include "runtime/display/fontmap.h"
 #include "runtime/ui/cursor.h"
 #include "runtime/display/palette.h"
+#include "runtime/display/pig_stream.h"
 #include "runtime/display/refresh.h"
 #include "runtime/display/screen_state.h"
 #include "runtime/display/screen_window.h"
@@ -204,6 +205,7 @@ static const InitStep kUiSteps[] = {
     {"bmcache_init", start_bitmap_cache, StepCheck::required},
     {"menu_init", menu_init, StepCheck::required},
     {"curs_init", curs_init, StepCheck::required},
+    {"pig_tables_init", pig_tables_init, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
@@ -226,6 +228,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"pal_free_current", release_screen},
     {"bmcache_free", bmcache_free},
     {"dobj_free_background_brush", dobj_free_background_brush},
+    {"pig_tables_free", pig_tables_free},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
     {"text_styles_term", text_styles_term},

@@ -13,6 +13,7 @@
 #include "runtime/store/fhdr.h"
 #include "tools/piecemaker/pm_calc.h"
 #include "tools/piecemaker/pm_icons.h"
+#include "tools/piecemaker/pm_picture.h"
 #include "tools/piecemaker/pm_text.h"
 
 namespace {
@@ -146,15 +147,6 @@ bool want_number(Parser& p, const Token& t, int64_t low, int64_t high, int64_t& 
     return true;
 }
 
-bool read_file(const std::string& path, std::vector<uint8_t>& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 std::string resolve(const Parser& p, const std::string& name)
 {
     return name.empty() || name[0] == '/' || p.folder.empty() ? name : p.folder + "/" + name;
@@ -242,10 +234,22 @@ bool content_file(Parser& p, const Tokens& t, size_t at)
     if (at + 1 != t.size() || t[at].kind != Token::kText)
         return fail(p, "file takes one quoted name");
     std::vector<uint8_t> bytes;
-    if (!read_file(resolve(p, t[at].text), bytes))
+    if (!pm_read_file(resolve(p, t[at].text), bytes))
         return fail(p, "cannot read '" + t[at].text + "'");
     p.record->bytes.insert(p.record->bytes.end(), bytes.begin(), bytes.end());
     return true;
+}
+
+// pic OP ARGS: one record of a picture stream (pm_picture.h).
+bool content_picture(Parser& p, const Tokens& t, size_t at)
+{
+    if (at >= t.size() || t[at].kind != Token::kWord)
+        return fail(p, "pic needs a picture statement");
+    std::vector<PmPicArg> args;
+    for (size_t i = at + 1; i < t.size(); i++)
+        args.push_back(PmPicArg{t[i].kind != Token::kNumber, t[i].number, t[i].text});
+    std::string error;
+    return pm_picture_statement(t[at].text, args, p.folder, p.record->bytes, error) || fail(p, error);
 }
 
 using ContentFn = bool (*)(Parser&, const Tokens&, size_t first_argument);
@@ -263,6 +267,7 @@ const Content kContents[] = {
     { "u16", content_u16 }, // little-endian: records are described in native order
     { "u32", content_u32 }, { "zeros", content_zeros },
     { "file", content_file }, // a file's bytes, named relative to the description
+    { "pic", content_picture }, // a record of a picture stream, the header kept counting
 };
 
 const Content* find_content(const std::string& name)
@@ -1054,4 +1059,13 @@ bool pm_is_packaged(const PieceDescription& piece)
     if (piece.packaged >= 0)
         return piece.packaged == 1;
     return piece.magic == kKindPiece || piece.magic == kKindLibrary;
+}
+
+bool pm_read_file(const std::string& path, std::vector<uint8_t>& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }

@@ -165,3 +165,6 @@ bool pm_parse(
 int32_t pm_kind_version(const PieceDescription& piece);
 // Whether the directory is packaged.
 bool pm_is_packaged(const PieceDescription& piece);
+
+// A whole file's bytes; false when it cannot be read.
+bool pm_read_file(const std::string& path, std::vector<uint8_t>& out);
