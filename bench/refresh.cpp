@@ -19,6 +19,7 @@
 #include "platform/gdi/shape.h"
 #include "platform/kernel/byte_io.h"
 #include "platform/window/defproc.h"
+#include "platform/window/paint.h"
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
 #include "platform/window/wndclass.h"
@@ -64,6 +65,9 @@ struct Stage {
         plat::register_class(stage_class);
         window = plat::create_window_ex(0, "BenchStage", "Stage", plat::WS_POPUP | plat::WS_VISIBLE, 0, 0, kWidth,
             kHeight, {}, 0, {}, nullptr);
+        // The first paint a message loop would deliver: left pending, the window's update
+        // region would join every refresh's damage and each small refresh would repaint it all.
+        plat::update_window(window);
         for (int i = 0; i < kBrushes; i++)
             g_brushes[i] = plat::create_solid_brush(uint32_t(i) * 0x0F0D0B);
         dlist_reset();

@@ -113,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         make_folder("/tmp/fuzz_variables_XXXXXX");
         std::atexit(file_term);
         std::atexit(node_files_free);
+        std::atexit(sysfn_reset); // the name index piecemaker's compiler builds
         return symdict_create() == 0 && list_tables_init() && sysfn_build_table() && fspec_manager_create()
             && file_init() && node_files_init() && rec_init() && pieces_init() && lib_list_init() && sched_init()
             && engine_init() && write_piece(kPiece);

@@ -30,6 +30,14 @@ bool clip_device_region(DcHandle dc, Region& out)
 
 static int drawable_kind(DcHandle dc)
 {
+    // A bitmap clipped to one rectangle, what every object's draw selects, needs no region.
+    DcRecord* record = dc_find(dc);
+    if (record && record->kind != DcKind::window && record->attr.clipped && record->attr.clip.rects.size() <= 1) {
+        Rect part;
+        bool meets = !record->attr.clip.rects.empty()
+            && intersect_rect(part, record->attr.clip.rects[0], dc_device_rect(*record));
+        return meets ? SIMPLEREGION : NULLREGION;
+    }
     Region drawable;
     return clip_device_region(dc, drawable) ? region_kind(drawable) : REGION_ERROR;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/kernel/byte_io.h"
 
@@ -172,6 +173,26 @@ void pixels_write(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, 
         std::memcpy(row + size_t(x) * 4, values, size_t(count) * 4);
         break;
     }
+}
+
+void pixels_fill(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, uint32_t value)
+{
+    uint8_t* row = row_start(plane, y);
+    if (plane.bits_per_pixel == 32) {
+        // The C library's wide-character fill is a vectorised 32-bit fill, wider than what the
+        // compiler makes of a loop for the baseline target.
+        static_assert(sizeof(wchar_t) == 4);
+        std::wmemset(reinterpret_cast<wchar_t*>(row) + x, wchar_t(value), size_t(count));
+        return;
+    }
+    if (plane.bits_per_pixel == 8) {
+        std::memset(row + x, int(value & 0xFF), size_t(count));
+        return;
+    }
+    uint32_t values[256];
+    std::fill_n(values, 256, value);
+    for (int32_t done = 0; done < count; done += 256)
+        pixels_write(plane, x + done, y, std::min(count - done, 256), values);
 }
 
 uint32_t pixels_get(const PixelPlane& plane, int32_t x, int32_t y)

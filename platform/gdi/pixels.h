@@ -61,6 +61,8 @@ const uint32_t* pixels_static_colors();
 void pixels_read(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, uint32_t* values);
 void pixels_write(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, const uint32_t* values);
 uint32_t pixels_get(const PixelPlane& plane, int32_t x, int32_t y);
+// Sets count pixels of row y from x to one value, as pixels_write of that value repeated.
+void pixels_fill(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, uint32_t value);
 
 // A value's colour (0x00RRGGBB) and the value nearest to a colour. 5-bit fields widen by
 // repeating their top bits; an index past the colour table is black.

@@ -64,7 +64,9 @@ bool raster_open(DcHandle dc, RasterTarget& out)
         opened = open_memory(*record, out);
     if (!opened)
         return false;
-    if (out.attr.clipped) {
+    if (out.attr.clipped && out.offset == Point{0, 0}) {
+        out.clip = region_combine(out.clip, out.attr.clip, RGN_AND);
+    } else if (out.attr.clipped) {
         Region clip = out.attr.clip;
         region_offset(clip, out.offset.x, out.offset.y);
         out.clip = region_combine(out.clip, clip, RGN_AND);
@@ -110,7 +112,11 @@ bool raster_brush(const RasterTarget& target, GdiObject brush, uint8_t rop, Rast
     if (!data || data->style == BS_NULL)
         return false;
     if (data->style == BS_SOLID) {
-        out = raster_solid(raster_value(target, data->color), rop);
+        // Field by field: a solid paint never reads its pattern, and clearing it costs more
+        // than many a fill it serves.
+        out.rop = rop;
+        out.patterned = false;
+        out.solid = raster_value(target, data->color);
         return true;
     }
     const PatternData& pattern = data->pattern;
@@ -168,17 +174,16 @@ static void pattern_row(const RasterPaint& paint, int32_t y, int32_t x0, int32_t
     }
 }
 
-// Paints plane pixels x0 <= x < x1 of row y; the caller has clipped them.
-static void paint_run(RasterTarget& target, const RasterPaint& paint, int32_t y, int32_t x0, int32_t x1, Scratch& scratch)
+// Paints plane pixels x0 <= x < x1 of row y; the caller has clipped them and counted them
+// as changed.
+static void paint_row(RasterTarget& target, const RasterPaint& paint, int32_t y, int32_t x0, int32_t x1, Scratch& scratch)
 {
     int32_t count = x1 - x0;
-    union_rect(target.changed, target.changed, Rect{x0, y, x1, y + 1});
-    scratch.dest.resize(size_t(count));
     if (!paint.patterned && paint.rop == 0xF0) {
-        std::fill(scratch.dest.begin(), scratch.dest.end(), paint.solid);
-        pixels_write(target.plane, x0, y, count, scratch.dest.data());
+        pixels_fill(target.plane, x0, y, count, paint.solid);
         return;
     }
+    scratch.dest.resize(size_t(count));
     const uint32_t* pattern = nullptr;
     if (rop3_uses_pattern(paint.rop)) {
         scratch.pattern.resize(size_t(count));
@@ -197,8 +202,10 @@ static void paint_clipped(RasterTarget& target, const RasterPaint& paint, int32_
     const std::vector<Rect>& rects = target.clip.rects;
     for (size_t i = region_band_at(target.clip, y); i < rects.size() && rects[i].top <= y; i++) {
         int32_t from = std::max(x0, rects[i].left), to = std::min(x1, rects[i].right);
-        if (from < to)
-            paint_run(target, paint, y, from, to, scratch);
+        if (from < to) {
+            union_rect(target.changed, target.changed, Rect{from, y, to, y + 1});
+            paint_row(target, paint, y, from, to, scratch);
+        }
     }
 }
 
@@ -224,8 +231,14 @@ void raster_fill(RasterTarget& target, const RasterPaint& paint, const Rect& dev
     for (const Rect& clip : target.clip.rects) {
         if (!intersect_rect(part, clip, area))
             continue;
-        for (int32_t y = part.top; y < part.bottom; y++)
-            paint_run(target, paint, y, part.left, part.right, scratch);
+        union_rect(target.changed, target.changed, part);
+        bool plain = !paint.patterned && paint.rop == 0xF0;
+        for (int32_t y = part.top; y < part.bottom; y++) {
+            if (plain)
+                pixels_fill(target.plane, part.left, y, part.right - part.left, paint.solid);
+            else
+                paint_row(target, paint, y, part.left, part.right, scratch);
+        }
     }
 }
 

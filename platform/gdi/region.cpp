@@ -121,10 +121,61 @@ static Intervals combine_intervals(const Intervals& a, const Intervals& b, int m
     return out;
 }
 
+// An empty operand decides the result without walking bands (regions here are always banded,
+// so the other operand is already the answer's form).
+static bool combine_with_empty(const Region& a, const Region& b, int mode, Region& out)
+{
+    if (!a.rects.empty() && !b.rects.empty())
+        return false;
+    bool keeps_a = mode == RGN_OR || mode == RGN_XOR || mode == RGN_DIFF;
+    bool keeps_b = mode == RGN_OR || mode == RGN_XOR;
+    if (a.rects.empty())
+        out = keeps_b ? b : Region{};
+    else
+        out = keeps_a ? a : Region{};
+    return true;
+}
+
+// A region cut to one rectangle: each band cut to its rows and columns, then joined again where
+// the cut made neighbouring bands alike. This is what every clipped drawing call asks for.
+static Region cut_to_rect(const Region& region, const Rect& rect)
+{
+    Region out;
+    if (region.rects.size() == 1) {
+        Rect part;
+        if (intersect_rect(part, region.rects[0], rect))
+            out.rects.push_back(part);
+        return out;
+    }
+    size_t last_band = 0;
+    Intervals band;
+    for (size_t i = 0; i < region.rects.size();) {
+        const Rect& first = region.rects[i];
+        int32_t top = std::max(first.top, rect.top), bottom = std::min(first.bottom, rect.bottom);
+        band.clear();
+        for (; i < region.rects.size() && region.rects[i].top == first.top; i++) {
+            int32_t left = std::max(region.rects[i].left, rect.left);
+            int32_t right = std::min(region.rects[i].right, rect.right);
+            if (left < right)
+                band.emplace_back(left, right);
+        }
+        if (top < bottom)
+            append_band(out, top, bottom, band, last_band);
+    }
+    return out;
+}
+
 Region region_combine(const Region& a, const Region& b, int mode)
 {
     if (mode == RGN_COPY)
         return a;
+    Region quick;
+    if (combine_with_empty(a, b, mode, quick))
+        return quick;
+    if (mode == RGN_AND && b.rects.size() == 1)
+        return cut_to_rect(a, b.rects[0]);
+    if (mode == RGN_AND && a.rects.size() == 1)
+        return cut_to_rect(b, a.rects[0]);
     std::vector<int32_t> rows;
     for (const Rect& r : a.rects)
         rows.insert(rows.end(), {r.top, r.bottom});
@@ -149,13 +200,15 @@ static int32_t moved(int32_t value, int32_t delta)
 
 void region_offset(Region& region, int32_t dx, int32_t dy)
 {
-    std::vector<Rect> kept;
+    if (dx == 0 && dy == 0)
+        return;
+    size_t kept = 0;
     for (const Rect& r : region.rects) {
         Rect m{moved(r.left, dx), moved(r.top, dy), moved(r.right, dx), moved(r.bottom, dy)};
         if (!is_rect_empty(m))
-            kept.push_back(m);
+            region.rects[kept++] = m;
     }
-    region.rects.swap(kept);
+    region.rects.resize(kept);
 }
 
 Rect region_bounds(const Region& region)
@@ -266,7 +319,11 @@ bool set_rect_rgn(GdiObject region, int32_t left, int32_t top, int32_t right, in
     Region* data = gdi_data<Region>(region);
     if (!data)
         return false;
-    *data = region_from_rect(ordered_rect(left, top, right, bottom));
+    // Reuses the region's storage: drawing code sets one scratch region per object it draws.
+    Rect rect = ordered_rect(left, top, right, bottom);
+    data->rects.clear();
+    if (!is_rect_empty(rect))
+        data->rects.push_back(rect);
     return true;
 }
 

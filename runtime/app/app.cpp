@@ -31,8 +31,12 @@
 #include "runtime/display/bmcache.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
+#include "runtime/ui/cursor.h"
 #include "runtime/display/palette.h"
+#include "runtime/display/pig_stream.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_state.h"
+#include "runtime/display/screen_window.h"
 #include "runtime/display/text_style.h"
 #include "runtime/engine/engine.h"
 #include "runtime/engine/exec_hooks.h"
@@ -42,6 +46,9 @@
 #include "runtime/text/charmap.h"
 #include "runtime/ui/win_place.h"
 #include "runtime/text/intl.h"
+#include "runtime/ui/menu.h"
+#include "runtime/ui/progress.h"
+#include "runtime/ui/winlist.h"
 
 namespace {
 
@@ -131,6 +138,7 @@ static int start_pieces()
     hooks.background_apply = apply_background;
     hooks.window_place = take_presentation_area;
     hooks.presentation_exists = presentation_exists;
+    hooks.presentation_first_messages = screen_send_first_messages;
     piece_set_hooks(&hooks);
     return pieces_init();
 }
@@ -139,6 +147,12 @@ static int start_engine()
 {
     engine_init();
     screen_init(); // the display engine's flush and damage serve the engine's hooks
+    screen_window_init();
+    screen_state_init();
+    ScreenWindowHooks window = screen_window_hooks();
+    window.request_close = app_request_close;
+    window.dead_key_pending = app_dead_key_pending;
+    screen_set_window_hooks(window);
     ScreenHooks screen; // the window placement answers for the area before there is a window
     screen.presentation_area = win_content_rect;
     screen_set_hooks(screen);
@@ -178,6 +192,7 @@ static const InitStep kEarlySteps[] = {
 
 // Steps of modules that later work builds go in at their place in this order.
 static const InitStep kInitSteps[] = {
+    {"win_list_init", win_list_init, StepCheck::required},
     {"sched_init", sched_init, StepCheck::required},
     {"ini_init", start_settings, StepCheck::required},
     {"sysfn_build_table", sysfn_build_table, StepCheck::required},
@@ -195,10 +210,14 @@ static const InitStep kUiSteps[] = {
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
     {"bmcache_init", start_bitmap_cache, StepCheck::required},
+    {"menu_init", menu_init, StepCheck::required},
+    {"curs_init", curs_init, StepCheck::required},
+    {"pig_tables_init", pig_tables_init, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},
     {"clock_init", clock_init, StepCheck::ignored},
     {"lib_init", start_pieces, StepCheck::required},
     {"lib_list_init", lib_list_init, StepCheck::required},
+    {"dlg_progress_register_class", dlg_progress_register_class, StepCheck::required},
     {"app_quicktime_start", start_quicktime, StepCheck::ignored},
     {"netprof_init", start_netprof, StepCheck::ignored},
 };
@@ -209,6 +228,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"app_quicktime_stop", app_quicktime_stop},
     {"ini_term", ini_term},
     {"font_term", font_term},
+    {"curs_term", curs_term},
     {"sched_term", sched_term},
     {"rec_close_all", rec_close_all},
     {"app_sysmenu_term", app_sysmenu_term},
@@ -216,6 +236,7 @@ static const ReleaseStep kReleaseSteps[] = {
     {"win_restore_metrics", win_restore_metrics},
     {"bmcache_free", bmcache_free},
     {"dobj_free_background_brush", dobj_free_background_brush},
+    {"pig_tables_free", pig_tables_free},
     {"clock_term", clock_term},
     {"app_close_file_table", app_close_file_table},
     {"text_styles_term", text_styles_term},
@@ -344,12 +365,7 @@ static void close_main_window()
     uint32_t start = clock_now_ms();
     for (uint32_t passed = 0; passed < kClosePauseMs; passed = clock_now_ms() - start)
         plat::clock_wait(kClosePauseMs - passed);
-    // The presentation window's own destroy comes with the display engine; until then the
-    // main window's close saves the learner's records and tells the modules, and the piece
-    // closes before the window goes.
-    engine_window_closing();
-    piece_close(0);
-    plat::destroy_window(s_app.main_window);
+    screen_destroy_window(s_app.main_window);
 }
 
 int app_run_message_loop()

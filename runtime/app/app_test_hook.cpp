@@ -8,6 +8,7 @@
 #include "platform/kernel/log.h"
 #include "platform/window/window.h"
 #include "runtime/app/app.h"
+#include "runtime/app/app_test_stage.h"
 #include "runtime/files/err.h"
 #include "runtime/files/fspec_func.h"
 #include "runtime/files/msg.h"
@@ -28,6 +29,7 @@ struct HookState {
     int message_argument = 0;
     bool end_session = false;
     std::string hold;
+    std::string stage;
     WindowHandle window;
 };
 
@@ -63,6 +65,10 @@ static void hold_file()
 
 static bool observe_step(AppChain chain, const char* step)
 {
+    // The presentation state's module frees the stage when it is released; a stage shown
+    // without it goes with the screen.
+    if (!s_hook.stage.empty() && chain == AppChain::release && std::strcmp(step, "pal_free_current") == 0)
+        app_test_stage_clear();
     if (s_hook.trace)
         log_event(std::string("svrun32 test: ") + app_chain_name(chain) + " " + step);
     if (!s_hook.hold.empty() && std::strcmp(step, "netprof_init") == 0)
@@ -97,6 +103,8 @@ static LResult hook_proc(WindowHandle window, uint32_t message, WParam wparam, L
         show_message();
     if (s_hook.end_session)
         end_session();
+    if (!s_hook.stage.empty() && !app_test_stage_show(s_hook.stage))
+        log_event("svrun32 test: stage not shown");
     return 0;
 }
 
@@ -128,8 +136,12 @@ void app_test_hook_install()
     }
     s_hook.end_session = setting("STORVEL_TEST_ENDSESSION") == "1";
     s_hook.hold = setting("STORVEL_TEST_HOLD");
-    if (s_hook.trace || !s_hook.fail_step.empty() || !s_hook.raise_step.empty() || !s_hook.hold.empty())
+    s_hook.stage = setting("STORVEL_TEST_STAGE");
+    if (!s_hook.stage.empty())
+        app_test_stage_register_kind();
+    if (s_hook.trace || !s_hook.fail_step.empty() || !s_hook.raise_step.empty() || !s_hook.hold.empty()
+        || !s_hook.stage.empty())
         app_set_step_observer(observe_step);
-    if (s_hook.raise_in_loop || s_hook.message || s_hook.end_session)
+    if (s_hook.raise_in_loop || s_hook.message || s_hook.end_session || !s_hook.stage.empty())
         install_window();
 }

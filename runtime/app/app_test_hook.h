@@ -11,6 +11,9 @@
 //                                 ends, as the desktop would tell it
 //   STORVEL_TEST_HOLD=PATH        before the first piece opens, the file is held open writable
 //                                 as the learner's records (created when missing)
+//   STORVEL_TEST_STAGE=PATH       once the loop runs, the main window shows the icon objects the
+//                                 file describes (app_test_stage.h) and logs where its client
+//                                 area lies: "svrun32 test: stage at X Y"
 #pragma once
 
 // Reads the settings and installs what they ask for; call once the backend runs.

@@ -16,6 +16,7 @@
 #include "runtime/app/app.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/screen_window.h"
 #include "runtime/files/fspec_mgr.h"
 #include "runtime/files/msg.h"
 #include "runtime/engine/engine.h"
@@ -24,6 +25,7 @@
 #include "runtime/pieces/piece.h"
 #include "runtime/ui/about.h"
 #include "runtime/ui/win_place.h"
+#include "runtime/ui/winlist.h"
 
 using namespace plat;
 
@@ -247,20 +249,34 @@ static LResult after_shutdown(WindowHandle window, uint32_t message, WParam wpar
     return def_window_proc(window, message, wparam, lparam);
 }
 
+// The presentation window's handler sees its messages first, mouse points in stage
+// coordinates.
+static bool to_presentation(WindowHandle window, uint32_t message, WParam wparam, LParam lparam, LResult& result)
+{
+    if (!window || window != screen_window())
+        return false;
+    if (message >= WM_MOUSEMOVE && message <= WM_MBUTTONDBLCLK) {
+        Point point{get_x_lparam(lparam), get_y_lparam(lparam)};
+        screen_point_to_stage(point);
+        lparam = make_lparam(uint32_t(point.x), uint32_t(point.y));
+    }
+    return screen_window_message(window, message, wparam, lparam, result);
+}
+
 LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
 {
     if (shutdown_done())
         return after_shutdown(window, message, wparam, lparam);
+    LResult result = 0;
+    if (to_presentation(window, message, wparam, lparam, result))
+        return result;
     switch (message) {
     case WM_CREATE:
         win_restore_saved_rect(window);
         return 0;
     case WM_DESTROY: return on_destroy();
     case WM_MOVE: return 0;
-    case WM_SIZE:
-        if (window == screen_window())
-            screen_update_stage_rect();
-        return 0;
+    case WM_SIZE: return 0;
     case WM_ACTIVATE: return on_activate(window, wparam, lparam);
     case WM_SETFOCUS: return 0;
     case WM_QUERYENDSESSION: return 1;
@@ -268,7 +284,15 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
         if (wparam)
             app_shutdown(0);
         return 0;
-    case WM_SETTINGCHANGE: return 0;
+    case WM_SETTINGCHANGE:
+        windoid_update_metrics();
+        return 0;
+    case WM_NCACTIVATE: {
+        LResult kept = 0;
+        if (windoid_keeps_owner_active(window, wparam, lparam, kept))
+            return kept;
+        break;
+    }
     case WM_ACTIVATEAPP: return on_activate_app(window, wparam);
     case WM_GETMINMAXINFO:
         win_minmax_info(*reinterpret_cast<MinMaxInfo*>(lparam));
@@ -281,7 +305,7 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case kMsgFileQuestion: return piece_answer_file_question(Atom(wparam));
     case WM_NCLBUTTONDBLCLK: return on_nc_double_click(window, wparam, lparam);
     case WM_SYSKEYDOWN:
-        if (wparam == VK_F10) // no menu bar to enter
+        if (wparam == VK_F10 && !get_menu(window)) // no menu bar to enter
             return 0;
         break;
     case WM_KEYDOWN: return on_key_down(window, wparam, lparam);

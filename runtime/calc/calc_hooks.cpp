@@ -1,7 +1,5 @@
 #include "runtime/calc/calc_hooks.h"
 
-static CalcHooks s_hooks;
+CalcHooks g_calc_hooks;
 
-void calc_set_hooks(const CalcHooks* hooks) { s_hooks = hooks ? *hooks : CalcHooks {}; }
-
-const CalcHooks& calc_hooks() { return s_hooks; }
+void calc_set_hooks(const CalcHooks* hooks) { g_calc_hooks = hooks ? *hooks : CalcHooks {}; }

@@ -32,4 +32,7 @@ struct CalcHooks {
 
 // Copies the table (null: all entries empty).
 void calc_set_hooks(const CalcHooks* hooks);
-const CalcHooks& calc_hooks();
+// The table itself is read inline: the interpreter reads it for every variable it reads or
+// writes. Only calc_set_hooks writes it.
+extern CalcHooks g_calc_hooks;
+inline const CalcHooks& calc_hooks() { return g_calc_hooks; }

@@ -109,21 +109,19 @@ static uint32_t icon_argument(uint32_t context, const uint8_t* ref)
 
 // The variable's value into out, owned: the variable store hands texts of their own, and
 // learner's-record strings and objects that the variable keeps, which are copied here.
-void eval_read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
+static inline void read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out)
 {
     val_init(out);
     auto get = calc_hooks().var_get;
     if (!get)
         return;
-    ScriptValue held;
-    val_init(held);
-    get(context, load_u16le(ref), icon_argument(context, ref), held);
-    bool shared = val_is_object_type(val_type(held)) || (val_type(held) == kValString && val_storage(held) == kStoreLearner);
+    get(context, load_u16le(ref), icon_argument(context, ref), out);
+    bool shared = val_is_object_type(val_type(out)) || (val_type(out) == kValString && val_storage(out) == kStoreLearner);
     if (shared)
-        val_copy(out, held);
-    else
-        out = held;
+        val_copy(out, out);
 }
+
+void eval_read_variable(uint32_t context, const uint8_t* ref, ScriptValue& out) { read_variable(context, ref, out); }
 
 static void assign_variable(uint32_t context, const uint8_t* ref, const ScriptValue& value)
 {
@@ -173,14 +171,22 @@ static void push_real(const uint8_t* p)
         val_set_real(x, *slot);
 }
 
+// [target, value] becomes [value], the value assigned when the target is a reference.
 static void op_assign(uint32_t context)
 {
-    ScriptValue value, target;
-    eval_pop(value);
-    eval_pop(target);
-    eval_push(value);
+    if (own_values() < 2) { // the value stays (or an empty one), with -4
+        ScriptValue value, target;
+        eval_pop(value);
+        eval_pop(target);
+        eval_push(value);
+        return;
+    }
+    ScriptValue* value = &s_eval.stack[--s_eval.top];
+    ScriptValue target = value[-1];
+    value[-1] = *value;
+    val_init(*value);
     if (val_type(target) == kValReference)
-        assign_variable(context, target.bytes + 2, value);
+        assign_variable(context, target.bytes + 2, value[-1]);
     else
         val_free(target);
 }
@@ -230,6 +236,11 @@ static void op_arith(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    if (eval_arith_numbers(oper, right[-1], *right)) {
+        val_init(*right); // a number owns nothing
+        s_eval.top--;
+        return;
+    }
     eval_binary(oper, right[-1], *right);
     pop_release();
 }
@@ -241,6 +252,11 @@ static void op_compare(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
+    int order;
+    if (oper >= kOperEqual && oper <= kOperNotEqual && eval_order_numbers(right[-1], *right, &order)) {
+        val_set_integer(eval_relation(oper, order), *right);
+        return;
+    }
     ScriptValue copy;
     val_copy(copy, right[-1]);
     int result = eval_compare(oper, copy, *right);
@@ -416,8 +432,62 @@ static bool op_condition(int opcode)
     return jump;
 }
 
-// Executes one instruction; the index of the next one.
-static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, int next)
+// --- instructions that run together ---------------------------------------------------------
+// In a run with no check between instructions, an instruction that usually follows another
+// runs straight after it, without a trip through the loop, while no error is set. A valid
+// block ends with End, so the instruction after any other one can be read.
+
+static CodeInstruction instruction_at(const uint8_t* first, int pc) { return code_read_instruction(first + 4 * pc); }
+
+static bool next_is(const uint8_t* first, int pc, int opcode)
+{
+    return s_eval.error == 0 && instruction_at(first, pc).opcode == opcode;
+}
+
+// PushShort k then Arith on a number: the operator applied to it in place, as the two would.
+static bool arith_constant(const uint8_t* first, int next, int16_t k)
+{
+    CodeInstruction after = instruction_at(first, next);
+    if (after.opcode != kOpArith || own_values() < 1 || s_eval.top >= kEvalStackSize)
+        return false;
+    ScriptValue right;
+    val_set_integer(k, right);
+    return eval_arith_numbers(after.operand, s_eval.stack[s_eval.top - 1], right);
+}
+
+// The Arith instructions that follow, and PushShort then Arith on a number; the index after
+// them.
+static int arith_chain(const uint8_t* first, int next)
+{
+    while (s_eval.error == 0) {
+        CodeInstruction in = instruction_at(first, next);
+        if (in.opcode == kOpArith)
+            op_arith(in.operand);
+        else if (in.opcode == kOpPushShort && arith_constant(first, next + 1, in.operand))
+            ++next;
+        else
+            break;
+        ++next;
+    }
+    return next;
+}
+
+// Compare, then Nip and JumpIfFalse as a condition ends; the index of the next instruction.
+static int compare_chain(const uint8_t* first, int next)
+{
+    if (!next_is(first, next, kOpNip))
+        return next;
+    op_nip();
+    ++next;
+    CodeInstruction in = instruction_at(first, next);
+    if (in.opcode != kOpJumpIfFalse || s_eval.error != 0)
+        return next;
+    return op_condition(kOpJumpIfFalse) ? in.operand : next + 1;
+}
+
+// Executes one instruction (and with fuse set those that run together with it); the index of
+// the next one.
+static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, CodeInstruction in, int next, bool fuse)
 {
     const uint8_t* pool = code + uint16_t(in.operand);
     switch (in.opcode) {
@@ -432,6 +502,8 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         push_string_constant(pool, 1);
         break;
     case kOpPushShort:
+        if (fuse && arith_constant(first, next, in.operand))
+            return next + 1;
         if (ScriptValue* slot = push_slot())
             val_set_integer(in.operand, *slot);
         break;
@@ -448,14 +520,12 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
     case kOpPushVar:
         // Read into its slot, which is taken first: a read that runs code nests above it.
         if (ScriptValue* slot = push_slot())
-            eval_read_variable(context, pool, *slot);
+            read_variable(context, pool, *slot);
         break;
-    case kOpPushVarRef: {
-        ScriptValue v;
-        val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), v);
-        eval_push(v);
+    case kOpPushVarRef:
+        if (ScriptValue* slot = push_slot())
+            val_set_reference(load_u16le(pool), load_u16le(pool + 2), load_u16le(pool + 4), *slot);
         break;
-    }
     case kOpPushIconVar:
     case kOpPushIconVarRef:
         eval_icon_variable(context, pool, in.opcode == kOpPushIconVarRef);
@@ -466,7 +536,11 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         break;
     case kOpAssign:
         op_assign(context);
-        break;
+        if (fuse && next_is(first, next, kOpPop)) {
+            pop_release();
+            return next + 1;
+        }
+        return next;
     case kOpUnary:
         if (ScriptValue* top = eval_peek())
             eval_unary(in.operand, *top);
@@ -476,7 +550,7 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         break;
     case kOpCompare:
         op_compare(in.operand);
-        break;
+        return fuse ? compare_chain(first, next) : next;
     case kOpCall:
         op_call(context, pool);
         break;
@@ -525,7 +599,7 @@ static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, in
         s_eval.error = kEvalBadInstruction;
         break;
     }
-    return next;
+    return fuse ? arith_chain(first, next) : next;
 }
 
 // The engine's suspended state and the presentation window as a run began: a change of
@@ -543,6 +617,7 @@ struct World {
         , window(window_now ? window_now() : 0)
     {
     }
+    bool watched() const { return suspended_now || window_now; }
     bool changed() const
     {
         return (suspended_now && suspended_now() != suspended) || (window_now && window_now() != window);
@@ -554,6 +629,8 @@ void eval_run(uint32_t context, const uint8_t* code)
     int saved_base = s_eval.run_base;
     const uint8_t* saved_code = s_eval.code_base;
     World world;
+    // Most runs have neither hook nor step limit: their loop tests one local flag.
+    bool checked = world.watched() || s_eval.steps_left > 0;
     s_eval.run_base = s_eval.top;
     s_eval.code_base = code;
     const uint8_t* first = code_instructions(code);
@@ -562,11 +639,11 @@ void eval_run(uint32_t context, const uint8_t* code)
         CodeInstruction in = code_read_instruction(first + 4 * pc);
         if (in.opcode == kOpEnd || s_eval.error != 0)
             break;
-        if (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+        if (checked && (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0))) {
             s_eval.error = kEvalStopped;
             break;
         }
-        pc = execute(context, code, in, pc + 1);
+        pc = execute(context, code, first, in, pc + 1, !checked);
     }
     if (s_eval.error != 0)
         while (s_eval.top > s_eval.run_base)

@@ -18,32 +18,6 @@ static bool is_list(const ScriptValue& v) { return val_is_object_type(val_type(v
 
 static int32_t wrap(uint32_t x) { return int32_t(x); }
 
-// Integers stay integers for times, plus and minus, wrapping at 32 bits; anything with a real,
-// and divide and power, is done in double precision. False when either is no number.
-static bool arith_numbers(int oper, ScriptValue& left, const ScriptValue& right)
-{
-    int tl = val_type(left), tr = val_type(right);
-    if ((tl != kValInteger && tl != kValReal) || (tr != kValInteger && tr != kValReal))
-        return false;
-    if (tl == kValInteger && tr == kValInteger && (oper == kOperTimes || oper == kOperPlus || oper == kOperMinus)) {
-        // 32-bit wrapping, done unsigned.
-        uint32_t a = uint32_t(val_integer(left)), b = uint32_t(val_integer(right));
-        uint32_t r = oper == kOperTimes ? a * b : oper == kOperPlus ? a + b : a - b;
-        val_set_integer(wrap(r), left);
-        return true;
-    }
-    double a = tl == kValReal ? val_real(left) : val_integer(left);
-    double b = tr == kValReal ? val_real(right) : val_integer(right);
-    switch (oper) {
-    case kOperTimes: val_set_real(a * b, left); return true;
-    case kOperDivide: val_set_real(b == 0.0 ? HUGE_VAL : a / b, left); return true; // any dividend: +infinity
-    case kOperPlus: val_set_real(a + b, left); return true;
-    case kOperMinus: val_set_real(a - b, left); return true;
-    case kOperPower: val_set_real(std::pow(a, b), left); return true;
-    default: return false;
-    }
-}
-
 // A number by the text rule; what is none afterwards counts as integer 0.
 static void to_number(ScriptValue& v)
 {
@@ -62,13 +36,13 @@ static void arith_scalar(int oper, ScriptValue& left, const ScriptValue& right_i
         eval_set_error(kEvalBadOperator);
         return;
     }
-    if (arith_numbers(oper, left, right_in))
+    if (eval_arith_numbers(oper, left, right_in))
         return;
     ScriptValue right;
     val_copy(right, right_in);
     to_number(left);
     to_number(right);
-    arith_numbers(oper, left, right);
+    eval_arith_numbers(oper, left, right);
     val_free(right);
 }
 
@@ -177,7 +151,7 @@ static void binary(int oper, ScriptValue& left, const ScriptValue& right, int de
 
 void eval_binary(int oper, ScriptValue& left, const ScriptValue& right)
 {
-    if (!arith_numbers(oper, left, right))
+    if (!eval_arith_numbers(oper, left, right))
         binary(oper, left, right, 0);
 }
 
@@ -234,18 +208,6 @@ static void unary(int oper, ScriptValue& v, int depth)
 
 void eval_unary(int oper, ScriptValue& v) { unary(oper, v, 0); }
 
-static int relation(int oper, int order)
-{
-    switch (oper) {
-    case kOperEqual: return order == 0;
-    case kOperGreater: return order > 0;
-    case kOperLess: return order < 0;
-    case kOperLessEqual: return order <= 0;
-    case kOperGreaterEqual: return order >= 0;
-    default: return order != 0;
-    }
-}
-
 // List ordering: a scalar below a list, key-value lists above the others, then the count, then
 // the text forms.
 static int list_order(const ScriptValue& a, const ScriptValue& b)
@@ -273,7 +235,7 @@ int eval_compare(int oper, ScriptValue& left, ScriptValue& right)
         eval_set_error(kEvalBadOperator);
         return 0;
     }
-    int order;
+    int order = 0;
     int tl = val_type(left), tr = val_type(right);
     if (is_list(left) || is_list(right)) {
         order = list_order(left, right);
@@ -284,15 +246,7 @@ int eval_compare(int oper, ScriptValue& left, ScriptValue& right)
     } else {
         to_number(left);
         to_number(right);
-        if (val_type(left) == kValReal || val_type(right) == kValReal) {
-            val_convert(left, kValReal);
-            val_convert(right, kValReal);
-            double a = val_real(left), b = val_real(right);
-            order = a < b ? -1 : a > b ? 1 : 0; // unordered counts as equal
-        } else {
-            int32_t a = val_integer(left), b = val_integer(right);
-            order = a < b ? -1 : a > b ? 1 : 0;
-        }
+        eval_order_numbers(left, right, &order);
     }
-    return relation(oper, order);
+    return eval_relation(oper, order);
 }

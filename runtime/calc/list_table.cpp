@@ -849,6 +849,23 @@ MemHandle list_save_value(const ScriptValue& v, uint32_t* size)
     return block;
 }
 
+bool list_saved_slots(uint8_t* block, size_t size, void (*visit)(uint8_t* slot, void* user), void* user)
+{
+    if (!block || size < kSavedHeader || !val_is_object_type(block[0]))
+        return false;
+    if (fixed_kind(block[0]))
+        return true; // numbers only
+    uint32_t h = plat::load_u32le(block + 1), n = plat::load_u32le(block + 5), e = plat::load_u32le(block + 9);
+    size_t halves = pair_kind(block[0]) ? 2 : 1;
+    size_t room = size - kSavedHeader;
+    if (h > room || e != 16 * uint64_t(n) || e > (room - h) / halves)
+        return false;
+    uint8_t* slots = block + kSavedHeader + h;
+    for (size_t at = 0; at < halves * e; at += 16)
+        visit(slots + at, user);
+    return true;
+}
+
 int list_restore_begin()
 {
     s_lists.restore_map.clear();

@@ -110,6 +110,10 @@ uint32_t list_check_value(const ScriptValue& v);
 
 // Saved blocks: {u8 kind, u32 h, u32 n, u32 e, holders, elements (keys), values}.
 MemHandle list_save_value(const ScriptValue& v, uint32_t* size);
+// Calls visit on each 16-byte element slot (keys, then values) of a saved block of a linear,
+// property or event list, for callers that rewrite elements before storing it; false when the
+// block's fields do not fit its size (nothing visited).
+bool list_saved_slots(uint8_t* block, size_t size, void (*visit)(uint8_t* slot, void* user), void* user);
 int list_restore_begin();
 // value holds the kind and the stored id: 0 (value now names the new object, keeping the
 // stored id, which lookups map until list_restore_end), 8004 for a damaged block or kind,

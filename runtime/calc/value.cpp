@@ -21,12 +21,12 @@
 
 using plat::load_u16le;
 using plat::load_u32le;
-using plat::store_u16le;
 using plat::store_u32le;
 
 constexpr uint32_t kDefaultRealFormat = 0x80B; // 11 decimals, trailing zeros dropped
 constexpr int kSymbolTextMax = 130;
 constexpr int kNumberCharsSize = 50;
+constexpr size_t kTextSlack = 32; // a text block's size is a multiple of this
 
 // Records held by var_lock_value_data until their unlock: record ids of storage 2, and
 // learner's-record numbers of storage 3 marked by the top bit. A lock that found nothing
@@ -54,15 +54,6 @@ void val_set_object(int type, uint32_t id, uint32_t stamp, ScriptValue& out)
     store_u32le(out.bytes + 10, stamp);
 }
 
-void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, ScriptValue& out)
-{
-    val_init(out);
-    out.bytes[1] = kValReference;
-    store_u16le(out.bytes + 2, variable);
-    store_u16le(out.bytes + 4, at_flag);
-    store_u16le(out.bytes + 6, icon);
-}
-
 int val_set_string_n(ScriptValue& out, const char* text, size_t length)
 {
     val_init(out);
@@ -71,7 +62,8 @@ int val_set_string_n(ScriptValue& out, const char* text, size_t length)
         store_u32le(out.bytes + 4, uint32_t(length + 1));
         return 1;
     }
-    MemHandle block = length < 0x7FFFFFFF ? mem_alloc(length + 1, kMemMovableZero) : MemHandle {};
+    // A little room to spare: a text copied out of a variable is often joined to at once.
+    MemHandle block = length < 0x7FFFFFFF - kTextSlack ? mem_alloc((length + kTextSlack) & ~size_t(kTextSlack - 1), kMemMovableZero) : MemHandle {};
     uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
     if (!p) {
         mem_free(block);
@@ -287,7 +279,7 @@ int val_is_empty_string(const ScriptValue& v)
     return v.bytes[1] == kValString && v.bytes[2] == kStoreInline && v.bytes[8] == 0;
 }
 
-int val_is_true(ScriptValue& v)
+int val_is_true_other(ScriptValue& v)
 {
     int type = v.bytes[1];
     if (type == kValString || type == kValSymbol)
@@ -297,11 +289,8 @@ int val_is_true(ScriptValue& v)
         val_set_integer(truth, v);
         return truth;
     }
-    if (type == kValInteger) {
-        int truth = val_integer(v) != 0;
-        val_set_integer(truth, v);
-        return truth;
-    }
+    if (type == kValInteger)
+        return val_is_true(v);
     return val_word(v) != 0;
 }
 

@@ -103,7 +103,11 @@ void val_set_raw(int type, uint32_t payload, ScriptValue& out);
 // An object value {type, id, address 0, stamp}.
 void val_set_object(int type, uint32_t id, uint32_t stamp, ScriptValue& out);
 // A reference {variable id, at-flag, icon}.
-void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, ScriptValue& out);
+inline void val_set_reference(uint16_t variable, uint16_t at_flag, uint16_t icon, ScriptValue& out)
+{
+    val_store_words(out,
+        uint64_t(kValReference) << 8 | uint64_t(variable) << 16 | uint64_t(at_flag) << 32 | uint64_t(icon) << 48, 0);
+}
 // 1, or 0 when no block could be had: the first 7 characters are then kept inline.
 int val_set_string(ScriptValue& out, const char* text);
 int val_set_string_n(ScriptValue& out, const char* text, size_t length);
@@ -149,7 +153,15 @@ void var_unlock_value_data(const ScriptValue& v);
 
 int val_is_empty_string(const ScriptValue& v);
 // 0 or 1; scalars are rewritten as integer 0 or 1.
-int val_is_true(ScriptValue& v);
+int val_is_true_other(ScriptValue& v);
+inline int val_is_true(ScriptValue& v)
+{
+    if (v.bytes[1] != kValInteger)
+        return val_is_true_other(v); // texts, symbols and reals are converted first
+    int truth = val_integer(v) != 0;
+    val_set_integer(truth, v);
+    return truth;
+}
 int val_equal(const ScriptValue& a, const ScriptValue& b);
 int val_compare_text(const ScriptValue& a, const ScriptValue& b);
 int val_compare_chars(const char* a, const char* b);

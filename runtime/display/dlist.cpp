@@ -392,6 +392,23 @@ RectList dlist_collect_damage(DisplayList& list, uint16_t mask, RectList rects)
     return dlist_send_plane(list, mask, rects, plat::DcHandle{}, kMsgTakeDamage);
 }
 
+bool dlist_check_block(const uint8_t* bytes, uint32_t used)
+{
+    if (!bytes || used < kEmptyUsed || (used & 1) || load_u16le(bytes) != 0 || load_u16le(bytes + used - 2) != 0)
+        return false;
+    uint32_t offset = 2;
+    while (offset < used - 2) {
+        uint32_t length = load_u16le(bytes + offset);
+        // Compared by subtraction: offset + length could pass a damaged used.
+        if (length < kDobjHeaderSize || (length & 1) || length > used - 2 - offset || used - 2 - offset - length < 2)
+            return false;
+        if (load_u16le(bytes + offset + length) != length)
+            return false;
+        offset += length + 2;
+    }
+    return offset == used - 2;
+}
+
 DisplayList& dlist_stage() { return g.stage; }
 
 int& dobj_walk_depth() { return g.walk_depth; }

@@ -73,5 +73,10 @@ void dlist_set_next_id(uint32_t value);
 DisplayList& dlist_stage();
 int& dobj_walk_depth();
 
+// Whether bytes (used of them) form a list block: a leading 0, records of even length no
+// shorter than the header, each followed by a trailer equal to its length, and the final 0 at
+// used - 2. Restores of stored lists accept nothing else.
+bool dlist_check_block(const uint8_t* bytes, uint32_t used);
+
 // Frees the stage list and starts ids at 1 again (tests call it).
 void dlist_reset();

@@ -5,7 +5,10 @@
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/display/dlist.h"
+#include "runtime/display/dobj_icon.h"
 #include "runtime/display/gdi_draw.h"
+#include "runtime/display/group.h"
+#include "runtime/display/shapes.h"
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGrey = 0x7F7F7F;
@@ -24,17 +27,40 @@ void dobj_register_kind(uint32_t kind, DisplayHandler handler)
         g.kinds[kind] = handler;
 }
 
+// The kinds this library builds itself answer without being registered.
+static DisplayHandler built_in(uint32_t kind)
+{
+    if (kind == kDobjKindGroup)
+        return group_handler;
+    if (kind == kDobjKindIconWrapper)
+        return dobj_icon_wrapper_handler;
+    switch (group_handler_to_index(kind)) {
+    case kMemberLine:
+        return kind == kDobjMemberKinds ? dobj_line_handler : dobj_default_handler;
+    case kMemberRect:
+        return dobj_rect_handler;
+    case kMemberOval:
+        return dobj_oval_handler;
+    default:
+        return dobj_default_handler;
+    }
+}
+
 DisplayHandler dobj_handler_of(uint32_t kind)
 {
     if (kind < kDobjKindLimit && g.kinds[kind])
         return g.kinds[kind];
-    return dobj_default_handler;
+    return built_in(kind);
 }
 
 int32_t dobj_send(uint8_t* object, int message, DisplayMsgArg* arg)
 {
+    DisplayHandler handler = dobj_handler_of(dobj_kind(object));
+    if (arg)
+        return handler(object, message, arg);
+    // Cleared only when the caller has none: refresh walks send thousands of messages.
     DisplayMsgArg blank;
-    return dobj_handler_of(dobj_kind(object))(object, message, arg ? arg : &blank);
+    return handler(object, message, &blank);
 }
 
 // Clips to the stage and adds to the list word at offset; false when nothing was kept.
@@ -55,6 +81,8 @@ static bool add_clipped(uint8_t* object, uint32_t offset, const Rect& rect)
 }
 
 void dobj_add_update(uint8_t* object, const Rect& rect) { add_clipped(object, kDobjUpdate, rect); }
+
+void dobj_add_to_list(uint8_t* object, uint32_t list_word, const Rect& rect) { add_clipped(object, list_word, rect); }
 
 void dobj_add_damage(uint8_t* object, const Rect& rect)
 {
@@ -168,10 +196,8 @@ static int32_t hit_by_point(uint8_t* object, DisplayMsgArg& arg)
     return 1;
 }
 
-int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
+static int32_t base_message(uint8_t* object, int message, DisplayMsgArg& arg, const DisplayMsgArg* given)
 {
-    DisplayMsgArg blank;
-    DisplayMsgArg& arg = given ? *given : blank;
     switch (message) {
     case kMsgDraw:
         if (dobj_flags(object) & kDobjPlaceholder)
@@ -234,6 +260,14 @@ int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
     default: // every other code, 86 and above included
         return 0;
     }
+}
+
+int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* given)
+{
+    if (given)
+        return base_message(object, message, *given, given);
+    DisplayMsgArg blank;
+    return base_message(object, message, blank, nullptr);
 }
 
 int32_t dobj_send_by_id(uint32_t object_id, int message, DisplayMsgArg* inner)

@@ -81,6 +81,7 @@ struct DobjScreenHooks {
     bool (*stage_rect)(Rect& out);
     RectList (*rlist_add)(RectList list, const Rect& rect);
     RectList (*rlist_append_list)(RectList a, RectList b);
+    RectList (*rlist_copy)(RectList list);
     void (*set_refresh_needed)();
     // Damages the rectangle on the plane (2, 4 or 8) and every plane above it.
     void (*damage_rect)(const Rect& rect, int plane);
@@ -92,7 +93,8 @@ const DobjScreenHooks& dobj_screen_hooks();
 
 // The handler of a kind id from now on (null: back to the base handler).
 void dobj_register_kind(uint32_t kind, DisplayHandler handler);
-// The handler that answers for the kind id: the registered one, else the base handler.
+// The handler that answers for the kind id: the registered one, else the library's own (group,
+// icon wrapper, line, rectangle, oval), else the base handler.
 DisplayHandler dobj_handler_of(uint32_t kind);
 // Sends a message through the object's kind; a null argument gets a cleared one.
 int32_t dobj_send(uint8_t* object, int message, DisplayMsgArg* arg);
@@ -104,6 +106,9 @@ int32_t dobj_default_handler(uint8_t* object, int message, DisplayMsgArg* arg);
 void dobj_add_update(uint8_t* object, const Rect& rect);
 // The same into the damage list; a screen-plane object takes it as an update.
 void dobj_add_damage(uint8_t* object, const Rect& rect);
+// The rectangle, clipped to the stage, joins the list word at kDobjUpdate or kDobjDamage as
+// messages 7 and 8 of the base put the bounds there (refresh flagged when kept).
+void dobj_add_to_list(uint8_t* object, uint32_t list_word, const Rect& rect);
 // Moves the object to other plane bits, damaging or updating its old place.
 void dobj_set_plane(uint8_t* object, uint16_t plane_bits);
 // Sends message 17 (id, message, argument) along the stage list; the inner answer, 0 when no

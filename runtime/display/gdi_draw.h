@@ -25,6 +25,10 @@ struct DrawStyle {
     uint32_t line_color = 0x000000;
     uint32_t line_back_color = 0xFFFFFF;
     uint8_t line_pattern[8] = {};
+    // Picture runs only (never stored with shapes): the colour-table block's id and whether
+    // its entries are palette indexes.
+    uint32_t color_table = 0;
+    int16_t palette_map = 0;
 };
 
 // The 48 stored bytes that shape records keep (little-endian, offsets as listed above).

@@ -11,6 +11,7 @@
 #include "platform/window/window.h"
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
+#include "runtime/display/dobj_icon.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh_paint.h"
 #include "runtime/engine/exec_hooks.h"
@@ -483,11 +484,13 @@ void screen_init()
     objects.stage_rect = screen_stage_rect;
     objects.rlist_add = rlist_add;
     objects.rlist_append_list = rlist_append_list;
+    objects.rlist_copy = rlist_copy;
     objects.set_refresh_needed = screen_set_refresh_needed;
     objects.damage_rect = screen_damage_rect;
     objects.background_color = screen_background_color;
     dobj_set_screen_hooks(objects);
     rlist_set_pool_freed_hook(forget_all_lists);
+    dobj_icon_init();
     ExecHooks engine = exec_hooks();
     engine.screen_flush = screen_flush;
     engine.damage_pending = refresh_is_pending;

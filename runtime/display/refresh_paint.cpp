@@ -4,6 +4,7 @@
 #include "platform/kernel/clock.h"
 #include "runtime/display/dlist.h"
 #include "runtime/display/dobj.h"
+#include "runtime/display/group.h"
 #include "runtime/display/palette.h"
 
 namespace {
@@ -133,7 +134,7 @@ void refresh_clear_object_lists(DisplayList& list)
         return;
     for (uint8_t* object = dlist_first(list); object; object = dlist_next(object)) {
         clear_lists(object);
-        if (dobj_kind(object) != kDobjKindGroup || dobj_length(object) < kDobjHeaderSize + kDlistHeaderSize)
+        if (!group_has_members(object))
             continue;
         DisplayList members = dlist_load(object + kDobjHeaderSize);
         if (members.block)

@@ -7,7 +7,9 @@
 #include "runtime/engine/exec_trace.h"
 #include "runtime/nodes/node_attr.h"
 #include "runtime/nodes/node_group.h"
+#include "runtime/nodes/node_tree.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,17 @@ double icon_eval_property_real(IconId icon, uint16_t property, double fallback)
     double result = val_real(value);
     val_free(value);
     return result;
+}
+
+int32_t icon_clamp_layer(IconId icon, int32_t value)
+{
+    int32_t low = node_kind(icon) == kKindMovie ? 1 : -32768;
+    return std::clamp(value, low, int32_t(32767));
+}
+
+int32_t icon_eval_property_int16(IconId icon, uint16_t property)
+{
+    return icon_clamp_layer(icon, icon_eval_property_int(icon, property, 0));
 }
 
 void icon_run_attached_calc(IconId icon)

@@ -19,6 +19,11 @@ int icon_eval_property(IconId icon, uint16_t property, ScriptValue& out);
 int32_t icon_eval_property_bool(IconId icon, uint16_t property, int32_t fallback);
 int32_t icon_eval_property_int(IconId icon, uint16_t property, int32_t fallback);
 double icon_eval_property_real(IconId icon, uint16_t property, double fallback);
+// A layer kept in 16 bits: -32768..32767, and at least 1 for a Movie icon (its pictures lie
+// in front of the backdrop).
+int32_t icon_clamp_layer(IconId icon, int32_t value);
+// icon_eval_property_int with the default 0, clamped as icon_clamp_layer.
+int32_t icon_eval_property_int16(IconId icon, uint16_t property);
 // Runs the icon's attached calculation, when it has one, then re-evaluates dirty triggers.
 // The trace shows "kernel calc NODE ERROR".
 void icon_run_attached_calc(IconId icon);

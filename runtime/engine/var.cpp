@@ -115,7 +115,7 @@ void var_for_each_item(VarItemVisit visit, void* user)
 
 // --- strings kept in the learner's records -----------------------------------------------------
 
-static int take_into_record(ScriptValue& value, const char* text, size_t length)
+int var_text_into_record(ScriptValue& value, const char* text, size_t length)
 {
     uint16_t number = urec_new_id();
     if (number == 0) {
@@ -166,7 +166,7 @@ int var_store_value_data(ScriptValue& value)
         val_set_string_n(value, bytes.data(), length);
         return 0;
     }
-    return take_into_record(value, bytes.data(), length);
+    return var_text_into_record(value, bytes.data(), length);
 }
 
 void var_free_stored_value(ScriptValue& value)

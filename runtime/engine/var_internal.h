@@ -26,6 +26,9 @@ struct VarState {
         uint8_t* data;
     };
     std::vector<HeldText> locked_texts; // entry and tracking texts held by a lock
+    // Learner's records holding the long texts of saved lists: the live lists keep their own
+    // texts, so each save writes these anew and drops the ones no list refers to any more.
+    std::vector<uint16_t> list_texts;
 };
 extern VarState s_var;
 
@@ -42,6 +45,9 @@ uint32_t var_item_find(uint32_t context, VariableId id, ScriptValue* out);
 // Inserts or overwrites the item: 1/0.
 int var_item_put(uint32_t context, VariableId id, const ScriptValue& value);
 void var_item_delete(uint32_t context, VariableId id);
+// Puts the text into a new learner's record and makes value (freed first) name it: 0, or an
+// error with value freed and empty.
+int var_text_into_record(ScriptValue& value, const char* text, size_t length);
 // The text of a learner's record for string values of storage 3 (null: none), and its release.
 const char* var_learner_string_lock(uint16_t number);
 void var_learner_string_unlock(uint16_t number);

@@ -41,9 +41,11 @@ struct ListVisit {
 struct RestoreMaps {
     std::vector<std::string> symbol_names; // saved id - 1
     std::vector<uint32_t> symbol_ids;      // saved id - 1: the saved live id
-    std::map<uint32_t, ScriptValue> objects; // stored id -> the restored value
+    std::map<uint32_t, ScriptValue> objects; // stored id -> the restored value (by stored id)
+    std::map<uint32_t, uint32_t> new_ids;    // stored id -> the restored object's own id
     std::map<uint32_t, int> holders;         // stored id -> values that hold it
     std::vector<uint16_t> text_records;      // learner's records that texts own, each once
+    std::vector<uint16_t> list_texts;        // those of them that lists' texts own
 };
 
 } // namespace
@@ -184,24 +186,89 @@ static int save_symbols(const SaveWork& work)
     return 0;
 }
 
+// The learner's records the texts of one save's lists are in, and the first failure.
+struct ListTexts {
+    std::vector<uint16_t> records;
+    int error = 0;
+};
+
+static bool is_store_record(uint16_t number)
+{
+    for (uint16_t own : s_var.records)
+        if (own == number)
+            return true;
+    return number <= 1;
+}
+
+// A text element of a saved list that would not read back on resume (a text in memory, in a
+// piece's or a library's record, at an address) is written as an inline text or a learner's
+// record of its own. Only the saved block changes: the live list keeps its text.
+static void store_list_text(uint8_t* slot, void* user)
+{
+    auto& texts = *static_cast<ListTexts*>(user);
+    ScriptValue value;
+    std::memcpy(value.bytes, slot, 16);
+    if (val_type(value) != kValString || val_storage(value) == kStoreInline)
+        return;
+    if (val_storage(value) == kStoreLearner) { // a resumed list's text: its record stays
+        if (!is_store_record(val_u16(value, 8)))
+            texts.records.push_back(val_u16(value, 8));
+        return;
+    }
+    std::string text = var_lock_value_data(value);
+    var_unlock_value_data(value);
+    ScriptValue stored;
+    val_init(stored);
+    if (text.size() + 1 <= size_t(kValInlineMax))
+        val_set_string_n(stored, text.data(), text.size());
+    else if (int error = var_text_into_record(stored, text.data(), text.size()))
+        texts.error = texts.error ? texts.error : error; // saved empty
+    else
+        texts.records.push_back(val_u16(stored, 8));
+    std::memcpy(slot, stored.bytes, 16);
+}
+
+// The records of the last save's list texts that no list refers to now go; after a failure
+// both sets are kept, as the old save may be all there is.
+static void keep_list_texts(const ListTexts& texts)
+{
+    std::vector<uint16_t> kept = s_var.list_texts;
+    s_var.list_texts = texts.records;
+    for (uint16_t old : kept) {
+        bool used = false;
+        for (uint16_t number : texts.records)
+            used = used || number == old;
+        if (!used && texts.error)
+            s_var.list_texts.push_back(old);
+        else if (!used)
+            (void)urec_delete(old);
+    }
+}
+
 static int save_lists(const SaveWork& work)
 {
     uint8_t empty[2] = {};
     if (int error = urec_write(var_record(kVarStLists), empty, sizeof empty))
         return error;
+    ListTexts texts;
     for (const auto& [id, value] : work.lists) {
         uint32_t size = 0;
         MemHandle block = list_save_value(value, &size);
         if (!block || id == 0 || id > 0xFFFF) {
             mem_free(block);
-            return kErrOutOfMemory;
+            texts.error = kErrOutOfMemory;
+            break;
         }
+        list_saved_slots(static_cast<uint8_t*>(mem_address(block)), size, store_list_text, &texts);
         int error = urec_put_field(var_record(kVarStLists), uint16_t(id), mem_address(block), size);
         mem_free(block);
-        if (error)
-            return error;
+        if (error) {
+            texts.error = error;
+            break;
+        }
     }
-    return 0;
+    keep_list_texts(texts);
+    return texts.error;
 }
 
 static int save_items()
@@ -313,33 +380,77 @@ static uint32_t live_symbol(const RestoreMaps& maps, uint32_t saved)
     return 0;
 }
 
-static int restore_list_field(uint16_t tag, uint8_t* data, uint32_t size, void* user, int*)
-{
-    auto& maps = *static_cast<RestoreMaps*>(user);
-    if (size == 0 || !val_is_object_type(data[0]))
-        return 1;
-    ScriptValue value;
-    val_set_object(data[0], tag, 0, value);
-    if (list_restore_value(data, size, value) != 0)
-        return 1; // a damaged list: who holds it reads empty
-    maps.objects[tag] = value;
-    return 1;
-}
-
 // A text's record is deleted when its variable changes: it may be neither record 1, nor one of
 // the store's own, nor another text's.
 static bool own_text_record(RestoreMaps& maps, uint16_t number)
 {
-    if (number <= 1)
+    if (is_store_record(number))
         return false;
-    for (uint16_t own : s_var.records)
-        if (own == number)
-            return false;
     for (uint16_t taken : maps.text_records)
         if (taken == number)
             return false;
     maps.text_records.push_back(number);
     return true;
+}
+
+struct ListClaim {
+    RestoreMaps& maps;
+    bool blanked = false;
+};
+
+// A restored list's text in a learner's record owns it, as a variable's text does; one that
+// another text or the store already has reads empty.
+static void claim_list_text(uint8_t* slot, void* user)
+{
+    auto& claim = *static_cast<ListClaim*>(user);
+    if (slot[1] != kValString || slot[2] != kStoreLearner)
+        return;
+    uint16_t number = plat::load_u16le(slot + 8);
+    if (own_text_record(claim.maps, number)) {
+        claim.maps.list_texts.push_back(number);
+        return;
+    }
+    ScriptValue empty;
+    val_init(empty);
+    std::memcpy(slot, empty.bytes, 16);
+    claim.blanked = true;
+}
+
+static int restore_list_field(uint16_t tag, uint8_t* data, uint32_t size, void* user, int* changed)
+{
+    auto& maps = *static_cast<RestoreMaps*>(user);
+    if (size == 0 || !val_is_object_type(data[0]))
+        return 1;
+    ListClaim claim { maps };
+    list_saved_slots(data, size, claim_list_text, &claim);
+    *changed = claim.blanked ? 1 : 0;
+    ScriptValue value;
+    val_set_object(data[0], tag, 0, value);
+    if (list_restore_value(data, size, value) != 0)
+        return 1; // a damaged list: who holds it reads empty
+    maps.objects[tag] = value;
+    maps.new_ids[tag] = list_map_restored_id(tag);
+    return 1;
+}
+
+// While a restore runs, values name objects by their stored ids; then by the new ones, which
+// need not be the same (a list table that made and freed objects hands out other numbers).
+static void rename_object(const RestoreMaps& maps, ScriptValue& value)
+{
+    auto found = maps.new_ids.find(val_object_id(value));
+    if (found == maps.new_ids.end())
+        val_init(value);
+    else
+        val_set_object(val_type(value), found->second, val_stamp(value), value);
+}
+
+static int rename_held_object(ScriptValue& value, void* user, bool* changed)
+{
+    if (!val_is_object_type(val_type(value)))
+        return 0;
+    rename_object(*static_cast<const RestoreMaps*>(user), value);
+    *changed = true;
+    return 0;
 }
 
 // One stored value checked and rebuilt: storages 0, 2 (of the running piece), 3; known types.
@@ -433,6 +544,10 @@ static int module_restore(ModuleMessage* message)
             rebuild_list_symbols(maps, list);
         error = for_each_value(rebuild_value, &maps);
         list_restore_end();
+        for (auto& [id, list] : maps.objects)
+            rename_object(maps, list);
+        if (!error)
+            error = for_each_value(rename_held_object, &maps);
         // A list only other lists hold gave its first reference to nobody.
         for (const auto& [id, list] : maps.objects)
             if (maps.holders[id] == 0)
@@ -442,6 +557,7 @@ static int module_restore(ModuleMessage* message)
         var_reset_all();
         return error;
     }
+    s_var.list_texts = maps.list_texts;
     if (var_hooks().xevt_reset)
         var_hooks().xevt_reset();
     if (var_hooks().trig_bits_create)
@@ -476,6 +592,8 @@ static void module_release(bool delete_records)
         (void)for_each_value(delete_records ? delete_owned : release_objects, nullptr);
     if (delete_records && s_var.open) {
         for (uint16_t number : s_var.records)
+            (void)urec_delete(number);
+        for (uint16_t number : s_var.list_texts)
             (void)urec_delete(number);
     }
     if (var_hooks().trig_bits_free)

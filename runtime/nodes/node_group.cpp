@@ -321,7 +321,8 @@ const uint8_t* node_props(IconId icon, size_t* length)
     NodePlace p = place_of(icon);
     MemHandle block = p.entry ? property_group(p) : MemHandle {};
     Slice s = block ? property_slice(p, block) : Slice {};
-    if (!s.bytes || s.length == 0) {
+    // A list shorter than its end mark is damage; callers may count on the mark being there.
+    if (!s.bytes || s.length < sizeof kEmptyList) {
         *length = sizeof kEmptyList;
         return kEmptyList;
     }

@@ -67,8 +67,8 @@ int node_group_load_error(IconId icon);
 
 // The property group's block, loaded on first use; null when it cannot be had.
 MemHandle node_prop_group(IconId icon);
-// The node's TagList inside its loaded group and its bytes (*length); a static empty list when
-// the group cannot be had.
+// The node's TagList inside its loaded group and its bytes (*length, at least 2); a static empty
+// list when the group cannot be had or the node's slice cannot hold a list.
 const uint8_t* node_props(IconId icon, size_t* length);
 // A new block with a copy of the node's list; null when the slot holds no list or the group
 // cannot be had.

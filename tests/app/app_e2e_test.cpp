@@ -22,16 +22,17 @@ using namespace wintest;
 // The steps in the order a full run takes them.
 const std::vector<std::string> kStartSteps = {
     "early mem_note_physical", "early str_init", "early symdict_create", "early intl_init",
-    "early fspec_manager_create", "early file_init", "init sched_init", "init ini_init", "init sysfn_build_table",
+    "early fspec_manager_create", "early file_init", "init win_list_init", "init sched_init", "init ini_init", "init sysfn_build_table",
     "init node_files_init",
     "init text_styles_init", "init list_tables_init", "init pal_init_system", "ui font_map_create", "ui str_charmap_init", "ui font_init",
-    "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui bmcache_init", "ui rec_init", "ui clock_init", "ui lib_init",
-    "ui lib_list_init", "ui app_quicktime_start", "ui netprof_init",
+    "ui app_register_main_window", "ui app_sysmenu_init", "ui modmsg_startup", "ui bmcache_init", "ui menu_init",
+    "ui curs_init", "ui pig_tables_init", "ui rec_init", "ui clock_init", "ui lib_init", "ui lib_list_init",
+    "ui dlg_progress_register_class", "ui app_quicktime_start", "ui netprof_init",
 };
 const std::vector<std::string> kReleaseSteps = {
-    "release app_quicktime_stop", "release ini_term", "release font_term", "release sched_term",
+    "release app_quicktime_stop", "release ini_term", "release font_term", "release curs_term", "release sched_term",
     "release rec_close_all", "release app_sysmenu_term", "release pal_free_current", "release win_restore_metrics",
-    "release bmcache_free", "release dobj_free_background_brush", "release clock_term", "release app_close_file_table",
+    "release bmcache_free", "release dobj_free_background_brush", "release pig_tables_free", "release clock_term", "release app_close_file_table",
     "release text_styles_term", "release lib_term", "release node_files_free", "release fspec_manager_destroy",
     "release str_charmap_term", "release font_map_destroy", "release list_tables_free", "release symdict_release",
 };

@@ -292,6 +292,93 @@ const RunCase kRunCases[] = {
             a.op(kOpNip);
         },
         0, "s:why" },
+    // Instructions that run together without checks: each edge as the two would meet it.
+    { "a constant joined to a number", [](Assembler& a) { arith(a, 1, kOperJoin, 2); }, 0, "s:12" },
+    { "a constant added to nothing",
+        [](Assembler& a) {
+            push_int(a, 2);
+            a.op(kOpArith, kOperPlus);
+        },
+        kEvalUnderflow, "s:" },
+    { "a constant added on a full stack",
+        [](Assembler& a) {
+            for (int i = 0; i < 40; ++i)
+                push_int(a, i);
+            push_int(a, 1);
+            a.op(kOpArith, kOperPlus);
+        },
+        kEvalStackFull, "s:" },
+    { "a constant added in the last slot",
+        [](Assembler& a) {
+            for (int i = 0; i < 39; ++i)
+                push_int(a, i);
+            push_int(a, 1);
+            a.op(kOpArith, kOperPlus);
+            for (int i = 0; i < 38; ++i)
+                a.op(kOpNip);
+        },
+        0, "i:39" },
+    { "a bad operator after a constant", [](Assembler& a) { arith(a, 1, 99, 2); a.op(kOpPop); }, kEvalBadOperator, "s:" },
+    { "a real times a constant",
+        [](Assembler& a) {
+            a.op(kOpPushReal, a.real(1.5));
+            push_int(a, 3);
+            a.op(kOpArith, kOperTimes);
+            push_int(a, 2);
+            a.op(kOpArith, kOperPower);
+        },
+        0, "r:20.25" },
+    { "texts compared, then the condition",
+        [](Assembler& a) {
+            a.op(kOpPushString, a.text("b"));
+            a.op(kOpPushString, a.text("a"));
+            a.op(kOpCompare, kOperGreater);
+            a.op(kOpNip);
+            int skip = a.op(kOpJumpIfFalse);
+            push_int(a, 7);
+            int over = a.op(kOpJump);
+            a.patch(skip, int16_t(a.next()));
+            push_int(a, 8);
+            a.patch(over, int16_t(a.next()));
+        },
+        0, "i:7" },
+    { "a false condition jumps",
+        [](Assembler& a) {
+            push_int(a, 1);
+            push_int(a, 2);
+            a.op(kOpCompare, kOperGreater);
+            a.op(kOpNip);
+            int skip = a.op(kOpJumpIfFalse);
+            push_int(a, 7);
+            a.patch(skip, int16_t(a.next()));
+            push_int(a, 8);
+        },
+        0, "i:8" },
+    { "a bad comparison before the condition",
+        [](Assembler& a) {
+            push_int(a, 1);
+            push_int(a, 2);
+            a.op(kOpCompare, 13);
+            a.op(kOpNip);
+            a.op(kOpJumpIfFalse, 0);
+        },
+        kEvalBadOperator, "s:" },
+    { "an assignment to a value that is no reference",
+        [](Assembler& a) {
+            push_int(a, 1);
+            push_int(a, 2);
+            a.op(kOpAssign);
+            a.op(kOpPop);
+            a.op(kOpPushVar, a.variable(kX));
+        },
+        0, "s:" },
+    { "an assignment of one value",
+        [](Assembler& a) {
+            push_int(a, 5);
+            a.op(kOpAssign);
+            a.op(kOpPop);
+        },
+        kEvalUnderflow, "s:" },
     { "a join past 30000 bytes",
         [](Assembler& a) {
             int16_t text = a.text(long_text('a'));
@@ -338,21 +425,29 @@ static std::string result_form(const ScriptValue& v)
     return form;
 }
 
+// Each row runs twice: without a check between instructions, where instructions that usually
+// follow one another run together, and under a step limit that checks before every one.
 TEST_F(InterpTest, RunRows)
 {
-    for (const RunCase& row : kRunCases) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        Assembler a;
-        row.build(a);
-        std::vector<uint8_t> block = a.build();
-        ScriptValue out;
-        EXPECT_EQ(eval_code(0, block.data(), block.size(), out, row.allow_assignment), row.error);
-        EXPECT_EQ(result_form(out), row.expected);
-        EXPECT_EQ(eval_stack_top(), 0);
-        EXPECT_EQ(eval_error(), 0);
-        val_free(out);
-        TearDown();
+    for (int64_t step_limit : { int64_t(0), int64_t(1000000) }) {
+        SCOPED_TRACE(step_limit ? "every instruction checked" : "no checks");
+        for (const RunCase& row : kRunCases) {
+            SCOPED_TRACE(row.name);
+            SetUp();
+            Assembler a;
+            row.build(a);
+            std::vector<uint8_t> block = a.build();
+            ScriptValue out;
+            eval_set_step_limit(step_limit);
+            EXPECT_EQ(eval_code(0, block.data(), block.size(), out, row.allow_assignment), row.error);
+            EXPECT_EQ(step_limit ? eval_steps_left() > 0 : eval_steps_left() == 0, true);
+            eval_set_step_limit(0);
+            EXPECT_EQ(result_form(out), row.expected);
+            EXPECT_EQ(eval_stack_top(), 0);
+            EXPECT_EQ(eval_error(), 0);
+            val_free(out);
+            TearDown();
+        }
     }
 }
 

@@ -46,50 +46,62 @@ inline int32_t recording_handler(uint8_t* object, int message, DisplayMsgArg* ar
     return dobj_default_handler(object, message, arg);
 }
 
+// Points the base handler's hooks at the screen (its lists kept in the test) and registers
+// the recording kind; display_teardown undoes it. Fixtures of other bases call both.
+inline void display_setup(Screen& screen)
+{
+    plat::dc_reset();
+    dlist_reset();
+    dobj_reset();
+    g_screen = &screen;
+    DobjScreenHooks hooks{};
+    hooks.stage_rect = [](Rect& out) {
+        out = Rect{0, 0, 640, 480};
+        return true;
+    };
+    hooks.rlist_add = [](RectList list, const Rect& rect) -> RectList {
+        if (list == 0) {
+            g_screen->lists.push_back({});
+            list = RectList(g_screen->lists.size());
+        }
+        g_screen->lists[list - 1].push_back(rect);
+        return list;
+    };
+    hooks.rlist_append_list = [](RectList a, RectList b) -> RectList {
+        if (a == 0)
+            return b;
+        if (b != 0) {
+            std::vector<Rect> tail = g_screen->lists[b - 1];
+            g_screen->lists[a - 1].insert(g_screen->lists[a - 1].end(), tail.begin(), tail.end());
+        }
+        return a;
+    };
+    hooks.rlist_copy = [](RectList list) -> RectList {
+        if (list == 0)
+            return 0;
+        g_screen->lists.push_back(g_screen->lists[list - 1]);
+        return RectList(g_screen->lists.size());
+    };
+    hooks.set_refresh_needed = [] { g_screen->refresh_flags++; };
+    hooks.damage_rect = [](const Rect& rect, int plane) { g_screen->plane_damage.push_back({rect, plane}); };
+    dobj_set_screen_hooks(hooks);
+    dobj_register_kind(kRecordingKind, recording_handler);
+}
+
+inline void display_teardown()
+{
+    dlist_reset();
+    dobj_reset();
+    g_screen = nullptr;
+    plat::dc_reset();
+}
+
 class DisplayTest : public testing::Test {
 protected:
     Screen screen;
 
-    void SetUp() override
-    {
-        plat::dc_reset();
-        dlist_reset();
-        dobj_reset();
-        g_screen = &screen;
-        DobjScreenHooks hooks{};
-        hooks.stage_rect = [](Rect& out) {
-            out = Rect{0, 0, 640, 480};
-            return true;
-        };
-        hooks.rlist_add = [](RectList list, const Rect& rect) -> RectList {
-            if (list == 0) {
-                g_screen->lists.push_back({});
-                list = RectList(g_screen->lists.size());
-            }
-            g_screen->lists[list - 1].push_back(rect);
-            return list;
-        };
-        hooks.rlist_append_list = [](RectList a, RectList b) -> RectList {
-            if (a == 0)
-                return b;
-            if (b != 0) {
-                std::vector<Rect> tail = g_screen->lists[b - 1];
-                g_screen->lists[a - 1].insert(g_screen->lists[a - 1].end(), tail.begin(), tail.end());
-            }
-            return a;
-        };
-        hooks.set_refresh_needed = [] { g_screen->refresh_flags++; };
-        hooks.damage_rect = [](const Rect& rect, int plane) { g_screen->plane_damage.push_back({rect, plane}); };
-        dobj_set_screen_hooks(hooks);
-        dobj_register_kind(kRecordingKind, recording_handler);
-    }
-    void TearDown() override
-    {
-        dlist_reset();
-        dobj_reset();
-        g_screen = nullptr;
-        plat::dc_reset();
-    }
+    void SetUp() override { display_setup(screen); }
+    void TearDown() override { display_teardown(); }
 };
 
 // A record of the length with the header filled in (id 0 until a list stamps it).

@@ -26,6 +26,7 @@
 #include "runtime/display/palette.h"
 #include "runtime/display/rect_list.h"
 #include "runtime/engine/modbus.h"
+#include "tests/display/stage_window.h"
 
 namespace {
 
@@ -80,18 +81,8 @@ class RefreshTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        plat::HeadlessOptions options;
-        options.screen = plat::Size{640, 480};
-        std::string error;
-        ASSERT_TRUE(plat::headless_start_with(options, {}, error)) << error;
-        plat::WindowClass stage_class;
-        stage_class.proc = plat::def_window_proc;
-        stage_class.class_name = "RefreshTestStage";
-        plat::register_class(stage_class);
-        window = plat::create_window_ex(0, "RefreshTestStage", "Stage", plat::WS_POPUP | plat::WS_VISIBLE, 0, 0,
-            kStage.right, kStage.bottom, {}, 0, {}, nullptr);
+        window = disptest::open_stage_window("RefreshTestStage", kStage.right, kStage.bottom);
         ASSERT_TRUE(window);
-        plat::validate_rect(window, nullptr); // painting is the refresh's business here
         dlist_reset();
         dobj_reset();
         screen_reset();

@@ -60,6 +60,38 @@ TEST_F(IconKindsTest, PropertyFormsTakeTheDefaultOnlyWhenThePropertyIsMissing)
     EXPECT_EQ(icon_eval_property_bool(plain, kPropWaitLimit, 7), 7);
 }
 
+// Layers are kept in 16 bits; a Movie icon's pictures never lie on the backdrop's layer 0.
+TEST_F(IconKindsTest, LayerPropertyIsClampedToSixteenBits)
+{
+    ASSERT_EQ(open_piece_file(R"P(kind PCRS
+icon map "Top" {
+    icon display "Far" {
+        code 1044 "100000"
+    }
+    icon display "Deep" {
+        code 1044 "-70000"
+    }
+    icon display "Five" {
+        code 1044 "5"
+    }
+    icon display "None"
+    icon movie "Film"
+    icon movie "Behind" {
+        code 1044 "-3"
+    }
+}
+)P"),
+        0);
+    static const struct {
+        const char* icon;
+        int32_t layer;
+    } rows[] = { { "Far", 32767 }, { "Deep", -32768 }, { "Five", 5 }, { "None", 0 }, { "Film", 1 }, { "Behind", 1 } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.icon);
+        EXPECT_EQ(icon_eval_property_int16(piece_icon(row.icon), 1044), row.layer);
+    }
+}
+
 TEST(WaitLimit, SecondsBecomeMillisecondsSaturating)
 {
     static const struct {

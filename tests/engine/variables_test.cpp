@@ -8,6 +8,8 @@
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/base/symdict.h"
+#include "runtime/calc/compile.h"
+#include "runtime/calc/interp.h"
 #include "runtime/calc/list_table.h"
 #include "runtime/calc/sysfn_table.h"
 #include "runtime/calc/value.h"
@@ -249,6 +251,27 @@ TEST_F(VariablesTest, ArrayElementsZeroTo2500)
     EXPECT_EQ(call(58, { number(2501) }), "\"\"");
     EXPECT_EQ(call(58, { number(0) }), "\"\"");
     val_free(value);
+    // A run that may not assign refuses ArraySet with error 12 and stores nothing.
+    static const struct {
+        const char* source;
+        int allow_assignment;
+        int error;
+        const char* element_3;
+    } kRuns[] = {
+        { "ArraySet(3, 5)", 0, kEvalAssignRefused, "\"\"" },
+        { "ArraySet(3, 5)", 1, 0, "5" },
+    };
+    for (const auto& run : kRuns) {
+        SCOPED_TRACE(run.allow_assignment);
+        std::vector<uint8_t> code;
+        int offset = 0, length = 0;
+        uint32_t root = uint32_t(piece_slot()) << 16;
+        ASSERT_EQ(code_compile(root, run.source, code, kCompileExpression, 0, 0, &offset, &length), 0);
+        ScriptValue result;
+        EXPECT_EQ(eval_code(root, code.data(), code.size(), result, run.allow_assignment), run.error);
+        val_free(result);
+        EXPECT_EQ(call(58, { number(3) }), run.element_3);
+    }
 }
 
 TEST_F(VariablesTest, PerIconValuesAndTrackingTexts)
@@ -327,6 +350,86 @@ TEST_F(VariablesTest, ASaveAndResumeKeepsListsSymbolsTextsAndCustomVariables)
     EXPECT_NE(out.find("var Short \"a text of its own\"\n"), std::string::npos) << out;
     EXPECT_NE(out.find("var Colour #blue\n"), std::string::npos) << out;
     EXPECT_NE(out.find("var Extra \"custom value\"\n"), std::string::npos) << out;
+}
+
+// Texts of more than seven characters inside lists live in memory: a save writes them where a
+// resume finds them, and each save drops the records of the one before.
+TEST_F(VariablesTest, LongTextsInsideListsComeBackOnResume)
+{
+    ASSERT_EQ(open_piece_file(vars_piece()), 0);
+    ScriptValue texts[5];
+    const char* const kTexts[] = { "a text in a list in a list", "a long key of a pair", "its long value",
+        "a long text in a list", "short" };
+    for (int i = 0; i < 5; ++i)
+        val_set_string(texts[i], kTexts[i]);
+    ScriptValue list, inner, props;
+    ASSERT_EQ(list_new(kValLinearList, 0, list), 1);
+    ASSERT_EQ(list_new(kValLinearList, 0, inner), 1);
+    ASSERT_EQ(list_new(kValPropList, 0, props), 1);
+    ASSERT_EQ(list_append(inner, texts[0]), 0);
+    ASSERT_EQ(list_prop_set(props, texts[1], texts[2]), 0);
+    for (const ScriptValue& element : { texts[3], texts[4], inner, props })
+        ASSERT_EQ(list_append(list, element), 0);
+    for (ScriptValue& v : texts)
+        val_free(v);
+    ASSERT_EQ(var_set(0, id_of("Plain"), 0, &list), 1);
+    val_free(list);
+    val_free(inner);
+    val_free(props);
+    ScriptValue greeting; // a text of the piece's own records
+    var_get(0, id_of("Greeting"), 0, greeting);
+    ScriptValue held;
+    ASSERT_EQ(list_new(kValLinearList, 0, held), 1);
+    ASSERT_EQ(list_append(held, greeting), 0);
+    ASSERT_EQ(var_set(0, id_of("Items"), 0, &held), 1);
+    val_free(held);
+    val_free(greeting);
+    close_piece();
+
+    std::vector<int> records_after;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(reopen(), 0);
+        ScriptValue got, element, nested;
+        var_get(0, id_of("Plain"), 0, got);
+        ASSERT_EQ(list_count(got), 4);
+        std::string first = round == 0 ? "a long text in a list" : "a text of round " + std::to_string(round);
+        const std::string want[] = { "\"" + first + "\"", "\"short\"" };
+        for (int i = 1; i <= 2; ++i) {
+            ASSERT_EQ(list_get_element(got, i, element), 0);
+            EXPECT_EQ(shown(element), want[i - 1]);
+            val_free(element);
+        }
+        // A new text in place of a resumed one: the old one's record must go at the save.
+        val_set_string(element, ("a text of round " + std::to_string(round + 1)).c_str());
+        ASSERT_EQ(list_set_element(got, 1, element), 0);
+        val_free(element);
+        ASSERT_EQ(list_get_element(got, 3, nested), 0);
+        ASSERT_EQ(list_get_element(nested, 1, element), 0);
+        EXPECT_EQ(shown(element), "\"a text in a list in a list\"");
+        val_free(element);
+        val_free(nested);
+        ASSERT_EQ(list_get_element(got, 4, nested), 0);
+        ASSERT_EQ(list_prop_key_at(nested, 1, element), 0);
+        EXPECT_EQ(shown(element), "\"a long key of a pair\"");
+        val_free(element);
+        ASSERT_EQ(list_prop_value_at(nested, 1, element), 0);
+        EXPECT_EQ(shown(element), "\"its long value\"");
+        val_free(element);
+        val_free(nested);
+        var_get(0, id_of("Items"), 0, got); // the variable's own value: not freed here
+        ASSERT_EQ(list_get_element(got, 1, element), 0);
+        EXPECT_EQ(shown(element), "\"hello there\"");
+        val_free(element);
+        int records = 0;
+        std::vector<uint8_t> bytes;
+        for (uint16_t number = 2; number < 400; ++number)
+            records += urec_read(number, bytes) == 0;
+        records_after.push_back(records);
+        close_piece();
+    }
+    EXPECT_EQ(records_after[1], records_after[0]);
+    EXPECT_EQ(records_after[2], records_after[0]);
 }
 
 TEST_F(VariablesTest, RestoreRefusesStatesThatDoNotFit)

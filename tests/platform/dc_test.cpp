@@ -229,6 +229,51 @@ TEST_F(DcStateTest, MappingModesScaleAndRoundToTheNearestPixel)
     EXPECT_EQ(set_map_mode(dc, 4), 0);
 }
 
+// A solid fill through a clip of one rectangle takes a shorter way than other clips and paints;
+// at every depth it must leave the pixels that a clip of two bands and a patterned paint leave.
+TEST_F(DcStateTest, FillsThroughOneClipRectangleOrManyPaintTheSamePixels)
+{
+    static const int kDepths[] = {1, 4, 8, 16, 24, 32};
+    const Rect fill{2, 3, 37, 17};
+    const Rect upper{20, 4, 33, 9}, corner{5, 12, 8, 15};
+    uint8_t black_rows[16] = {}; // an 8 x 8 pattern of 0 bits: the text colour everywhere
+    GdiObject pattern_bitmap = create_bitmap(8, 8, 1, 1, black_rows, sizeof black_rows);
+    for (int depth : kDepths) {
+        SCOPED_TRACE(depth);
+        Canvas by_rects(40, 20, depth), by_bands(40, 20, depth), patterned(40, 20, depth);
+        GdiObject solid = create_solid_brush(ref(kBlack));
+        GdiObject pattern = create_pattern_brush(pattern_bitmap);
+        GdiObject bands = create_rect_rgn_indirect(upper);
+        GdiObject part = create_rect_rgn_indirect(corner);
+        EXPECT_EQ(combine_rgn(bands, bands, part, RGN_OR), COMPLEXREGION);
+        EXPECT_EQ(select_clip_rgn(by_bands.dc, bands), COMPLEXREGION);
+        EXPECT_EQ(select_clip_rgn(patterned.dc, bands), COMPLEXREGION);
+        fill_rect(by_bands.dc, fill, solid);
+        fill_rect(patterned.dc, fill, pattern);
+        for (const Rect& one : {upper, corner}) {
+            set_rect_rgn(part, one.left, one.top, one.right, one.bottom);
+            EXPECT_EQ(select_clip_rgn(by_rects.dc, part), SIMPLEREGION);
+            fill_rect(by_rects.dc, fill, solid);
+        }
+        int inked = 0;
+        for (int32_t y = 0; y < 20; y++) {
+            for (int32_t x = 0; x < 40; x++) {
+                uint32_t want = pt_in_rect(upper, Point{x, y}) || pt_in_rect(corner, Point{x, y}) ? kBlack : kWhite;
+                inked += want == kBlack;
+                ASSERT_EQ(by_rects.at(x, y), want) << x << "," << y;
+                ASSERT_EQ(by_bands.at(x, y), want) << x << "," << y;
+                ASSERT_EQ(patterned.at(x, y), want) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(inked, 13 * 5 + 3 * 3);
+        delete_object(solid);
+        delete_object(pattern);
+        delete_object(bands);
+        delete_object(part);
+    }
+    delete_object(pattern_bitmap);
+}
+
 TEST_F(DcStateTest, ClipCallsWorkInLogicalCoordinates)
 {
     Canvas canvas(20, 20);

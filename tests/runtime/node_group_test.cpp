@@ -1,6 +1,7 @@
 #include "node_fixture.h"
 #include "runtime/base/errcode.h"
 #include "runtime/nodes/node_chunks.h"
+#include "runtime/store/rec_write.h"
 
 #include <cstring>
 
@@ -158,6 +159,38 @@ TEST_F(NodeGroupTest, ChunkListsNameTheIconsRecords)
     // One item claimed, but only half of it stored: the copy's spare bytes are not the file's.
     EXPECT_EQ(node_chunks_open(titled(1, "Short")), ChunkList {});
     EXPECT_EQ(node_chunks_total_size(titled(1, "Top")), 0u);
+}
+
+// A damaged group may give a node a list of one byte, too short for its end mark: the node has
+// no properties, its copy is a new empty list, and a store replaces the byte.
+TEST_F(NodeGroupTest, AListTooShortForItsEndMarkReadsEmpty)
+{
+    FileSpec* spec = memory(piece_bytes(std::string("kind VCRS\n") + kPropsPiece));
+    ASSERT_EQ(open(1, spec, kRecOpenWritable), 0);
+    ASSERT_EQ(node_file_open(1, 0), 0);
+    IconId shape = titled(1, "Shape");
+    uint32_t index = node_icon_number(shape) % 256;
+    RecordId group = rec_make_id(1, node_dir_word(1, kDirGroupBase + 1));
+    MemHandle bytes = rec_take(group);
+    ASSERT_TRUE(bytes);
+    uint8_t* table = static_cast<uint8_t*>(mem_address(bytes));
+    plat::store_u32le(table + 4 * (index + 1), plat::load_u32le(table + 4 * index) + 1);
+    ASSERT_EQ(rec_put(group, kTypePropertyGroup, bytes, uint32_t(mem_size(bytes))), 0);
+    rec_release(group, kReleaseOne);
+
+    size_t length = 0;
+    const uint8_t* list = node_props(shape, &length);
+    EXPECT_EQ(length, 2u);
+    EXPECT_EQ(plat::load_u16le(list), 0);
+    EXPECT_EQ(node_props_copy(shape), MemHandle {});
+    Point p {};
+    EXPECT_EQ(node_get_prop_point(shape, 11, p), 0);
+    EXPECT_EQ(node_put_prop(shape, 300, "new", 3), 0);
+    MemHandle stored = node_get_prop(shape, 300);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(std::string(static_cast<const char*>(mem_address(stored)), 3), "new");
+    mem_free(stored);
+    node_file_close_all(1);
 }
 
 // A damaged directory may name one record for two uses: here the title hash is also a group,

@@ -13,6 +13,7 @@
 #include "runtime/store/fhdr.h"
 #include "tools/piecemaker/pm_calc.h"
 #include "tools/piecemaker/pm_icons.h"
+#include "tools/piecemaker/pm_picture.h"
 #include "tools/piecemaker/pm_text.h"
 
 namespace {
@@ -146,15 +147,6 @@ bool want_number(Parser& p, const Token& t, int64_t low, int64_t high, int64_t& 
     return true;
 }
 
-bool read_file(const std::string& path, std::vector<uint8_t>& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 std::string resolve(const Parser& p, const std::string& name)
 {
     return name.empty() || name[0] == '/' || p.folder.empty() ? name : p.folder + "/" + name;
@@ -162,22 +154,29 @@ std::string resolve(const Parser& p, const std::string& name)
 
 // --- contents of a record ----------------------------------------------------------------
 
+// Hex digit pairs, blanks allowed, appended to out.
+bool hex_bytes(Parser& p, const std::string& text, std::vector<uint8_t>& out)
+{
+    std::string digits;
+    for (char c : text)
+        if (!std::isspace(uint8_t(c)))
+            digits += c;
+    if (digits.size() % 2 != 0)
+        return fail(p, "hex needs pairs of digits");
+    for (size_t n = 0; n < digits.size(); n += 2) {
+        int high = hex_value(digits[n]), low = hex_value(digits[n + 1]);
+        if (high < 0 || low < 0)
+            return fail(p, "bad hex digit in '" + text + "'");
+        out.push_back(uint8_t(high << 4 | low));
+    }
+    return true;
+}
+
 bool content_hex(Parser& p, const Tokens& t, size_t at)
 {
-    for (; at < t.size(); at++) {
-        std::string digits;
-        for (char c : t[at].text)
-            if (!std::isspace(uint8_t(c)))
-                digits += c;
-        if (digits.size() % 2 != 0)
-            return fail(p, "hex needs pairs of digits");
-        for (size_t n = 0; n < digits.size(); n += 2) {
-            int high = hex_value(digits[n]), low = hex_value(digits[n + 1]);
-            if (high < 0 || low < 0)
-                return fail(p, "bad hex digit in '" + t[at].text + "'");
-            p.record->bytes.push_back(uint8_t(high << 4 | low));
-        }
-    }
+    for (; at < t.size(); at++)
+        if (!hex_bytes(p, t[at].text, p.record->bytes))
+            return false;
     return true;
 }
 
@@ -235,10 +234,22 @@ bool content_file(Parser& p, const Tokens& t, size_t at)
     if (at + 1 != t.size() || t[at].kind != Token::kText)
         return fail(p, "file takes one quoted name");
     std::vector<uint8_t> bytes;
-    if (!read_file(resolve(p, t[at].text), bytes))
+    if (!pm_read_file(resolve(p, t[at].text), bytes))
         return fail(p, "cannot read '" + t[at].text + "'");
     p.record->bytes.insert(p.record->bytes.end(), bytes.begin(), bytes.end());
     return true;
+}
+
+// pic OP ARGS: one record of a picture stream (pm_picture.h).
+bool content_picture(Parser& p, const Tokens& t, size_t at)
+{
+    if (at >= t.size() || t[at].kind != Token::kWord)
+        return fail(p, "pic needs a picture statement");
+    std::vector<PmPicArg> args;
+    for (size_t i = at + 1; i < t.size(); i++)
+        args.push_back(PmPicArg{t[i].kind != Token::kNumber, t[i].number, t[i].text});
+    std::string error;
+    return pm_picture_statement(t[at].text, args, p.folder, p.record->bytes, error) || fail(p, error);
 }
 
 using ContentFn = bool (*)(Parser&, const Tokens&, size_t first_argument);
@@ -256,6 +267,7 @@ const Content kContents[] = {
     { "u16", content_u16 }, // little-endian: records are described in native order
     { "u32", content_u32 }, { "zeros", content_zeros },
     { "file", content_file }, // a file's bytes, named relative to the description
+    { "pic", content_picture }, // a record of a picture stream, the header kept counting
 };
 
 const Content* find_content(const std::string& name)
@@ -810,6 +822,23 @@ bool statement_var(Parser& p, const Tokens& t)
     return true;
 }
 
+// cursor NUMBER HOTX HOTY WIDTH HEIGHT "AND" "XOR": a custom cursor of the cursor list record,
+// its masks as hex (written as given, so that damaged items can be made too).
+bool statement_cursor(Parser& p, const Tokens& t)
+{
+    if (!want_count(p, t, 8))
+        return false;
+    int64_t fields[5];
+    for (size_t i = 0; i < 5; i++)
+        if (!want_number(p, t[i + 1], i == 0 ? 1 : -32768, i == 0 ? 65535 : 32767, fields[i]))
+            return false;
+    PieceCursor c { uint16_t(fields[0]), { int16_t(fields[1]), int16_t(fields[2]), int16_t(fields[3]), int16_t(fields[4]) } };
+    if (!hex_bytes(p, t[6].text, c.masks) || !hex_bytes(p, t[7].text, c.masks))
+        return false;
+    p.piece.cursors.push_back(std::move(c));
+    return true;
+}
+
 bool statement_name_dict(Parser& p, const Tokens& t)
 {
     if (!want_count(p, t, 1))
@@ -949,6 +978,7 @@ const Statement kStatements[] = {
     { "font-map-field", statement_font_map_field }, // a field by hand
     { "var", statement_var }, // a user variable: its name and initial value
     { "name-dict", statement_name_dict }, // the stored name dictionary of the variables
+    { "cursor", statement_cursor }, // a custom cursor (the cursor list, directory word 24)
 };
 
 // Inside an icon's block.
@@ -1029,4 +1059,13 @@ bool pm_is_packaged(const PieceDescription& piece)
     if (piece.packaged >= 0)
         return piece.packaged == 1;
     return piece.magic == kKindPiece || piece.magic == kKindLibrary;
+}
+
+bool pm_read_file(const std::string& path, std::vector<uint8_t>& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }

@@ -129,6 +129,14 @@ struct PieceVariable {
     double real = 0;
 };
 
+// A custom cursor: an item of the cursor list record (directory word 24), tag = its number,
+// {i16 hot x, hot y, width, height, reserved} and the AND and XOR masks.
+struct PieceCursor {
+    uint16_t number = 0;
+    int16_t fields[4] = {};
+    std::vector<uint8_t> masks;
+};
+
 struct PieceDescription {
     uint32_t magic = 0; // the kind, four characters as a little-endian u32
     uint32_t format = 22;
@@ -143,6 +151,7 @@ struct PieceDescription {
     PieceStyles styles;
     PieceFontMap font_map;
     std::vector<PieceVariable> variables;
+    std::vector<PieceCursor> cursors;
     bool name_dictionary = false; // directory word 35: the hash table over the upper-cased names
 };
 
@@ -156,3 +165,6 @@ bool pm_parse(
 int32_t pm_kind_version(const PieceDescription& piece);
 // Whether the directory is packaged.
 bool pm_is_packaged(const PieceDescription& piece);
+
+// A whole file's bytes; false when it cannot be read.
+bool pm_read_file(const std::string& path, std::vector<uint8_t>& out);

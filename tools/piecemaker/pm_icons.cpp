@@ -41,6 +41,7 @@ enum : uint32_t {
     kWordVariableNames = 10,
     kWordVariableDefinitions = 12,
     kWordNameDictionary = 35,
+    kWordCursors = 24,
     kWordMapped = 38,
     kWordPending = 39,
     kWordGroups = 94,
@@ -595,6 +596,31 @@ void add_variables(Output& o)
     }
 }
 
+// The cursor list: a tag list of the cursors under their numbers, native order.
+void add_cursors(Output& o)
+{
+    const std::vector<PieceCursor>& cursors = o.b.piece.cursors;
+    if (cursors.empty())
+        return;
+    std::vector<uint8_t> list;
+    for (const PieceCursor& c : cursors) {
+        std::vector<uint8_t> item(10, 0);
+        for (int i = 0; i < 4; i++)
+            plat::store_u16le(item.data() + 2 * i, uint16_t(c.fields[i]));
+        item.insert(item.end(), c.masks.begin(), c.masks.end());
+        uint8_t head[4];
+        plat::store_u16le(head, c.number);
+        plat::store_u16le(head + 2, uint16_t(item.size()));
+        list.insert(list.end(), head, head + 4);
+        list.insert(list.end(), item.begin(), item.end());
+        if (item.size() % 2)
+            list.push_back(0);
+    }
+    list.insert(list.end(), { 0, 0 });
+    add_record(o, -2, kWordCursors, std::move(list), false);
+    o.b.piece.records.back().foreign = false;
+}
+
 bool build_records(Builder& b)
 {
     Output o { b, {}, std::vector<uint16_t>(kDirectoryWords, 0) };
@@ -614,6 +640,7 @@ bool build_records(Builder& b)
         return false;
     add_links(o, std::max(node_count, group_count * kGroupSize));
     add_variables(o);
+    add_cursors(o);
     add_directory(o, node_count);
     std::sort(b.piece.records.begin(), b.piece.records.end(),
         [](const PieceRecord& x, const PieceRecord& y) { return x.number < y.number; });

@@ -1,5 +1,7 @@
 #include "tools/piecemaker/pm_text.h"
 
+#include "runtime/display/pig_swap.h"
+
 #include <cstring>
 
 #include "platform/kernel/byte_io.h"
@@ -51,6 +53,7 @@ void pm_text_lend_converters()
 {
     swap_set_hook(kSwapHookTextStyles, swap_styles);
     swap_set_hook(kSwapHookFont, font_swap_resource);
+    pig_swap_lend_converter();
 }
 
 static void copy_name(char* out, const std::string& name)
