@@ -7,21 +7,33 @@
 #include "runtime/base/str.h"
 #include "runtime/display/text_style.h"
 #include "runtime/files/msg.h"
+#include "runtime/ui/cursor.h"
 #include "runtime/ui/edit_measure.h"
 #include "runtime/ui/edit_words.h"
 
 namespace {
 
 constexpr int32_t kWaitCursorLength = 5000;
+constexpr int32_t kStandardWaitCursor = 5;
 constexpr int32_t kLineTableGrowth = 10;
 constexpr int32_t kProbeStep = 16; // characters of the first double-byte probe
 constexpr uint32_t kStyleSuperscript = 0x20;
 constexpr uint32_t kStyleSubscript = 0x40;
 constexpr uint32_t kMsgOutOfMemory = 22;
 
+// Standard cursor 5 while a long layout runs, the cursor before it afterwards.
+void show_wait_cursor(int on)
+{
+    static int32_t previous = 0;
+    if (on)
+        previous = curs_set_standard(kStandardWaitCursor);
+    else
+        curs_set_standard(previous);
+}
+
 struct LayoutState {
     int error = 0;
-    EditWaitCursorHook wait_cursor = nullptr;
+    EditWaitCursorHook wait_cursor = show_wait_cursor;
 };
 LayoutState s_layout;
 
@@ -316,7 +328,7 @@ void restore_lines(EditField* f, const std::vector<EditLine>& old)
 
 } // namespace
 
-void edit_set_wait_cursor_hook(EditWaitCursorHook hook) { s_layout.wait_cursor = hook; }
+void edit_set_wait_cursor_hook(EditWaitCursorHook hook) { s_layout.wait_cursor = hook ? hook : show_wait_cursor; }
 
 int edit_last_error() { return s_layout.error; }
 

@@ -35,7 +35,7 @@ void edit_ensure_layout(EditHandle field, plat::DcHandle dc);
 int edit_last_error();
 
 // Shown while a text of more than 5000 bytes is laid out in full: on 1 at the start, 0 at the
-// end. The cursors module lends it; empty: nothing is shown.
+// end. By default standard cursor 5 (null puts the default back); tests lend a recorder.
 using EditWaitCursorHook = void (*)(int on);
 void edit_set_wait_cursor_hook(EditWaitCursorHook hook);
 

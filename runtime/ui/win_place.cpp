@@ -8,6 +8,7 @@
 #include "runtime/nodes/node_attr.h"
 #include "runtime/nodes/node_group.h"
 #include "runtime/pieces/piece_current.h"
+#include "runtime/ui/menu.h"
 #include "runtime/ui/win_util.h"
 
 #include <cstdlib>
@@ -39,7 +40,6 @@ constexpr int32_t kMinTrackWidth = 200;
 constexpr int32_t kMinTrackHeight = 50;
 
 static struct {
-    WinPlaceHooks hooks;
     bool maximizing = false;
     bool maximized = false;
     bool compact = false;
@@ -47,7 +47,6 @@ static struct {
     NonClientMetrics saved_metrics;
 } s_place;
 
-void win_place_set_hooks(const WinPlaceHooks& hooks) { s_place.hooks = hooks; }
 
 void win_place_reset()
 {
@@ -246,8 +245,7 @@ void win_place_presentation(WindowHandle window, PlaceWhen when)
     WinArea stored;
     bool have_stored = read_stored(stored);
     bool menu = option(kAttrMenuBar) != 0;
-    if (s_place.hooks.menu_show_bar)
-        s_place.hooks.menu_show_bar(menu, option(kAttrMenuOverContent) || !menu);
+    menu_show_bar(menu, option(kAttrMenuOverContent) || !menu);
     Placement place = placement_for(window, have_stored);
     if (is_iconic(window))
         return;

@@ -24,12 +24,6 @@ struct WinArea {
     int32_t height = 0;
 };
 
-// The menu bar's show and hide, which the menus fill in; empty: no menu bar is ever shown.
-struct WinPlaceHooks {
-    void (*menu_show_bar)(int shown, int keep_window_size) = nullptr;
-};
-void win_place_set_hooks(const WinPlaceHooks& hooks);
-
 // SM_CYMENU + 1.
 int32_t win_menu_height();
 // The presets' width x height; codes above 15 count as 2.
