@@ -71,19 +71,19 @@ plat::CursorHandle program_cursor(int32_t number)
     return plat::load_cursor(plat::get_program_resource_module(), plat::ResourceId(uint32_t(number)));
 }
 
-bool custom_slot(const CursorSpec& spec, int& slot, int32_t& number)
+bool custom_slot(const CursorSpec& wanted, int& slot, int32_t& number)
 {
-    slot = spec.value >> 16;
-    number = spec.value & 0xFFFF;
-    return spec.kind == 1 && slot >= 0 && slot < kFileSlots;
+    slot = wanted.value >> 16;
+    number = wanted.value & 0xFFFF;
+    return wanted.kind == 1 && slot >= 0 && slot < kFileSlots;
 }
 
-void show(const CursorSpec& spec)
+void show(const CursorSpec& wanted)
 {
-    if (spec.kind == 1)
-        curs_set(spec);
+    if (wanted.kind == 1)
+        curs_set(wanted);
     else
-        curs_set_standard(spec.value);
+        curs_set_standard(wanted.value);
 }
 
 // Rows of width / 8 bytes re-padded to the platform's 2-byte rows.
@@ -145,10 +145,10 @@ void set_cursor_function(int argc, ScriptValue* args, ScriptValue& result)
     val_set_integer(0, result);
     if (argc < 1)
         return;
-    CursorSpec spec = curs_from_number(current_file(), val_integer(args[0]));
-    CursorSpec previous = curs_set_default(spec);
+    CursorSpec wanted = curs_from_number(current_file(), val_integer(args[0]));
+    CursorSpec previous = curs_set_default(wanted);
     if (curs_spec_equal(s_cursors.current, previous))
-        show(spec);
+        show(wanted);
 }
 
 // ShowCursor (n): shown (count 0) for nonzero n, hidden (count -1) for 0; set, not counted.
@@ -210,9 +210,9 @@ void curs_term()
     s_cursors = CursorState {};
 }
 
-int32_t curs_to_number(const CursorSpec& spec)
+int32_t curs_to_number(const CursorSpec& wanted)
 {
-    return spec.kind == 1 ? (spec.value & 0xFFFF) + kCursorCustomBase : spec.value;
+    return wanted.kind == 1 ? (wanted.value & 0xFFFF) + kCursorCustomBase : wanted.value;
 }
 
 CursorSpec curs_from_number(int file, int32_t number)
@@ -244,27 +244,27 @@ int32_t curs_set_standard(int32_t number)
     return previous;
 }
 
-CursorSpec curs_set(const CursorSpec& spec)
+CursorSpec curs_set(const CursorSpec& wanted)
 {
     CursorSpec previous = s_cursors.current;
     int slot;
     int32_t number;
-    plat::CursorHandle handle = custom_slot(spec, slot, number) ? curs_custom_handle(slot, number) : plat::CursorHandle {};
+    plat::CursorHandle handle = custom_slot(wanted, slot, number) ? curs_custom_handle(slot, number) : plat::CursorHandle {};
     if (!handle)
-        handle = program_cursor(curs_to_number(spec));
+        handle = program_cursor(curs_to_number(wanted));
     if (handle)
         plat::set_cursor(handle);
-    s_cursors.current = spec;
+    s_cursors.current = wanted;
     return previous;
 }
 
 CursorSpec curs_current() { return s_cursors.current; }
 CursorSpec curs_default() { return s_cursors.fallback; }
 
-CursorSpec curs_set_default(const CursorSpec& spec)
+CursorSpec curs_set_default(const CursorSpec& wanted)
 {
     CursorSpec previous = s_cursors.fallback;
-    s_cursors.fallback = spec;
+    s_cursors.fallback = wanted;
     return previous;
 }
 
@@ -378,12 +378,12 @@ plat::CursorHandle curs_custom_handle(int slot, int32_t number)
 
 uint32_t curs_style_cursor(int stored_number)
 {
-    CursorSpec spec = curs_from_number(piece_slot(), stored_number);
+    CursorSpec wanted = curs_from_number(piece_slot(), stored_number);
     int slot;
     int32_t number;
-    if (custom_slot(spec, slot, number))
+    if (custom_slot(wanted, slot, number))
         return curs_custom_handle(slot, number).id;
-    return s_cursors.standard[spec.value].id;
+    return s_cursors.standard[wanted.value].id;
 }
 
 void curs_bind_functions()

@@ -26,21 +26,21 @@ int curs_init();
 void curs_term();
 
 // The stored form: a standard cursor's number, a custom one's number + 50.
-int32_t curs_to_number(const CursorSpec& spec);
+int32_t curs_to_number(const CursorSpec& wanted);
 // Above 50 a custom cursor of the file, 0-6 standard, anything else the arrow.
 CursorSpec curs_from_number(int file, int32_t number);
 bool curs_spec_equal(const CursorSpec& a, const CursorSpec& b);
 
 // Shows standard cursor 0-6 (nothing changes when it could not be loaded), or else the
 // program's cursor resource of the number, else the system cursor of the number; the current
-// spec becomes curs_from_number(0, number). Answers the previous current as a stored number.
+// wanted becomes curs_from_number(0, number). Answers the previous current as a stored number.
 int32_t curs_set_standard(int32_t number);
 // Shows a custom cursor (its file's, else a cursor resource of its stored number); the
-// current spec becomes it. Answers the previous current spec.
-CursorSpec curs_set(const CursorSpec& spec);
+// current wanted becomes it. Answers the previous current wanted.
+CursorSpec curs_set(const CursorSpec& wanted);
 CursorSpec curs_current();
 CursorSpec curs_default();
-CursorSpec curs_set_default(const CursorSpec& spec);
+CursorSpec curs_set_default(const CursorSpec& wanted);
 // No cursor while hidden, else the default.
 void curs_restore_default();
 // The cursor a Hot Spot, Button or Hot Object response stores, the arrow for other icons.
@@ -69,7 +69,7 @@ int curs_load_cursor_list(int slot, const uint8_t* bytes, size_t size);
 // The handle of a file's custom cursor, null when it has none of that number.
 plat::CursorHandle curs_custom_handle(int slot, int32_t number);
 
-// Text styles' cursors: the stored number's spec as a stored number again, with custom cursors
+// Text styles' cursors: the stored number's wanted as a stored number again, with custom cursors
 // of the current file (what the style module lends out).
 uint32_t curs_style_cursor(int stored_number);
 // SetCursor and ShowCursor into the system-function table.

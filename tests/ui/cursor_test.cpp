@@ -82,7 +82,7 @@ TEST_F(CursorTest, StoredNumbersReadBackAsSpecs)
 {
     static const struct {
         int32_t number;
-        CursorSpec spec;
+        CursorSpec wanted;
     } kRows[] = {
         { 0, { 0, 0 } },                // the arrow
         { 6, { 0, 6 } },                // the hand
@@ -94,10 +94,10 @@ TEST_F(CursorTest, StoredNumbersReadBackAsSpecs)
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(row.number);
-        CursorSpec spec = curs_from_number(1, row.number);
-        EXPECT_TRUE(curs_spec_equal(spec, row.spec)) << spec.kind << " " << spec.value;
-        if (row.number == curs_to_number(row.spec))
-            EXPECT_EQ(curs_to_number(spec), row.number);
+        CursorSpec wanted = curs_from_number(1, row.number);
+        EXPECT_TRUE(curs_spec_equal(wanted, row.wanted)) << wanted.kind << " " << wanted.value;
+        if (row.number == curs_to_number(row.wanted))
+            EXPECT_EQ(curs_to_number(wanted), row.number);
     }
 }
 
