@@ -29,6 +29,7 @@
 #include "runtime/calc/list_table.h"
 #include "runtime/calc/sysfn_table.h"
 #include "runtime/display/bmcache.h"
+#include "runtime/icons/icons.h"
 #include "runtime/display/font.h"
 #include "runtime/display/fontmap.h"
 #include "runtime/ui/cursor.h"
@@ -146,6 +147,7 @@ static int start_pieces()
 static int start_engine()
 {
     engine_init();
+    icons_install();
     screen_init(); // the display engine's flush and damage serve the engine's hooks
     screen_window_init();
     screen_state_init();

@@ -1,0 +1,5 @@
+#include "runtime/icons/icons.h"
+
+void icons_install()
+{
+}
