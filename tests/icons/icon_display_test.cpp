@@ -15,6 +15,7 @@
 #include "runtime/display/shapes.h"
 #include "runtime/calc/value.h"
 #include "runtime/engine/session.h"
+#include "runtime/engine/trig.h"
 #include "runtime/icons/icon_display.h"
 #include "runtime/icons/icon_display_object.h"
 #include "runtime/icons/icon_display_position.h"
@@ -636,6 +637,66 @@ TEST_F(IconDisplayTest, MemberMakersGetTheElementsDataAndItsBoundsJoinTheObject)
     EXPECT_FALSE(dobj_icon_exists(piece_icon("Failing media"), 0));
     EXPECT_EQ(exec_error_shown(), 1);
     s_member_error = 0;
+}
+
+// A new object tells the triggers that wait for an icon's display (event 5); showing it again
+// in place does not.
+int s_watched = 0;
+
+TEST_F(IconDisplayTest, NewObjectSignalsTheDisplayEvent)
+{
+    ASSERT_EQ(open_piece_file(piece(R"(    icon display "Red" {
+        attr 0x4040002 100
+    }
+    icon calc "Watcher" {
+        code 1600 "1"
+        deps 1600 5 0
+    }
+)")),
+        0);
+    s_watched = 0;
+    trig_set_handler(kTrigMotionProps, [](IconId, uint16_t, ScriptValue* value, int32_t) {
+        s_watched++;
+        val_set_integer(s_watched + 1, *value); // never equal to the next evaluation's 1
+    });
+    ASSERT_EQ(trig_register(kTrigMotionProps, piece_icon("Watcher"), 1600, 0, 0), 1);
+    IconId red = piece_icon("Red");
+    icon_display(red, 6);
+    EXPECT_EQ(s_watched, 1);
+    icon_display(red, 6);
+    EXPECT_EQ(s_watched, 1);
+    trig_set_handler(kTrigMotionProps, nullptr);
+}
+
+// Erasing an object a Motion icon moved last ends a synchronised wait for that motion; one the
+// icon itself showed last does not.
+TEST_F(IconDisplayTest, ErasingAMovedObjectEndsTheWaitForItsMotion)
+{
+    ASSERT_EQ(open_piece_file(piece(R"(    icon display "Red" {
+        attr 0x4040002 100
+    }
+    icon display "Blue" {
+        attr 0x4040002 101
+    }
+    icon motion "Slide"
+)")),
+        0);
+    IconId red = piece_icon("Red");
+    IconId blue = piece_icon("Blue");
+    IconId slide = piece_icon("Slide");
+    icon_display(red, 6);
+    icon_display(blue, 6);
+    with_object(red, [&](uint8_t* object) { icon_picture_set_shown_by(object, slide); });
+    exec_sync_set(2, slide);
+    auto sync_icon = [] {
+        uint8_t bytes[kSessionBlockSize];
+        exec_get_session_info(bytes);
+        return session_decode(bytes).sync_icon;
+    };
+    dobj_erase_icon(blue, 0);
+    EXPECT_EQ(sync_icon(), slide);
+    dobj_erase_icon(red, 0);
+    EXPECT_EQ(sync_icon(), 0u);
 }
 
 } // namespace
