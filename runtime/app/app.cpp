@@ -154,6 +154,7 @@ static int start_engine()
     ScreenWindowHooks window = screen_window_hooks();
     window.request_close = app_request_close;
     window.dead_key_pending = app_dead_key_pending;
+    window.win_list_forget = win_list_remove;
     screen_set_window_hooks(window);
     ScreenHooks screen; // the window placement answers for the area before there is a window
     screen.presentation_area = win_content_rect;
