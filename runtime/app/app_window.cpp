@@ -36,7 +36,9 @@ namespace {
 
 struct WindowState {
     int minimize_pending = 0;
-    WParam last_nc_activation = 0; // what the active child window was last told
+    // What the active child window was last told; a child is made active drawn active, so
+    // the first deactivation must reach it.
+    WParam last_nc_activation = 1;
 };
 
 WindowState s_window;

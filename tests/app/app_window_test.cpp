@@ -5,7 +5,14 @@
 
 #include "app_fixture.h"
 #include "platform/window/input.h"
+#include "platform/window/defproc.h"
+#include "platform/window/focus.h"
 #include "platform/window/metrics.h"
+#include "platform/window/styles.h"
+#include "platform/window/wndclass.h"
+#include "runtime/display/screen_window.h" // kMsgAppActivation
+#include "runtime/ui/win_util.h"
+#include "runtime/ui/winlist.h"
 
 namespace {
 
@@ -181,6 +188,98 @@ TEST_F(MainWindowTest, DoubleClickOnTheMenuBarsSystemGlyphCloses)
     EXPECT_EQ(msg.wparam, WParam(SC_CLOSE));
     send_message(main, WM_NCLBUTTONDBLCLK, HTMENU, make_lparam(uint32_t(frame.left + 200), uint32_t(frame.top + 30)));
     EXPECT_FALSE(waiting(main, WM_SYSCOMMAND));
+}
+
+// A child of the main window that notes its activation messages and keeps its own focus
+// (answers 1 to the activation message).
+class ActiveChildTest : public MainWindowTest {
+protected:
+    static inline std::vector<std::pair<uint32_t, WParam>> s_told;
+    WindowHandle child, inner;
+
+    static LResult child_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+    {
+        if (message == kMsgAppActivation || message == WM_NCACTIVATE)
+            s_told.push_back({message, wparam});
+        if (message == kMsgAppActivation)
+            return 1;
+        return def_window_proc(window, message, wparam, lparam);
+    }
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        win_util_reset();
+        WindowClass kid;
+        kid.proc = child_proc;
+        kid.class_name = "Kid";
+        ASSERT_NE(register_class(kid), 0);
+        child = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 60, main, 1, {}, nullptr);
+        inner = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 5, 5, 20, 20, child, 2, {}, nullptr);
+        ASSERT_TRUE(inner);
+        s_told.clear();
+    }
+    void TearDown() override
+    {
+        win_util_reset();
+        win_list_reset();
+        MainWindowTest::TearDown();
+    }
+    static std::vector<std::pair<uint32_t, WParam>> take_told()
+    {
+        std::vector<std::pair<uint32_t, WParam>> out;
+        out.swap(s_told);
+        return out;
+    }
+};
+
+TEST_F(ActiveChildTest, TheMainWindowsActivationReachesTheActiveChildOncePerChange)
+{
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(take_told().empty()); // no active child yet
+    win_activate_child(child, true);
+    take_told();
+    using Told = std::vector<std::pair<uint32_t, WParam>>;
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_EQ(take_told(), (Told{{kMsgAppActivation, 0}, {WM_NCACTIVATE, 0}}));
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(take_told().empty());
+    send_message(main, WM_NCACTIVATE, 1, 0);
+    EXPECT_EQ(take_told(), (Told{{kMsgAppActivation, 1}, {WM_NCACTIVATE, 1}}));
+
+    // A deactivation in favour of a tool window ends at once: the main window stays drawn
+    // active and the child hears nothing.
+    WindowClass tool_class;
+    tool_class.proc = windoid_window_proc;
+    tool_class.class_name = "Windoid";
+    ASSERT_NE(register_class(tool_class), 0);
+    WindowHandle tool = create_window_ex(WS_EX_TOOLWINDOW, "Windoid", "Tools", WS_POPUP | WS_CAPTION, 300, 300, 100,
+        80, main, 0, {}, nullptr);
+    EXPECT_EQ(send_message(main, WM_NCACTIVATE, 0, LParam(tool.id)), 1);
+    EXPECT_TRUE(take_told().empty());
+}
+
+TEST_F(ActiveChildTest, TheFocusGoesBackIntoTheActiveChild)
+{
+    set_focus(main);
+    EXPECT_EQ(get_focus(), main); // no active child: the main window keeps it
+    win_activate_child(child, true);
+    set_focus(inner);
+    set_focus(main); // lost by a window inside the child: it gets it back
+    EXPECT_EQ(get_focus(), inner);
+    WindowHandle outside = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 100, 0, 20, 20, main, 3, {}, nullptr);
+    set_focus(outside);
+    set_focus(main); // lost by any other window: the child takes it
+    EXPECT_EQ(get_focus(), child);
+}
+
+TEST_F(ActiveChildTest, ChangedSettingsReachTheToolWindowMetrics)
+{
+    NonClientMetrics metrics;
+    ASSERT_TRUE(system_parameters_info(SPI_GETNONCLIENTMETRICS, metrics.size, &metrics, 0));
+    int before = windoid_caption_height();
+    metrics.sm_caption_height += 6;
+    ASSERT_TRUE(system_parameters_info(SPI_SETNONCLIENTMETRICS, metrics.size, &metrics, SPIF_SENDCHANGE));
+    EXPECT_EQ(windoid_caption_height(), before + 6);
 }
 
 // After the end of the session the modules are gone: handlers leave them alone, and the window's
