@@ -258,6 +258,38 @@ TEST_F(ActiveChildTest, TheMainWindowsActivationReachesTheActiveChildOncePerChan
     EXPECT_TRUE(take_told().empty());
 }
 
+// The platform tells every top-level window when the program loses or regains the user: a
+// tool window of the main window hides with the program and comes back without taking the
+// activation; the active child hears that the main window's frame went inactive.
+TEST_F(ActiveChildTest, ToolWindowsFollowTheProgramsActivation)
+{
+    WindowClass tool_class;
+    tool_class.proc = windoid_window_proc;
+    tool_class.class_name = "Windoid";
+    ASSERT_NE(register_class(tool_class), 0);
+    WindowHandle tool = create_window_ex(WS_EX_TOOLWINDOW, "Windoid", "Tools", WS_POPUP | WS_CAPTION | WS_VISIBLE, 300,
+        300, 100, 80, main, 0, {}, nullptr);
+    ASSERT_TRUE(focus_activate(main, WA_ACTIVE));
+    win_activate_child(child, true);
+    take_told();
+
+    focus_activate({}, WA_INACTIVE);
+    EXPECT_FALSE(is_window_visible(tool));
+    std::vector<std::pair<uint32_t, WParam>> told = take_told();
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), (std::pair<uint32_t, WParam>{WM_NCACTIVATE, 0}));
+
+    focus_activate(main, WA_ACTIVE);
+    EXPECT_TRUE(is_window_visible(tool));
+    EXPECT_EQ(get_active_window(), main);
+
+    // With the main window minimised it stays hidden.
+    focus_activate({}, WA_INACTIVE);
+    show_window(main, SW_MINIMIZE);
+    focus_activate(main, WA_ACTIVE);
+    EXPECT_FALSE(is_window_visible(tool));
+}
+
 TEST_F(ActiveChildTest, TheFocusGoesBackIntoTheActiveChild)
 {
     set_focus(main);
