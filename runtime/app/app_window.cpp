@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
 #include "platform/window/cursor.h"
 #include "platform/window/defproc.h"
 #include "platform/window/focus.h"
@@ -413,3 +416,34 @@ void app_cmdline_option(const char* keyword, const char* command_line, char* out
 }
 
 void app_window_reset() { s_window = WindowState{}; }
+
+// The system box's bar: white inside a black outline, with a shadow one pixel down and right.
+static void draw_system_bar(DcHandle dc, int32_t width, int32_t height)
+{
+    constexpr int32_t kBarWidth = 7;
+    constexpr int32_t kBarHeight = 3;
+    int32_t x = (width - kBarWidth) / 2;
+    int32_t y = (height - kBarHeight) / 2;
+    fill_rect(dc, Rect{x + 1, y + 1, x + kBarWidth + 1, y + kBarHeight + 1}, get_sys_color_brush(COLOR_BTNSHADOW));
+    fill_rect(dc, Rect{x, y, x + kBarWidth, y + kBarHeight}, get_stock_object(BLACK_BRUSH));
+    fill_rect(dc, Rect{x + 1, y + 1, x + kBarWidth - 1, y + kBarHeight - 1}, get_stock_object(WHITE_BRUSH));
+}
+
+GdiObject app_sysmenu_close_bitmap()
+{
+    int32_t width = get_system_metrics(SM_CXMENUSIZE);
+    int32_t height = get_system_metrics(SM_CYMENUSIZE);
+    DcHandle screen = get_dc({});
+    GdiObject bitmap = create_compatible_bitmap(screen, width, height);
+    DcHandle dc = create_compatible_dc(screen);
+    release_dc({}, screen);
+    if (bitmap && dc) {
+        GdiObject old = select_object(dc, bitmap);
+        fill_rect(dc, Rect{0, 0, width, height}, get_sys_color_brush(COLOR_MENU));
+        draw_system_bar(dc, width, height);
+        select_object(dc, old);
+    }
+    if (dc)
+        delete_dc(dc);
+    return bitmap;
+}

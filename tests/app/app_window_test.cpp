@@ -5,6 +5,10 @@
 
 #include "app_fixture.h"
 #include "platform/window/input.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/shape.h"
 #include "platform/window/defproc.h"
 #include "platform/window/focus.h"
 #include "platform/window/metrics.h"
@@ -312,6 +316,34 @@ TEST_F(ActiveChildTest, ChangedSettingsReachTheToolWindowMetrics)
     metrics.sm_caption_height += 6;
     ASSERT_TRUE(system_parameters_info(SPI_SETNONCLIENTMETRICS, metrics.size, &metrics, SPIF_SENDCHANGE));
     EXPECT_EQ(windoid_caption_height(), before + 6);
+}
+
+// The glyph is one menu button wide, so a double-click's distance from the bar's left end
+// (above) tells whether it hit the glyph; the system box's bar sits in its middle.
+TEST_F(MainWindowTest, SystemGlyphIsAMenuButtonWithTheSystemBar)
+{
+    GdiObject glyph = app_sysmenu_close_bitmap();
+    ASSERT_TRUE(glyph);
+    BitmapInfo info;
+    ASSERT_TRUE(get_object(glyph, info));
+    int32_t width = get_system_metrics(SM_CXMENUSIZE);
+    int32_t height = get_system_metrics(SM_CYMENUSIZE);
+    EXPECT_EQ(info.width, width);
+    EXPECT_EQ(info.height, height);
+    DcHandle screen = get_dc({});
+    DcHandle dc = create_compatible_dc(screen);
+    release_dc({}, screen);
+    GdiObject old = select_object(dc, glyph);
+    int32_t x = (width - 7) / 2;
+    int32_t y = (height - 3) / 2;
+    EXPECT_EQ(get_pixel(dc, 0, 0), get_sys_color(COLOR_MENU));
+    EXPECT_EQ(get_pixel(dc, x, y), 0x000000u);                // outline
+    EXPECT_EQ(get_pixel(dc, x + 3, y + 1), 0xFFFFFFu);        // the bar
+    EXPECT_EQ(get_pixel(dc, x + 7, y + 3), get_sys_color(COLOR_BTNSHADOW)); // shadow corner
+    EXPECT_EQ(get_pixel(dc, x + 8, y + 1), get_sys_color(COLOR_MENU));
+    select_object(dc, old);
+    delete_dc(dc);
+    delete_object(glyph);
 }
 
 // After the end of the session the modules are gone: handlers leave them alone, and the window's
