@@ -392,9 +392,10 @@ int32_t icon_display_object_handler(uint8_t* object, int message, DisplayMsgArg*
 {
     DisplayMsgArg blank;
     DisplayMsgArg& arg = given ? *given : blank;
-    // A record cut short (a damaged restore) has no kind data of ours to read.
+    // A record without the picture's fields (a member list alone, or a damaged restore) is
+    // a plain group; the group itself falls back to the base when even the list is missing.
     if (dobj_length(object) < kPictureRecordSize + kIconTailSize)
-        return dobj_default_handler(object, message, &arg);
+        return group_handler(object, message, &arg);
     switch (message) {
     case kMsgDraw: return draw(object, arg);
     case kMsgHitTest: return hit(object, arg);
