@@ -23,6 +23,7 @@ enum : uint32_t {
     kIconTailStepping = 156,    // i32, nonzero: message 15 on every motion tick
     kIconTailPlane = 160,       // u16 plane bits given at creation
     kIconTailEraseAllowed = 162, // i32, nonzero: automatic erasing may remove it
+    kIconTailShownBy = 166,     // u32 IconId that last showed or moved the object
 };
 constexpr uint32_t kIconTailSize = 170;
 constexpr uint32_t kIconMotionSize = 140;

@@ -59,6 +59,8 @@ struct IconKindHooks {
     void (*transition_set)(uint32_t transition, IconId icon, int flags);
     // A Wait icon's buttons hidden during a perpetual call and shown after it.
     void (*buttons_show)(IconId icon, int shown);
+    // Whether a transition is kept for the next display (empty: 0, none).
+    int (*transition_kept)();
 };
 void icon_kinds_set_hooks(const IconKindHooks* hooks);
 const IconKindHooks& icon_kinds_hooks();
