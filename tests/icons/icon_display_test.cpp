@@ -11,7 +11,11 @@
 #include "runtime/display/dobj_icon.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
+#include "runtime/display/group.h"
+#include "runtime/display/shapes.h"
+#include "runtime/calc/value.h"
 #include "runtime/engine/session.h"
+#include "runtime/engine/trig.h"
 #include "runtime/icons/icon_display.h"
 #include "runtime/icons/icon_display_object.h"
 #include "runtime/icons/icon_display_position.h"
@@ -53,6 +57,17 @@ end
 record 104 52 raw
     pic header 0 0 40 40
     pic image-record 99 0 0 9 5 0 0 9 5 -1 0
+end
+record 105 52 raw
+    pic header 10 20 50 60
+    pic fill-color 255 0 0
+    pic line-off
+    pic rect 10 20 50 60
+    pic text 60 20 80 40 "\x01\x02\x03"
+end
+record 106 52 raw
+    pic header 0 0 40 40
+    pic raw "\x9a\0\x2e\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
 end
 )";
 
@@ -549,6 +564,139 @@ TEST_F(IconDisplayTest, HitsFollowThePictureAndCoverAnswersThePlaneQuestion)
     IconObjectRef moved;
     dobj_icon_at_point(55, 55, moved);
     EXPECT_EQ(moved.icon, corner); // its square went with it
+}
+
+// The member makers: a text element hands over its data after the 14-byte head (here a blue
+// square member the test makes of it), a media element its whole record once it holds the 46
+// bytes before its data; a maker's error removes the object with message 45.
+struct MemberCall {
+    uint32_t size = 0;
+    int calls = 0;
+};
+MemberCall s_member;
+int s_member_error = 0;
+
+TEST_F(IconDisplayTest, MemberMakersGetTheElementsDataAndItsBoundsJoinTheObject)
+{
+    ASSERT_EQ(open_piece_file(piece(R"(    icon display "With text" {
+        attr 0x4040002 105
+    }
+    icon display "Media" {
+        attr 0x4040002 106
+    }
+    icon display "Failing media" {
+        attr 0x4040002 106
+    }
+)")),
+        0);
+    DisplayMemberHooks hooks {};
+    hooks.text = [](MemHandle data, DisplayBuild& build) {
+        s_member = {uint32_t(mem_size(data)), s_member.calls + 1};
+        mem_free(data);
+        DrawStyle style;
+        gdi_style_init(&style);
+        style.fill_color = 0xFF0000;
+        style.line_on = 0;
+        Rect square {60, 20, 80, 40};
+        shape_add_box(*build.members, kMemberRect, style, square, uint16_t(kDobjVisible | build.plane));
+        Rect united;
+        plat::union_rect(united, build.bounds, square);
+        build.bounds = united;
+        return 0;
+    };
+    hooks.media = [](const uint8_t*, uint32_t length, DisplayBuild&) {
+        s_member = {length, s_member.calls + 1};
+        return s_member_error;
+    };
+    icon_display_set_member_hooks(&hooks);
+
+    s_member = {};
+    IconId text = piece_icon("With text");
+    EXPECT_GT(icon_display(text, 6), 0);
+    EXPECT_EQ(s_member.calls, 1);
+    EXPECT_EQ(s_member.size, 3u);
+    EXPECT_TRUE(plat::equal_rect(bounds_of(text), Rect {10, 20, 80, 60}));
+    EXPECT_EQ(pixel(30, 40), kRed);
+    EXPECT_EQ(pixel(70, 30), kBlue);
+    // A changed property reaches the members and leaves the picture's bounds in place.
+    ScriptValue value;
+    icon_display_property_changed(text, 1600, &value, 0);
+    EXPECT_TRUE(plat::equal_rect(bounds_of(text), Rect {10, 20, 80, 60}));
+    // Moved, the member goes with the picture.
+    with_object(text, [](uint8_t* object) { icon_display_move(Point {100, 100}, object); });
+    EXPECT_TRUE(plat::equal_rect(bounds_of(text), Rect {65, 80, 135, 120}));
+    EXPECT_EQ(pixel(125, 90), kBlue);
+
+    s_member = {};
+    EXPECT_GT(icon_display(piece_icon("Media"), 6), 0);
+    EXPECT_EQ(s_member.size, 46u);
+
+    s_member_error = 8;
+    answer_boxes("answer Continue\n");
+    EXPECT_EQ(icon_display(piece_icon("Failing media"), 6), 0);
+    EXPECT_FALSE(dobj_icon_exists(piece_icon("Failing media"), 0));
+    EXPECT_EQ(exec_error_shown(), 1);
+    s_member_error = 0;
+}
+
+// A new object tells the triggers that wait for an icon's display (event 5); showing it again
+// in place does not.
+int s_watched = 0;
+
+TEST_F(IconDisplayTest, NewObjectSignalsTheDisplayEvent)
+{
+    ASSERT_EQ(open_piece_file(piece(R"(    icon display "Red" {
+        attr 0x4040002 100
+    }
+    icon calc "Watcher" {
+        code 1600 "1"
+        deps 1600 5 0
+    }
+)")),
+        0);
+    s_watched = 0;
+    trig_set_handler(kTrigMotionProps, [](IconId, uint16_t, ScriptValue* value, int32_t) {
+        s_watched++;
+        val_set_integer(s_watched + 1, *value); // never equal to the next evaluation's 1
+    });
+    ASSERT_EQ(trig_register(kTrigMotionProps, piece_icon("Watcher"), 1600, 0, 0), 1);
+    IconId red = piece_icon("Red");
+    icon_display(red, 6);
+    EXPECT_EQ(s_watched, 1);
+    icon_display(red, 6);
+    EXPECT_EQ(s_watched, 1);
+    trig_set_handler(kTrigMotionProps, nullptr);
+}
+
+// Erasing an object a Motion icon moved last ends a synchronised wait for that motion; one the
+// icon itself showed last does not.
+TEST_F(IconDisplayTest, ErasingAMovedObjectEndsTheWaitForItsMotion)
+{
+    ASSERT_EQ(open_piece_file(piece(R"(    icon display "Red" {
+        attr 0x4040002 100
+    }
+    icon display "Blue" {
+        attr 0x4040002 101
+    }
+    icon motion "Slide"
+)")),
+        0);
+    IconId red = piece_icon("Red");
+    IconId blue = piece_icon("Blue");
+    IconId slide = piece_icon("Slide");
+    icon_display(red, 6);
+    icon_display(blue, 6);
+    with_object(red, [&](uint8_t* object) { icon_picture_set_shown_by(object, slide); });
+    exec_sync_set(2, slide);
+    auto sync_icon = [] {
+        uint8_t bytes[kSessionBlockSize];
+        exec_get_session_info(bytes);
+        return session_decode(bytes).sync_icon;
+    };
+    dobj_erase_icon(blue, 0);
+    EXPECT_EQ(sync_icon(), slide);
+    dobj_erase_icon(red, 0);
+    EXPECT_EQ(sync_icon(), 0u);
 }
 
 } // namespace
