@@ -194,6 +194,55 @@ void stop_media_of(IconId branch)
         s_media.video_close_current();
 }
 
+// --- renumbering ---------------------------------------------------------------------------------
+
+struct PendingCollect {
+    void (*add)(int number, void* user);
+    void* user;
+};
+
+void collect_set(IconId, IdSet set, void* data)
+{
+    const auto& collect = *static_cast<const PendingCollect*>(data);
+    for (int n = idset_count(set); n >= 1; n--) {
+        uint16_t entry = idset_get(set, n);
+        if (icon_seq_is_erased(entry_sequence(entry)))
+            (void)idset_remove(set, entry);
+        else
+            collect.add(entry_sequence(entry), collect.user);
+    }
+}
+
+void collect_pending(void (*add)(int number, void* user), void* user)
+{
+    PendingCollect collect {add, user};
+    icon_stat_for_each_set(collect_set, &collect);
+}
+
+struct Boundaries {
+    const uint16_t* values;
+    int count;
+};
+
+// Entries keep their moment; two that meet in one group become one.
+void renumber_set(IconId, IdSet set, void* data)
+{
+    const auto& b = *static_cast<const Boundaries*>(data);
+    std::vector<uint16_t> entries;
+    for (int n = 1; n <= idset_count(set); n++)
+        entries.push_back(idset_get(set, n));
+    idset_clear(set);
+    for (uint16_t entry : entries)
+        if (int position = icon_seq_position(b.values, b.count, entry_sequence(entry)))
+            (void)idset_add(set, pending_entry(position, entry_moment(entry)));
+}
+
+void renumber_pending(const uint16_t* boundaries, int count)
+{
+    Boundaries b {boundaries, count};
+    icon_stat_for_each_set(renumber_set, &b);
+}
+
 } // namespace
 
 int icon_erase_moment(IconId icon)
@@ -352,6 +401,8 @@ void icon_erase_install()
     exec.erase_on_exit = icon_erase_on_exit;
     exec.erase_response = erase_finished_child;
     exec.erase_option = icon_erase_moment;
+    exec.seq_pending_collect = collect_pending;
+    exec.seq_pending_renumber = renumber_pending;
     exec_set_hooks(&exec);
     IconKindHooks kinds = icon_kinds_hooks();
     kinds.erase_all_but = erase_all_but;

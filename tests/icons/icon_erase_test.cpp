@@ -420,3 +420,36 @@ TEST_F(IconEraseTest, EraseListKeepsTheListedPairs)
 
 } // namespace
 } // namespace iconstest
+
+namespace iconstest {
+namespace {
+
+// Renumbering gives kept displays groups of their own and rewrites the pending entries with
+// their moments; an erased entry is dropped.
+TEST_F(IconEraseTest, RenumberingRewritesThePendingSets)
+{
+    icon_seq_set_counter(100);
+    enter_container("Ask"); // 100
+    IconId ask = at("Ask");
+    show(at("Next"), 0, 150);
+    show(at("Leave"), 0, 300);
+    icon_erase_add_pending(ask, 150, kEraseAfterEntry);
+    icon_erase_add_pending(ask, 200, kEraseBeforeEntry);
+    icon_erase_add_pending(ask, 300, kEraseOnExit);
+    icon_seq_set_counter(400);
+    icon_seq_mark_erased(200, 200);
+    icon_seq_renumber(); // groups 100, 101, 150, 300
+    EXPECT_EQ(icon_seq_counter(), 5);
+    EXPECT_EQ(icon_state_seq(ask), 1);
+    EXPECT_EQ(shown(), (std::vector<int> {3, 4}));
+    IdSet set = icon_stat_erase_set(ask);
+    ASSERT_EQ(idset_count(set), 2);
+    EXPECT_EQ(idset_get(set, 1), kEraseAfterEntry | 3 << 2);
+    EXPECT_EQ(idset_get(set, 2), kEraseOnExit | 4 << 2);
+    // The kept displays still go at their own moments.
+    icon_erase_on_exit(ask, kEraseAfterEntry);
+    EXPECT_EQ(shown(), std::vector<int> {4});
+}
+
+} // namespace
+} // namespace iconstest
