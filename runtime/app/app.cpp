@@ -154,6 +154,7 @@ static int start_engine()
     ScreenWindowHooks window = screen_window_hooks();
     window.request_close = app_request_close;
     window.dead_key_pending = app_dead_key_pending;
+    window.win_list_forget = win_list_remove;
     screen_set_window_hooks(window);
     ScreenHooks screen; // the window placement answers for the area before there is a window
     screen.presentation_area = win_content_rect;
@@ -164,6 +165,14 @@ static int start_engine()
     session_set_pump(app_pump_one_message);
     modmsg_startup();
     return 1;
+}
+// The menus draw the system item with the program's glyph.
+static int start_menus()
+{
+    MenuHooks hooks;
+    hooks.system_bitmap = app_sysmenu_close_bitmap;
+    menu_set_hooks(&hooks);
+    return menu_init();
 }
 static int start_bitmap_cache() { return bmcache_init(kBmcacheStartEntries); }
 static int start_netprof()
@@ -212,7 +221,7 @@ static const InitStep kUiSteps[] = {
     {"app_sysmenu_init", app_sysmenu_init, StepCheck::required},
     {"modmsg_startup", start_engine, StepCheck::ignored},
     {"bmcache_init", start_bitmap_cache, StepCheck::required},
-    {"menu_init", menu_init, StepCheck::required},
+    {"menu_init", start_menus, StepCheck::required},
     {"curs_init", curs_init, StepCheck::required},
     {"pig_tables_init", pig_tables_init, StepCheck::ignored},
     {"rec_init", start_record_store, StepCheck::ignored},

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
 #include "platform/window/cursor.h"
 #include "platform/window/defproc.h"
 #include "platform/window/focus.h"
@@ -14,6 +17,8 @@
 #include "platform/window/window.h"
 #include "platform/window/winpos.h"
 #include "runtime/app/app.h"
+#include "runtime/display/dobj_focus.h"
+#include "runtime/display/font.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/refresh.h"
 #include "runtime/display/screen_window.h"
@@ -25,6 +30,7 @@
 #include "runtime/pieces/piece.h"
 #include "runtime/ui/about.h"
 #include "runtime/ui/win_place.h"
+#include "runtime/ui/win_util.h"
 #include "runtime/ui/winlist.h"
 
 using namespace plat;
@@ -33,6 +39,9 @@ namespace {
 
 struct WindowState {
     int minimize_pending = 0;
+    // What the active child window was last told; a child is made active drawn active, so
+    // the first deactivation must reach it.
+    WParam last_nc_activation = 1;
 };
 
 WindowState s_window;
@@ -211,6 +220,42 @@ static LResult on_activate_app(WindowHandle window, WParam wparam)
     return 0;
 }
 
+// The active child window is drawn active or inactive with the main window, and told once per
+// change.
+static LResult on_nc_activate(WindowHandle window, WParam wparam, LParam lparam)
+{
+    LResult kept = 0;
+    if (windoid_keeps_owner_active(window, wparam, lparam, kept))
+        return kept;
+    WindowHandle child = win_active_child();
+    if (child && wparam != s_window.last_nc_activation) {
+        s_window.last_nc_activation = wparam;
+        send_message(child, kMsgAppActivation, wparam, 0);
+        send_message(child, WM_NCACTIVATE, wparam, lparam);
+    }
+    return def_window_proc(window, WM_NCACTIVATE, wparam, lparam);
+}
+
+// While a child window is active the keys stay with it: the focus goes back to the window
+// inside it that lost it, else to the child itself.
+static LResult on_set_focus(WParam wparam)
+{
+    WindowHandle child = win_active_child();
+    if (!child)
+        return 0;
+    WindowHandle lost{uint32_t(wparam)};
+    win_set_focus(lost && is_child(child, lost) ? lost : child);
+    return 0;
+}
+
+// New frame metrics: the tool windows' caption and the stock fonts made from the metrics.
+static LResult on_setting_change()
+{
+    windoid_update_metrics();
+    font_init();
+    return 0;
+}
+
 static LResult on_activate(WindowHandle window, WParam wparam, LParam lparam)
 {
     if (loword(wparam) != WA_INACTIVE)
@@ -278,21 +323,14 @@ LResult app_main_window_proc(WindowHandle window, uint32_t message, WParam wpara
     case WM_MOVE: return 0;
     case WM_SIZE: return 0;
     case WM_ACTIVATE: return on_activate(window, wparam, lparam);
-    case WM_SETFOCUS: return 0;
+    case WM_SETFOCUS: return on_set_focus(wparam);
     case WM_QUERYENDSESSION: return 1;
     case WM_ENDSESSION:
         if (wparam)
             app_shutdown(0);
         return 0;
-    case WM_SETTINGCHANGE:
-        windoid_update_metrics();
-        return 0;
-    case WM_NCACTIVATE: {
-        LResult kept = 0;
-        if (windoid_keeps_owner_active(window, wparam, lparam, kept))
-            return kept;
-        break;
-    }
+    case WM_SETTINGCHANGE: return on_setting_change();
+    case WM_NCACTIVATE: return on_nc_activate(window, wparam, lparam);
     case WM_ACTIVATEAPP: return on_activate_app(window, wparam);
     case WM_GETMINMAXINFO:
         win_minmax_info(*reinterpret_cast<MinMaxInfo*>(lparam));
@@ -378,3 +416,34 @@ void app_cmdline_option(const char* keyword, const char* command_line, char* out
 }
 
 void app_window_reset() { s_window = WindowState{}; }
+
+// The system box's bar: white inside a black outline, with a shadow one pixel down and right.
+static void draw_system_bar(DcHandle dc, int32_t width, int32_t height)
+{
+    constexpr int32_t kBarWidth = 7;
+    constexpr int32_t kBarHeight = 3;
+    int32_t x = (width - kBarWidth) / 2;
+    int32_t y = (height - kBarHeight) / 2;
+    fill_rect(dc, Rect{x + 1, y + 1, x + kBarWidth + 1, y + kBarHeight + 1}, get_sys_color_brush(COLOR_BTNSHADOW));
+    fill_rect(dc, Rect{x, y, x + kBarWidth, y + kBarHeight}, get_stock_object(BLACK_BRUSH));
+    fill_rect(dc, Rect{x + 1, y + 1, x + kBarWidth - 1, y + kBarHeight - 1}, get_stock_object(WHITE_BRUSH));
+}
+
+GdiObject app_sysmenu_close_bitmap()
+{
+    int32_t width = get_system_metrics(SM_CXMENUSIZE);
+    int32_t height = get_system_metrics(SM_CYMENUSIZE);
+    DcHandle screen = get_dc({});
+    GdiObject bitmap = create_compatible_bitmap(screen, width, height);
+    DcHandle dc = create_compatible_dc(screen);
+    release_dc({}, screen);
+    if (bitmap && dc) {
+        GdiObject old = select_object(dc, bitmap);
+        fill_rect(dc, Rect{0, 0, width, height}, get_sys_color_brush(COLOR_MENU));
+        draw_system_bar(dc, width, height);
+        select_object(dc, old);
+    }
+    if (dc)
+        delete_dc(dc);
+    return bitmap;
+}

@@ -1,12 +1,13 @@
 // The one top-level window of svrun32, of class SVXMainClass: its creation, its window
 // procedure (what the main window handles itself once the authoring link and the presentation
 // window have passed a message on), the system menu with its About item, the system metrics
-// of the virtual screen, and the options of the command line.
+// of the virtual screen, the menu bar's system glyph, and the options of the command line.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/window/message.h"
+#include "platform/window/window_types.h"
 
 constexpr const char* kAppMainClass = "SVXMainClass";
 // The About item the main window adds to its system menu; the engine's menu handling takes it.
@@ -29,6 +30,9 @@ plat::LResult app_main_window_proc(plat::WindowHandle window, uint32_t message, 
 int app_sysmenu_init();
 // Gives the main window its standard system menu back; nothing when there is no window.
 void app_sysmenu_term();
+// The face of the menu bar's system item: one menu button wide, the system box's bar on the
+// menu colour; the caller owns it. Null when no bitmap could be made.
+plat::GdiObject app_sysmenu_close_bitmap();
 
 // The monitor functions of the other platform are never there: 0.
 int app_load_monitor_api();

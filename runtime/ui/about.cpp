@@ -14,13 +14,13 @@
 #include "platform/kernel/resource.h"
 #include "platform/kernel/resource_forms.h"
 #include "platform/window/cursor.h"
-#include "platform/window/focus.h"
 #include "platform/window/metrics.h"
 #include "platform/window/paint.h"
 #include "platform/window/timer.h"
 #include "platform/window/wndclass.h"
 #include "platform/window/winpos.h"
 #include "runtime/display/dib.h"
+#include "runtime/display/dobj_focus.h"
 #include "runtime/display/font.h"
 #include "runtime/display/palette.h"
 #include "runtime/files/util.h"
@@ -111,7 +111,7 @@ static void on_create(WindowHandle window)
     set_window_pos(window, {}, x, y, s_about.layout.width + 2 * frame_x, s_about.layout.height + 2 * frame_y,
         SWP_NOZORDER | SWP_NOACTIVATE);
     set_timer(window, kCloseTimer, kCloseAfterMs, nullptr);
-    set_focus(window);
+    win_set_focus(window);
 }
 
 static void paint_picture(DcHandle dc, const Rect& client)

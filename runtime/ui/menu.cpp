@@ -10,6 +10,7 @@
 #include "platform/window/window.h"
 #include "platform/window/winpos.h"
 #include "runtime/display/refresh.h"
+#include "runtime/ui/win_place.h"
 
 namespace {
 
@@ -212,7 +213,7 @@ int menu_set_popup(MenuRecord& menu, int id, MenuRecord& popup)
     int position = menu_position(menu, id);
     if (!entry || !popup.menu)
         return 0;
-    uint32_t flags = plat::MF_BYPOSITION | plat::MF_POPUP | flags_of(entry->item.state);
+    uint32_t flags = uint32_t(plat::MF_BYPOSITION) | plat::MF_POPUP | flags_of(entry->item.state);
     if (!plat::modify_menu(menu.menu, uint32_t(position), flags, popup.menu.id, entry->item.text))
         return 0;
     entry->has_popup = true;
@@ -284,8 +285,7 @@ void menu_attach(MenuRecord& menu, plat::WindowHandle window)
 {
     if (!window || window != screen_window())
         return;
-    if (s_menu.hooks.set_caption)
-        s_menu.hooks.set_caption(1);
+    win_set_caption(true);
     plat::set_menu(window, menu.menu);
 }
 

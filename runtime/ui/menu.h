@@ -43,11 +43,10 @@ struct MenuRecord {
 };
 
 // What layers above fill at start-up; empty hooks do nothing (no engine menu bar, no system
-// glyph, the caption left as it is).
+// glyph).
 struct MenuHooks {
     void (*bar_attach)(int attach) = nullptr;        // the engine's pull-down menus
     plat::GdiObject (*system_bitmap)() = nullptr;    // the glyph of the system-menu item
-    void (*set_caption)(int on) = nullptr;           // the presentation window's caption
 };
 void menu_set_hooks(const MenuHooks* hooks);
 

@@ -296,9 +296,13 @@ void win_set_caption(bool on)
     WindowHandle window = win_presentation_window();
     if (!window || (!on && get_menu(window)))
         return;
+    uint32_t style = win_style(window);
+    // Asking again for what the window has would move it by a caption each time.
+    constexpr uint32_t kCaptionBits = WS_DLGFRAME | WS_SYSMENU;
+    if ((style & kCaptionBits) == (on ? kCaptionBits : 0))
+        return;
     Rect rect;
     get_window_rect(window, rect);
-    uint32_t style = win_style(window);
     int32_t shift = get_system_metrics(SM_CYCAPTION) - get_system_metrics(SM_CYBORDER);
     if (on) {
         style |= WS_DLGFRAME | WS_SYSMENU;

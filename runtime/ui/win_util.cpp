@@ -1,9 +1,14 @@
 #include "runtime/ui/win_util.h"
 
+#include "platform/window/caret.h"
+#include "platform/window/focus.h"
 #include "platform/window/metrics.h"
 #include "platform/window/nonclient.h"
 #include "platform/window/styles.h"
 #include "platform/window/winpos.h"
+#include "runtime/display/dobj_focus.h"
+#include "runtime/display/screen_window.h"
+#include "runtime/ui/winlist.h"
 
 using namespace plat;
 
@@ -14,6 +19,8 @@ constexpr int32_t kReachablePixels = 6;
 
 static struct {
     WindowHandle presentation;
+    WindowHandle capture;
+    WindowHandle active_child;
 } s_util;
 
 void win_set_presentation_window(WindowHandle window) { s_util.presentation = window; }
@@ -160,4 +167,60 @@ void win_enable_following(WindowHandle window, WindowHandle except, bool enable)
     }
 }
 
-WindowHandle win_top_child() { return get_top_window(s_util.presentation); }
+// Without a presentation window there is no child: the desktop's top window is none of ours.
+WindowHandle win_top_child() { return s_util.presentation ? get_top_window(s_util.presentation) : WindowHandle(); }
+
+void win_set_capture(WindowHandle window)
+{
+    set_capture(window);
+    s_util.capture = window;
+}
+
+void win_release_capture()
+{
+    release_capture();
+    s_util.capture = {};
+}
+
+WindowHandle win_capture_window() { return s_util.capture; }
+
+void win_activate_child(WindowHandle window, bool on)
+{
+    if (!is_window(window))
+        return;
+    if (on)
+        create_caret(window, {}, 1, 1);
+    LResult answer = send_message(window, kMsgAppActivation, on ? 1 : 0, 0);
+    send_message(window, WM_NCACTIVATE, on ? 1 : 0, 0);
+    if (!on) {
+        if (s_util.active_child == window)
+            s_util.active_child = {};
+        return;
+    }
+    s_util.active_child = window;
+    if (answer == 0)
+        win_set_focus(window);
+}
+
+WindowHandle win_active_child()
+{
+    if (s_util.active_child && !is_window(s_util.active_child))
+        s_util.active_child = {}; // destroyed behind our back
+    return s_util.active_child;
+}
+
+void win_destroy(WindowHandle window)
+{
+    if (window && window == s_util.active_child)
+        win_activate_child(window, false);
+    win_list_remove(window);
+    destroy_window(window);
+    if (WindowHandle top = win_top_child())
+        win_activate_child(top, true);
+}
+
+void win_util_reset()
+{
+    s_util.capture = {};
+    s_util.active_child = {};
+}

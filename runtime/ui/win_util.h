@@ -1,5 +1,7 @@
 // Window functions the runtime uses for its own windows: rectangles in parent or screen
-// coordinates, frames, moving and sizing without activation, z-order and enabling.
+// coordinates, frames, moving and sizing without activation, z-order and enabling; capture,
+// and the active runtime child window (a child of the presentation window told of its
+// activation with kMsgAppActivation, which takes the keys while it is active).
 #pragma once
 #include "platform/window/geometry.h"
 #include "platform/window/window.h"
@@ -46,3 +48,20 @@ void win_place_after(plat::WindowHandle window, plat::WindowHandle after);
 void win_enable_following(plat::WindowHandle window, plat::WindowHandle except, bool enable);
 // The top child window of the presentation window.
 plat::WindowHandle win_top_child();
+
+// SetCapture / ReleaseCapture, remembering the capturing window until it is released.
+void win_set_capture(plat::WindowHandle window);
+void win_release_capture();
+plat::WindowHandle win_capture_window();
+
+// For a window that exists: on gives it a 1 x 1 caret, tells it kMsgAppActivation (on) and then
+// WM_NCACTIVATE (on), and makes it the active runtime child window, which also takes the focus
+// when it answered 0 to the first message; off forgets it when it was the active one.
+void win_activate_child(plat::WindowHandle window, bool on);
+// The active runtime child window; null when none.
+plat::WindowHandle win_active_child();
+// Deactivates the window when it is the active child, takes it off the window list, destroys it,
+// and activates the presentation window's top child (if any).
+void win_destroy(plat::WindowHandle window);
+// Forgets the capturing window and the active child (tests).
+void win_util_reset();

@@ -5,7 +5,18 @@
 
 #include "app_fixture.h"
 #include "platform/window/input.h"
+#include "platform/gdi/bitmap.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/gdi_object.h"
+#include "platform/gdi/shape.h"
+#include "platform/window/defproc.h"
+#include "platform/window/focus.h"
 #include "platform/window/metrics.h"
+#include "platform/window/styles.h"
+#include "platform/window/wndclass.h"
+#include "runtime/display/screen_window.h" // kMsgAppActivation
+#include "runtime/ui/win_util.h"
+#include "runtime/ui/winlist.h"
 
 namespace {
 
@@ -181,6 +192,158 @@ TEST_F(MainWindowTest, DoubleClickOnTheMenuBarsSystemGlyphCloses)
     EXPECT_EQ(msg.wparam, WParam(SC_CLOSE));
     send_message(main, WM_NCLBUTTONDBLCLK, HTMENU, make_lparam(uint32_t(frame.left + 200), uint32_t(frame.top + 30)));
     EXPECT_FALSE(waiting(main, WM_SYSCOMMAND));
+}
+
+// A child of the main window that notes its activation messages and keeps its own focus
+// (answers 1 to the activation message).
+class ActiveChildTest : public MainWindowTest {
+protected:
+    static inline std::vector<std::pair<uint32_t, WParam>> s_told;
+    WindowHandle child, inner;
+
+    static LResult child_proc(WindowHandle window, uint32_t message, WParam wparam, LParam lparam)
+    {
+        if (message == kMsgAppActivation || message == WM_NCACTIVATE)
+            s_told.push_back({message, wparam});
+        if (message == kMsgAppActivation)
+            return 1;
+        return def_window_proc(window, message, wparam, lparam);
+    }
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        win_util_reset();
+        WindowClass kid;
+        kid.proc = child_proc;
+        kid.class_name = "Kid";
+        ASSERT_NE(register_class(kid), 0);
+        child = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 60, main, 1, {}, nullptr);
+        inner = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 5, 5, 20, 20, child, 2, {}, nullptr);
+        ASSERT_TRUE(inner);
+        s_told.clear();
+    }
+    void TearDown() override
+    {
+        win_util_reset();
+        win_list_reset();
+        MainWindowTest::TearDown();
+    }
+    static std::vector<std::pair<uint32_t, WParam>> take_told()
+    {
+        std::vector<std::pair<uint32_t, WParam>> out;
+        out.swap(s_told);
+        return out;
+    }
+};
+
+TEST_F(ActiveChildTest, TheMainWindowsActivationReachesTheActiveChildOncePerChange)
+{
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(take_told().empty()); // no active child yet
+    win_activate_child(child, true);
+    take_told();
+    using Told = std::vector<std::pair<uint32_t, WParam>>;
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_EQ(take_told(), (Told{{kMsgAppActivation, 0}, {WM_NCACTIVATE, 0}}));
+    send_message(main, WM_NCACTIVATE, 0, 0);
+    EXPECT_TRUE(take_told().empty());
+    send_message(main, WM_NCACTIVATE, 1, 0);
+    EXPECT_EQ(take_told(), (Told{{kMsgAppActivation, 1}, {WM_NCACTIVATE, 1}}));
+
+    // A deactivation in favour of a tool window ends at once: the main window stays drawn
+    // active and the child hears nothing.
+    WindowClass tool_class;
+    tool_class.proc = windoid_window_proc;
+    tool_class.class_name = "Windoid";
+    ASSERT_NE(register_class(tool_class), 0);
+    WindowHandle tool = create_window_ex(WS_EX_TOOLWINDOW, "Windoid", "Tools", WS_POPUP | WS_CAPTION, 300, 300, 100,
+        80, main, 0, {}, nullptr);
+    EXPECT_EQ(send_message(main, WM_NCACTIVATE, 0, LParam(tool.id)), 1);
+    EXPECT_TRUE(take_told().empty());
+}
+
+// The platform tells every top-level window when the program loses or regains the user: a
+// tool window of the main window hides with the program and comes back without taking the
+// activation; the active child hears that the main window's frame went inactive.
+TEST_F(ActiveChildTest, ToolWindowsFollowTheProgramsActivation)
+{
+    WindowClass tool_class;
+    tool_class.proc = windoid_window_proc;
+    tool_class.class_name = "Windoid";
+    ASSERT_NE(register_class(tool_class), 0);
+    WindowHandle tool = create_window_ex(WS_EX_TOOLWINDOW, "Windoid", "Tools", WS_POPUP | WS_CAPTION | WS_VISIBLE, 300,
+        300, 100, 80, main, 0, {}, nullptr);
+    ASSERT_TRUE(focus_activate(main, WA_ACTIVE));
+    win_activate_child(child, true);
+    take_told();
+
+    focus_activate({}, WA_INACTIVE);
+    EXPECT_FALSE(is_window_visible(tool));
+    std::vector<std::pair<uint32_t, WParam>> told = take_told();
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), (std::pair<uint32_t, WParam>{WM_NCACTIVATE, 0}));
+
+    focus_activate(main, WA_ACTIVE);
+    EXPECT_TRUE(is_window_visible(tool));
+    EXPECT_EQ(get_active_window(), main);
+
+    // With the main window minimised it stays hidden.
+    focus_activate({}, WA_INACTIVE);
+    show_window(main, SW_MINIMIZE);
+    focus_activate(main, WA_ACTIVE);
+    EXPECT_FALSE(is_window_visible(tool));
+}
+
+TEST_F(ActiveChildTest, TheFocusGoesBackIntoTheActiveChild)
+{
+    set_focus(main);
+    EXPECT_EQ(get_focus(), main); // no active child: the main window keeps it
+    win_activate_child(child, true);
+    set_focus(inner);
+    set_focus(main); // lost by a window inside the child: it gets it back
+    EXPECT_EQ(get_focus(), inner);
+    WindowHandle outside = create_window_ex(0, "Kid", "", WS_CHILD | WS_VISIBLE, 100, 0, 20, 20, main, 3, {}, nullptr);
+    set_focus(outside);
+    set_focus(main); // lost by any other window: the child takes it
+    EXPECT_EQ(get_focus(), child);
+}
+
+TEST_F(ActiveChildTest, ChangedSettingsReachTheToolWindowMetrics)
+{
+    NonClientMetrics metrics;
+    ASSERT_TRUE(system_parameters_info(SPI_GETNONCLIENTMETRICS, metrics.size, &metrics, 0));
+    int before = windoid_caption_height();
+    metrics.sm_caption_height += 6;
+    ASSERT_TRUE(system_parameters_info(SPI_SETNONCLIENTMETRICS, metrics.size, &metrics, SPIF_SENDCHANGE));
+    EXPECT_EQ(windoid_caption_height(), before + 6);
+}
+
+// The glyph is one menu button wide, so a double-click's distance from the bar's left end
+// (above) tells whether it hit the glyph; the system box's bar sits in its middle.
+TEST_F(MainWindowTest, SystemGlyphIsAMenuButtonWithTheSystemBar)
+{
+    GdiObject glyph = app_sysmenu_close_bitmap();
+    ASSERT_TRUE(glyph);
+    BitmapInfo info;
+    ASSERT_TRUE(get_object(glyph, info));
+    int32_t width = get_system_metrics(SM_CXMENUSIZE);
+    int32_t height = get_system_metrics(SM_CYMENUSIZE);
+    EXPECT_EQ(info.width, width);
+    EXPECT_EQ(info.height, height);
+    DcHandle screen = get_dc({});
+    DcHandle dc = create_compatible_dc(screen);
+    release_dc({}, screen);
+    GdiObject old = select_object(dc, glyph);
+    int32_t x = (width - 7) / 2;
+    int32_t y = (height - 3) / 2;
+    EXPECT_EQ(get_pixel(dc, 0, 0), get_sys_color(COLOR_MENU));
+    EXPECT_EQ(get_pixel(dc, x, y), 0x000000u);                // outline
+    EXPECT_EQ(get_pixel(dc, x + 3, y + 1), 0xFFFFFFu);        // the bar
+    EXPECT_EQ(get_pixel(dc, x + 7, y + 3), get_sys_color(COLOR_BTNSHADOW)); // shadow corner
+    EXPECT_EQ(get_pixel(dc, x + 8, y + 1), get_sys_color(COLOR_MENU));
+    select_object(dc, old);
+    delete_dc(dc);
+    delete_object(glyph);
 }
 
 // After the end of the session the modules are gone: handlers leave them alone, and the window's
