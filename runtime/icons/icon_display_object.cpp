@@ -142,17 +142,6 @@ bool covers_all(const uint8_t* object)
         && plat::equal_rect(dobj_rect(object, kDobjBounds), icon_picture_placement(object));
 }
 
-} // namespace
-
-void icon_picture_unite_placement(uint8_t* object)
-{
-    Rect united;
-    plat::union_rect(united, dobj_rect(object, kDobjBounds), icon_picture_placement(object));
-    dobj_set_rect(object, kDobjBounds, united);
-}
-
-namespace {
-
 Point draw_origin(const uint8_t* object)
 {
     Rect placement = icon_picture_placement(object);
@@ -290,6 +279,12 @@ void icon_display_set_member_hooks(const DisplayMemberHooks* hooks)
 
 Rect icon_picture_placement(const uint8_t* object) { return dobj_rect(object, kPicturePlacement); }
 Rect icon_picture_authored(const uint8_t* object) { return dobj_rect(object, kPictureAuthored); }
+void icon_picture_unite_placement(uint8_t* object)
+{
+    Rect united;
+    plat::union_rect(united, dobj_rect(object, kDobjBounds), icon_picture_placement(object));
+    dobj_set_rect(object, kDobjBounds, united);
+}
 IconId icon_picture_shown_by(const uint8_t* object) { return load_u32le(dobj_icon_tail(object) + kIconTailShownBy); }
 void icon_picture_set_shown_by(uint8_t* object, IconId icon)
 {
