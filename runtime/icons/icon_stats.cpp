@@ -197,19 +197,10 @@ int stats_restore(ModuleMessage* message)
     std::vector<uint8_t> list;
     if (block_record == 0 || sets_record == 0 || urec_read(block_record, block) != 0 || urec_read(sets_record, list) != 0)
         return kErrOutOfMemory;
-    if (block.size() % kIconStatsSize != 0 || int(block.size() / kIconStatsSize) != count || count > kIconStatsMax
-        || taglist_check(list.data(), list.size()) != 0)
-        return kErrStateSize;
-    forget_block();
-    s_stats.block = std::move(block);
+    if (int error = icon_stats_load(block.data(), block.size(), list.data(), list.size(), count))
+        return error;
     s_stats.block_record = block_record;
     s_stats.sets_record = sets_record;
-    for (int n = count - 1; n >= 0; n--)
-        s_stats.index[load_u32le(&s_stats.block[size_t(n) * kIconStatsSize])] = n; // the first record wins
-    if (int error = attach_sets(list)) {
-        forget_block();
-        return error;
-    }
     return 0;
 }
 
@@ -304,6 +295,22 @@ void icon_stat_for_each_set(IconStatSetVisit visit, void* user)
 }
 
 int icon_stats_count() { return record_count(); }
+
+int icon_stats_load(const uint8_t* block, size_t block_size, const uint8_t* list, size_t list_size, int count)
+{
+    forget_block();
+    if (count < 0 || block_size % kIconStatsSize != 0 || block_size / kIconStatsSize != size_t(count)
+        || count > kIconStatsMax || taglist_check(list, list_size) != 0)
+        return kErrStateSize;
+    s_stats.block.assign(block, block + block_size);
+    for (int n = count - 1; n >= 0; n--)
+        s_stats.index[load_u32le(&s_stats.block[size_t(n) * kIconStatsSize])] = n; // the first record wins
+    if (int error = attach_sets(std::vector<uint8_t>(list, list + list_size))) {
+        forget_block();
+        return error;
+    }
+    return 0;
+}
 
 int icon_stats_module(ModuleMessage* message)
 {

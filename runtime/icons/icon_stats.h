@@ -9,6 +9,7 @@
 #include "runtime/engine/modbus.h"
 #include "runtime/nodes/node_files.h"
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int kIconStatsSize = 38;
@@ -54,6 +55,9 @@ void icon_stat_for_each_set(IconStatSetVisit visit, void* user);
 
 // Records in the block.
 int icon_stats_count();
+// Takes stored records (count of them) and the TagList of their pending-erase sets in place of
+// the current ones: 0, or kErrStateSize (5001) when they do not fit, leaving no records.
+int icon_stats_load(const uint8_t* block, size_t block_size, const uint8_t* list, size_t list_size, int count);
 
 // Slot 8.
 int icon_stats_module(ModuleMessage* message);

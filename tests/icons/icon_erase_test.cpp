@@ -453,3 +453,31 @@ TEST_F(IconEraseTest, RenumberingRewritesThePendingSets)
 
 } // namespace
 } // namespace iconstest
+
+namespace iconstest {
+namespace {
+
+// The engine's roads reach the erasing and the statistics through the installed hooks: a
+// branch with the erase flag erases at moment 1, the kernel reads erase options as moments,
+// and a perpetual call marks its interaction and keeps its selected child in the frame.
+TEST_F(IconEraseTest, TheEngineRoadsReachTheErasing)
+{
+    enter_container("Ask");
+    int next = run_child("Ask", "Next");
+    int leave = run_child("Ask", "Leave");
+    exec_branch(at("Ask"), at("Now"), 1);
+    EXPECT_EQ(shown(), std::vector<int> {leave});
+    EXPECT_TRUE(icon_seq_is_erased(next));
+    EXPECT_EQ(exec_hooks().erase_option(at("Stay")), kEraseNever);
+
+    icon_stat_set_selected_child(at("Menu"), at("Other"));
+    exec_set_current(at("Ask"), kStateWaiting);
+    ASSERT_EQ(exec_enter_perpetual(at("Other"), 0), 1);
+    EXPECT_EQ(icon_stat_call_mark(at("Menu")), 1);
+    icon_stat_set_selected_child(at("Menu"), 0);
+    ASSERT_EQ(exec_return_perpetual(at("Other")), 1);
+    EXPECT_EQ(icon_stat_selected_child(at("Menu")), at("Other")); // the frame kept it
+}
+
+} // namespace
+} // namespace iconstest

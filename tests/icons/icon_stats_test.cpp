@@ -141,6 +141,7 @@ TEST_F(IconStatsTest, RestoreRefusesStatesThatDoNotFit)
         {"state of 47 bytes", 47, one_record, empty_list, 1, false, kErrStateSize},
         {"block not whole records", 48, std::vector<uint8_t>(37, 0), empty_list, 1, false, kErrStateSize},
         {"count differs", 48, one_record, empty_list, 2, false, kErrStateSize},
+        {"negative count, no records", 48, {}, empty_list, -1, false, kErrStateSize},
         {"damaged set list", 48, one_record, {7, 0, 4, 0}, 1, false, kErrStateSize},
         // Tag 7, 4 bytes: a set claiming 9 values in room for 1.
         {"damaged set", 48, with_set, {7, 0, 4, 0, 9, 0, 1, 0, 0, 0}, 1, false, kErrStateSize},
