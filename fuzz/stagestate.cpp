@@ -1,10 +1,12 @@
 // Any bytes as the four records of a saved stage: u16 length of the list record, u16 length of
 // the objects' data, u16 length of their index, those three records, and the palette record in
 // what is left. The stage is restored from them as a resume would (a Display icon's kind passes
-// everything to the group); then what came back is checked, walked, purged and released.
+// everything to the group; clocks have their own kind); then what came back is checked, walked,
+// suspended, resumed, hit, ticked as clocks, purged and released.
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "platform/kernel/byte_io.h"
 #include "runtime/display/dlist.h"
@@ -13,6 +15,7 @@
 #include "runtime/display/group.h"
 #include "runtime/display/palette.h"
 #include "runtime/display/screen_state.h"
+#include "runtime/icons/icon_clock.h"
 
 namespace {
 
@@ -44,12 +47,37 @@ int32_t count(uint8_t*, void* data)
     return 0;
 }
 
+// The messages a restored clock hears next: the resume after the restore, hits, its task.
+void exercise_clocks()
+{
+    for (int16_t resume : {0, 1}) {
+        DisplayMsgArg arg;
+        arg.sub_code = resume;
+        dlist_broadcast(dlist_stage(), 0, 65, &arg);
+    }
+    IconObjectRef hit;
+    dobj_icon_at_point(17, 17, hit);
+    std::vector<IconId> clocks;
+    DisplayList& stage = dlist_stage();
+    if (dlist_lock(stage)) {
+        for (uint8_t* object = dlist_first(stage); object; object = dlist_next(object))
+            if (dobj_is_icon_object(object) && dobj_icon_object_kind(object) == kObjectKindClock)
+                clocks.push_back(dobj_icon_of(object));
+        dlist_unlock(stage);
+    }
+    for (IconId icon : clocks)
+        (void)resp_clock_task(icon, 0);
+    for (IconId icon : clocks)
+        (void)resp_clock_time_remaining(icon);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool started = [] {
         dobj_register_kind(kKindDisplayIcon, group_handler);
+        dobj_register_kind(kClockHandlerKind, resp_clock_handler);
         return true;
     }();
     (void)started;
@@ -69,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (error)
         check(!dlist_stage().block);
     check_stage();
+    exercise_clocks();
     int reached = 0;
     dobj_find_first(nullptr, count, &reached);
     dlist_purge_deleted(dlist_stage(), DlistWalk::forward);

@@ -64,7 +64,9 @@ def main():
     # Glyphs: black marks on white (drawn in the caller's colour); masks white outside the mark.
     mono = [(0, 0, 0), (255, 255, 255)]
     glyphs = {
-        551: (24, 24, lambda x, y: (x - 13) ** 2 + (y - 17) ** 2 <= 36),  # a dot below the middle
+        # a stopwatch: a disc of radius 13 round the reference point (13, 17) under a crown; the
+        # clock paints its 22-pixel face inside the disc
+        551: (27, 31, lambda x, y: (x - 13) ** 2 + (y - 17) ** 2 <= 175 or (11 <= x <= 15 and y <= 4)),
         552: (7, 7, lambda x, y: abs(x - 3) + abs(y - 3) <= 3),          # a small diamond
         553: (7, 7, lambda x, y: x in (0, 6) or y in (0, 6)),              # a small box
         554: (14, 9, lambda x, y: y == 4 or abs(x - 10) + abs(y - 4) == 3),  # an arrow to the right

@@ -576,10 +576,7 @@ struct Boundaries {
 static int renumber_one(uint8_t* object, void* data, void*)
 {
     const auto& b = *static_cast<const Boundaries*>(data);
-    int sequence = dobj_icon_sequence(object);
-    const uint16_t* end = b.values + b.count;
-    auto position = std::upper_bound(b.values, end, sequence, [](int v, uint16_t bound) { return v < int(bound); });
-    dobj_icon_set_sequence(object, int16_t(position - b.values));
+    dobj_icon_set_sequence(object, int16_t(icon_seq_position(b.values, b.count, dobj_icon_sequence(object))));
     return 1;
 }
 

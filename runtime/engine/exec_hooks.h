@@ -91,6 +91,10 @@ struct ExecHooks {
     // Every live object and pending-erase entry takes the 1-based position of the greatest
     // boundary not above its number (boundaries ascending).
     void (*seq_objects_renumber)(const uint16_t* boundaries, int count);
+    // Containers' pending-erase entries (empty: none): their live numbers join the grouping
+    // (erased entries are dropped), then each takes its new number (0 drops it).
+    void (*seq_pending_collect)(void (*add)(int number, void* user), void* user);
+    void (*seq_pending_renumber)(const uint16_t* boundaries, int count);
 };
 
 // Installs a copy of the table (null: every entry empty).

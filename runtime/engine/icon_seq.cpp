@@ -147,12 +147,23 @@ static int position_of(const std::vector<int>& boundaries, int number)
     return int(it - boundaries.begin());
 }
 
+int icon_seq_position(const uint16_t* boundaries, int count, int number)
+{
+    auto it = std::upper_bound(boundaries, boundaries + std::max(count, 0), number,
+        [](int v, uint16_t bound) { return v < int(bound); });
+    return int(it - boundaries);
+}
+
 void icon_seq_renumber()
 {
     std::vector<Numbered> collected;
     if (IconId top = piece_top_icon())
         node_walk(top, kWalkTree, collect_icon, &collected);
     std::vector<Numbered> sorted = collected;
+    // Displays kept in containers' pending sets need groups of their own as well.
+    if (exec_hooks().seq_pending_collect)
+        exec_hooks().seq_pending_collect(
+            [](int number, void* user) { static_cast<std::vector<Numbered>*>(user)->push_back({0, number}); }, &sorted);
     std::stable_sort(sorted.begin(), sorted.end(),
         [](const Numbered& a, const Numbered& b) { return std::abs(a.number) < std::abs(b.number); });
     std::vector<int> boundaries = build_boundaries(sorted);
@@ -170,6 +181,8 @@ void icon_seq_renumber()
     std::vector<uint16_t> stored(boundaries.begin(), boundaries.end());
     if (exec_hooks().seq_objects_renumber)
         exec_hooks().seq_objects_renumber(stored.data(), int(stored.size()));
+    if (exec_hooks().seq_pending_renumber)
+        exec_hooks().seq_pending_renumber(stored.data(), int(stored.size()));
 }
 
 // --- the module --------------------------------------------------------------------------------

@@ -21,6 +21,9 @@ uint16_t icon_seq_live(IconId icon);
 void icon_seq_mark_erased(int low, int high);
 int icon_seq_is_erased(int number);
 void icon_seq_renumber();
+// The 1-based position of the greatest boundary not above the number (ascending boundaries);
+// 0 when none: a number's new value after renumbering.
+int icon_seq_position(const uint16_t* boundaries, int count, int number);
 // The erased ranges, low and high in turn (tests).
 int icon_seq_range_count();
 void icon_seq_range(int n, int* low, int* high);

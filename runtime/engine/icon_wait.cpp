@@ -21,6 +21,7 @@ struct Stopwatch {
 };
 
 std::map<IconId, Stopwatch> s_watches;
+WaitClockHooks s_clock_hooks {};
 
 void paint()
 {
@@ -30,6 +31,10 @@ void paint()
 
 void clock_stop(IconId icon)
 {
+    if (s_clock_hooks.erase) {
+        s_clock_hooks.erase(icon);
+        return;
+    }
     s_watches.erase(icon);
     task_remove(kTaskTimeLimit, icon, 0);
 }
@@ -66,8 +71,14 @@ int32_t exec_wait_limit_ms(double seconds)
     return ms >= double(kWaitLimitMaxMs) ? kWaitLimitMaxMs : int32_t(ms);
 }
 
-void exec_wait_arm_time(IconId icon, int32_t limit_ms)
+void exec_wait_arm_time(IconId icon, int32_t limit_ms, int shown)
 {
+    if (s_clock_hooks.create) {
+        // An icon entered again while its clock still runs starts that clock afresh.
+        if (s_clock_hooks.create(icon, limit_ms, shown, 0) && s_clock_hooks.restart)
+            s_clock_hooks.restart(icon, limit_ms, 0);
+        return;
+    }
     s_watches[icon] = Stopwatch { plat::get_tick_count(), limit_ms };
     uint32_t interval = std::clamp<uint32_t>(uint32_t(limit_ms) / 128, 1, 10000);
     task_remove(kTaskTimeLimit, icon, 0);
@@ -97,7 +108,8 @@ static void wait_enter(IconId icon)
     bool limited = error != kErrNoProperty;
     if (limited) {
         val_convert(value, kValReal);
-        exec_wait_arm_time(icon, exec_wait_limit_ms(error ? 0.0 : val_real(value)));
+        int shown = node_get_attr(icon, kAttrWaitCountdown) != 0;
+        exec_wait_arm_time(icon, exec_wait_limit_ms(error ? 0.0 : val_real(value)), shown);
     }
     val_free(value);
     exec_set_state(kStateWaiting);
@@ -143,4 +155,10 @@ void exec_wait_install()
     task_set_function(kTaskTimeLimit, clock_tick);
 }
 
-void exec_wait_reset() { s_watches.clear(); }
+void exec_wait_set_clock_hooks(const WaitClockHooks* hooks) { s_clock_hooks = hooks ? *hooks : WaitClockHooks {}; }
+
+void exec_wait_reset()
+{
+    s_watches.clear();
+    s_clock_hooks = WaitClockHooks {};
+}

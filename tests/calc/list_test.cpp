@@ -381,8 +381,9 @@ TEST_F(ListTest, SortedPropertyListsKeepTheirOrderWhenAdding)
         ScriptValue props = make(kValPropList);
         ASSERT_EQ(list_prop_add(props, symbol("d"), integer(4)), 0);
         ASSERT_EQ(list_prop_add(props, symbol("b"), integer(2)), 0);
-        if (c.order)
+        if (c.order) {
             ASSERT_EQ(list_sort(props, c.order), 0);
+        }
         ASSERT_EQ(list_prop_set(props, symbol("c"), integer(3)), 0); // a new key: added
         EXPECT_EQ(describe(props), c.expected);
         EXPECT_EQ(list_sort_order(props), c.order);

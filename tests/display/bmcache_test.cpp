@@ -202,8 +202,9 @@ TEST_F(BmcacheTest, RemoveAndPromoteWorkOnAKeysVariants)
         else
             bmcache_promote(7);
         EXPECT_EQ(names(), row.after);
-        if (row.op == Op::promote && bmcache_at(0)->key == 7)
+        if (row.op == Op::promote && bmcache_at(0)->key == 7) {
             EXPECT_EQ(bmcache_at(0)->image, next);
+        }
         EXPECT_EQ(bmcache_total_bytes(), bmcache_count() * kBitmapBytes);
     }
 }

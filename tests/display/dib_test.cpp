@@ -266,8 +266,9 @@ TEST_F(DibTest, BitmapsConvertAtEveryDepthAndDrawBackTheSame)
         EXPECT_EQ(bytes.size(), dib_bits_offset(bytes) + dib_image_size(bytes)); // no slack, nothing short
         Canvas back(9, 5);
         EXPECT_TRUE(draw(back, dib, 9, row.rows));
-        if (row.exact)
+        if (row.exact) {
             EXPECT_TRUE(same_pixels(source, back, 9, row.rows)); // the top rows when shorter
+        }
         if (row.compression != BI_RGB) {
             PackedDib plain = dib_from_bitmap(source.bitmap, row.flags & 0x8000, row.bits, row.with_palette ? many_palette : GdiObject {});
             Canvas plain_back(9, 5);

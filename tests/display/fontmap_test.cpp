@@ -181,8 +181,9 @@ TEST_F(FontMapTest, StoredFieldsAreCheckedBeforeUse)
         int result = font_map_load_fields(map, field(bytes[0], c.header), field(bytes[1], c.pool),
             field(bytes[2], c.index), field(bytes[3], c.to_win), FontMapField {});
         EXPECT_EQ(result, c.result);
-        if (result != 0)
+        if (result != 0) {
             EXPECT_EQ(font_map_entry_count(map, 0), 0u);
+        }
         font_map_free(map);
     }
 }
@@ -207,8 +208,9 @@ TEST_F(FontMapTest, FieldsConvertBothWaysAndLoseRunTimeBits)
         if (tag >= 100 && !copy.empty())
             copy[12] |= kFontMapChecked | kFontMapChosen;
         ASSERT_EQ(font_swap_resource(tag, copy.data(), copy.size(), 0), 0);
-        if (tag == 1)
+        if (tag == 1) {
             EXPECT_EQ(plat::load_u32le(copy.data() + 4), swap_bytes32(2)); // two names, now foreign
+        }
         ASSERT_EQ(font_swap_resource(tag, copy.data(), copy.size(), 1), 0);
         EXPECT_EQ(copy, data);
     }

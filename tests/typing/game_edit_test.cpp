@@ -35,7 +35,7 @@ protected:
             } else if (*p == '\x02') {
                 plat::ime_compose_text("\xEA\xB9\x80");
             } else {
-                uint32_t vk = *p == '\r' ? plat::VK_RETURN : *p == 27 ? plat::VK_ESCAPE : 0;
+                uint32_t vk = *p == '\r' ? uint32_t(plat::VK_RETURN) : *p == 27 ? uint32_t(plat::VK_ESCAPE) : 0u;
                 if (vk) {
                     plat::input_key(vk, true);
                     plat::input_key(vk, false);

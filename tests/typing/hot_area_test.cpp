@@ -83,8 +83,9 @@ TEST_F(HotAreas, AreasThatShareAPlaceAreToldApartByTheLiveList)
         int index = hot_area_find(41, 420, row.list);
         const HotArea* expected = row.expected ? hot_area_by_id(row.expected) : nullptr;
         EXPECT_EQ(index < 0 ? nullptr : expected, expected);
-        if (index >= 0)
+        if (index >= 0) {
             EXPECT_EQ(hot_area_by_id(row.expected)->rect, (plat::Rect {40, 419, 95, 474}));
+        }
     }
 }
 

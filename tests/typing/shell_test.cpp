@@ -233,14 +233,15 @@ TEST_F(Shell, TheHangulModeOfTheMenuComesBackWhenAScreenCloses)
 {
     start();
     register_screen("Game");
+    const uint32_t hangul = plat::IME_CMODE_NATIVE;
     for (bool on : {true, false}) {
         SCOPED_TRACE(on);
         plat::ImcHandle context = plat::imm_get_context(main);
         plat::imm_set_open_status(context, true);
-        plat::imm_set_conversion_status(context, on ? plat::IME_CMODE_NATIVE : 0, 0);
+        plat::imm_set_conversion_status(context, on ? hangul : 0u, 0);
         command_dispatch(main, kCmdGame, 0);
         ASSERT_TRUE(screen_current());
-        plat::imm_set_conversion_status(context, on ? 0 : plat::IME_CMODE_NATIVE, 0);
+        plat::imm_set_conversion_status(context, on ? 0u : hangul, 0);
         screen_close(screen_current());
         uint32_t conversion = 0;
         uint32_t sentence = 0;

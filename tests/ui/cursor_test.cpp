@@ -96,8 +96,9 @@ TEST_F(CursorTest, StoredNumbersReadBackAsSpecs)
         SCOPED_TRACE(row.number);
         CursorSpec wanted = curs_from_number(1, row.number);
         EXPECT_TRUE(curs_spec_equal(wanted, row.wanted)) << wanted.kind << " " << wanted.value;
-        if (row.number == curs_to_number(row.wanted))
+        if (row.number == curs_to_number(row.wanted)) {
             EXPECT_EQ(curs_to_number(wanted), row.number);
+        }
     }
 }
 

@@ -188,7 +188,7 @@ TEST_F(PresentationMenuTest, TheSystemItemCopiesTheWindowsSystemMenuUnderItsGlyp
     EXPECT_EQ(menu_system_glyph_width(), 0);
     ASSERT_EQ(menu_add_system_menu(bar), 1);
     EXPECT_EQ(menu_system_glyph_width(), 20);
-    EXPECT_EQ(window_flags(bar.menu, 0), uint32_t(plat::MF_POPUP) | plat::MF_BITMAP);
+    EXPECT_EQ(window_flags(bar.menu, 0), uint32_t(plat::MF_POPUP) | uint32_t(plat::MF_BITMAP));
 
     const MenuEntry& system = bar.items.at(0);
     EXPECT_EQ(system.id, kMenuSystemItem);

@@ -86,13 +86,15 @@ static const Exchange kExchanges[] = {
         {"from program {B}: send 0x0402 wparam 7 lparam 8 to WinTestMain \"Win Test\" answered 15"},
         {"from program {A}: send 0x0401 wparam 7 lparam 8 to WinTestMain \"Win Test\" answered 15",
             "send 0x0402 wparam 7 lparam 8 to WinTestMain * answered 15"}},
+    // B pauses after the crossing (serving, as a program the scheduler set aside would): nothing
+    // may end it before its own close reaches A.
     {"crossing sends both finish",
-        "send WinTestMain * 0x0404 5 6 100\nsend WinTestMain * 0x0401 1 1\npost WinTestMain * 0x0010 0 0\n"
-        "serve 60000\n",
+        "send WinTestMain * 0x0404 5 6 100\nsend WinTestMain * 0x0401 1 1\nserve 500\n",
         {"wintest: crossed, answered 11", "from program {B}: send 0x0401 wparam 1 lparam 1 to WinTestMain \"Win Test\" answered 2"},
         {"send 0x0404 wparam 5 lparam 6 to WinTestMain * failed 1460",
             "from program {A}: send 0x0401 wparam 5 lparam 6 to WinTestMain \"Win Test\" answered 11",
-            "send 0x0401 wparam 1 lparam 1 to WinTestMain * answered 2"}},
+            "send 0x0401 wparam 1 lparam 1 to WinTestMain * answered 2",
+            "post 0x0010 wparam 0 lparam 0 to WinTestMain * answered 1"}},
     {"atoms are shared, without case, and deleted",
         "atom add C:\\COURSE\\A.V5R\nsend WinTestMain * 0x0405 0xC000 0\natom find c:\\course\\a.v5r\n"
         "atom delete C:\\COURSE\\A.V5R\natom find C:\\COURSE\\A.V5R\nsend WinTestMain * 0x0405 0xC000 0\n",

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <initializer_list>
 #include <strings.h>
 #include <fstream>
 #include <iterator>
@@ -945,6 +947,257 @@ bool statement_deps(Parser& p, const Tokens& t)
     return true;
 }
 
+// --- icon options by name ------------------------------------------------------------------
+// Each writes the attributes and properties the runtime reads for the option, so that a
+// description says "layer 3" rather than the property's bytes.
+
+// Attribute descriptors and properties these statements write.
+enum : uint32_t {
+    kOptPositioning = 5, // computed: the field of the icon's kind
+    kOptNoAutoErase = 9,
+    kOptDirectToScreen = 10,
+    kOptContentRecord = 0x4040002,
+    kOptErasePrevious = 0x2030001,
+    kOptWaitButton = 0x2000520,
+    kOptWaitKey = 0x2000640,
+    kOptWaitClick = 0x2000780,
+    kOptWaitCountdown = 0x2000410,
+    kOptEraseMode = 0x20105E0,
+    kOptPresetSize = 0x20004F0,
+    kOptTitleBar = 0x2000102,
+    kOptMenuBar = 0x2000204,
+    kOptCentre = 0x2080780,
+};
+enum : uint16_t {
+    kPropPoint = 5,
+    kPropEraseList = 11,
+    kPropReference = 12,
+    kPropCorners = 16,
+    kPropTitle = 20,
+    kPropWaitTime = 1007,
+    kPropPositionX = 1025, // then y, x and y at the range's start, x and y at its end
+    kPropLayer = 1044,
+};
+
+bool add_property(Parser& p, PieceIcon::Prop prop)
+{
+    for (const PieceIcon::Prop& have : current_icon(p).props)
+        if (have.tag == prop.tag)
+            return fail(p, "property " + std::to_string(prop.tag) + " is given twice");
+    current_icon(p).props.push_back(std::move(prop));
+    return true;
+}
+
+// The statement is refused outside the icon kinds given (0-terminated).
+bool want_kind(Parser& p, const Tokens& t, std::initializer_list<int> kinds)
+{
+    int kind = current_icon(p).kind;
+    for (int k : kinds)
+        if (k == kind)
+            return true;
+    return fail(p, "'" + t[0].text + "' is not an option of a " + pm_kind_name(kind) + " icon");
+}
+
+// An expression given as a text, or a number standing for itself.
+bool add_expression(Parser& p, const Token& value, uint16_t tag)
+{
+    char* end = nullptr;
+    if (value.kind == Token::kWord
+        && (std::strtod(value.text.c_str(), &end), end == value.text.c_str() || *end))
+        return fail(p, "'" + value.text + "' is neither a number nor a quoted expression");
+    Tokens t { { Token::kWord, "code", 0 }, { Token::kText, value.text, 0 } };
+    return add_calculation(p, t, 1, tag, PmCalcKind::expression);
+}
+
+// i16 values from t[at] on, count of them, into bytes.
+bool small_numbers(Parser& p, const Tokens& t, size_t at, size_t count, std::vector<uint8_t>& out)
+{
+    plat::ByteWriter w(out);
+    for (size_t n = 0; n < count; n++) {
+        int64_t value = 0;
+        if (at + n >= t.size() || !want_number(p, t[at + n], -32768, 32767, value))
+            return p.error.empty() ? fail(p, "'" + t[0].text + "' takes " + std::to_string(count)
+                           + " numbers") : false;
+        w.u16le(uint16_t(value));
+    }
+    return true;
+}
+
+// An icon by title (resolved once the tree is numbered) or by node number, as a u16 at the
+// property's end.
+bool icon_reference(Parser& p, const Token& t, PieceIcon::Prop& prop)
+{
+    int64_t node = 0;
+    if (t.kind == Token::kText)
+        prop.titles.emplace_back(uint32_t(prop.data.size()), t.text);
+    else if (!want_number(p, t, 1, 32767, node))
+        return false;
+    plat::ByteWriter(prop.data).u16le(uint16_t(node));
+    return true;
+}
+
+// content RECORD: the record holding the icon's picture
+bool statement_content(Parser& p, const Tokens& t)
+{
+    int64_t record = 0;
+    if (!want_kind(p, t, { 1, 4, 14 }) || !want_count(p, t, 2) || !want_number(p, t[1], 1, 65535, record))
+        return false;
+    current_icon(p).attrs.push_back({ kOptContentRecord, uint32_t(record) });
+    return true;
+}
+
+// positioning N: the position rule (0 by expressions or another icon, 1 at a point, 2 on a
+// path, 3 on a line, 4 in an area)
+bool statement_positioning(Parser& p, const Tokens& t)
+{
+    int64_t rule = 0;
+    if (!want_kind(p, t, { 1, 2, 4, 9, 14 }) || !want_count(p, t, 2) || !want_number(p, t[1], 0, 15, rule))
+        return false;
+    current_icon(p).attrs.push_back({ kOptPositioning, uint32_t(rule) });
+    return true;
+}
+
+// point X Y: property 5
+bool statement_point(Parser& p, const Tokens& t)
+{
+    PieceIcon::Prop prop { kPropPoint, {} };
+    return want_count(p, t, 3) && small_numbers(p, t, 1, 2, prop.data) && add_property(p, std::move(prop));
+}
+
+// corners X0 Y0 X1 Y1: property 16, the line or area of positionings 3 and 4
+bool statement_corners(Parser& p, const Tokens& t)
+{
+    PieceIcon::Prop prop { kPropCorners, {} };
+    return want_count(p, t, 5) && small_numbers(p, t, 1, 4, prop.data) && add_property(p, std::move(prop));
+}
+
+// reference ICON KIND X Y: property 12, the place relative to another icon's object
+bool statement_reference(Parser& p, const Tokens& t)
+{
+    PieceIcon::Prop prop { kPropReference, {} };
+    if (!want_count(p, t, 5) || !icon_reference(p, t[1], prop))
+        return false;
+    int64_t kind = 0;
+    if (!want_number(p, t[2], 0, 65535, kind))
+        return false;
+    plat::ByteWriter(prop.data).u16le(uint16_t(kind));
+    return small_numbers(p, t, 3, 2, prop.data) && add_property(p, std::move(prop));
+}
+
+// position x|y|x-start|y-start|x-end|y-end EXPRESSION: properties 1025 to 1030
+bool statement_position(Parser& p, const Tokens& t)
+{
+    static const char* const kWhich[] = { "x", "y", "x-start", "y-start", "x-end", "y-end" };
+    if (!want_count(p, t, 3))
+        return false;
+    for (uint16_t n = 0; n < 6; n++)
+        if (t[1].text == kWhich[n] && t[1].kind == Token::kWord)
+            return add_expression(p, t[2], uint16_t(kPropPositionX + n));
+    return fail(p, "position takes x, y, x-start, y-start, x-end or y-end");
+}
+
+// layer EXPRESSION: property 1044
+bool statement_layer(Parser& p, const Tokens& t)
+{
+    return want_count(p, t, 2) && add_expression(p, t[1], kPropLayer);
+}
+
+// A flag statement standing alone: the attribute set to 1.
+bool flag(Parser& p, const Tokens& t, std::initializer_list<int> kinds, uint32_t descriptor)
+{
+    if (!want_kind(p, t, kinds) || !want_count(p, t, 1))
+        return false;
+    current_icon(p).attrs.push_back({ descriptor, 1 });
+    return true;
+}
+bool statement_erase_previous(Parser& p, const Tokens& t) { return flag(p, t, { 1 }, kOptErasePrevious); }
+bool statement_direct(Parser& p, const Tokens& t) { return flag(p, t, { 1, 4, 9, 14 }, kOptDirectToScreen); }
+bool statement_no_auto_erase(Parser& p, const Tokens& t) { return flag(p, t, { 1, 4, 9, 14 }, kOptNoAutoErase); }
+
+// wait [time SECONDS|EXPRESSION] [key] [click] [button] [countdown]
+bool statement_wait(Parser& p, const Tokens& t)
+{
+    static const std::pair<const char*, uint32_t> kWords[] = {
+        { "key", kOptWaitKey }, { "click", kOptWaitClick }, { "button", kOptWaitButton },
+        { "countdown", kOptWaitCountdown },
+    };
+    if (!want_kind(p, t, { 7 }))
+        return false;
+    for (size_t at = 1; at < t.size(); at++) {
+        if (t[at].text == "time" && t[at].kind == Token::kWord) {
+            if (at + 1 >= t.size() || !add_expression(p, t[++at], kPropWaitTime))
+                return p.error.empty() ? fail(p, "time takes seconds") : false;
+            continue;
+        }
+        auto found = std::find_if(std::begin(kWords), std::end(kWords),
+            [&](const auto& w) { return t[at].text == w.first; });
+        if (found == std::end(kWords) || t[at].kind != Token::kWord)
+            return fail(p, "unknown wait option '" + t[at].text + "'");
+        current_icon(p).attrs.push_back({ found->second, 1 });
+    }
+    return true;
+}
+
+// erase listed|all-but|everything [ICON [kind K]]...: the mode and property 11's pairs
+// {node, display-object kind}
+bool statement_erase(Parser& p, const Tokens& t)
+{
+    static const char* const kModes[] = { "listed", "all-but", "everything" };
+    if (!want_kind(p, t, { 3 }))
+        return false;
+    auto mode = t.size() < 2 ? std::end(kModes)
+                             : std::find(std::begin(kModes), std::end(kModes), t[1].text);
+    if (mode == std::end(kModes))
+        return fail(p, "erase takes listed, all-but or everything, then the icons");
+    current_icon(p).attrs.push_back({ kOptEraseMode, uint32_t(mode - std::begin(kModes)) });
+    PieceIcon::Prop prop { kPropEraseList, {} };
+    for (size_t at = 2; at < t.size();) {
+        int64_t kind = 0;
+        if (!icon_reference(p, t[at++], prop))
+            return false;
+        if (at + 1 < t.size() && t[at].text == "kind" && t[at].kind == Token::kWord) {
+            if (!want_number(p, t[at + 1], 0, 65535, kind))
+                return false;
+            at += 2;
+        }
+        plat::ByteWriter(prop.data).u16le(uint16_t(kind));
+    }
+    return prop.data.empty() || add_property(p, std::move(prop));
+}
+
+// window [preset N] [title-bar] [menu-bar] [centre] [title "TEXT"]: the top icon's window
+bool statement_window(Parser& p, const Tokens& t)
+{
+    static const std::pair<const char*, uint32_t> kFlags[] = {
+        { "title-bar", kOptTitleBar }, { "menu-bar", kOptMenuBar }, { "centre", kOptCentre },
+    };
+    if (current_icon(p).parent >= 0)
+        return fail(p, "window is an option of the top icon");
+    for (size_t at = 1; at < t.size(); at++) {
+        const std::string& word = t[at].text;
+        int64_t preset = 0;
+        auto found = std::find_if(std::begin(kFlags), std::end(kFlags),
+            [&](const auto& f) { return word == f.first; });
+        if (found != std::end(kFlags) && t[at].kind == Token::kWord) {
+            current_icon(p).attrs.push_back({ found->second, 1 });
+        } else if (word == "preset" && at + 1 < t.size()) {
+            if (!want_number(p, t[++at], 0, 15, preset))
+                return false;
+            current_icon(p).attrs.push_back({ kOptPresetSize, uint32_t(preset) });
+        } else if (word == "title" && at + 1 < t.size() && t[at + 1].kind == Token::kText) {
+            PieceIcon::Prop prop { kPropTitle, {} };
+            prop.data.assign(t[at + 1].text.begin(), t[at + 1].text.end());
+            prop.data.push_back(0);
+            if (!add_property(p, std::move(prop)))
+                return false;
+            at++;
+        } else {
+            return fail(p, "unknown window option '" + word + "'");
+        }
+    }
+    return true;
+}
+
 using StatementFn = bool (*)(Parser&, const Tokens&);
 
 struct Statement {
@@ -994,6 +1247,19 @@ const Statement kIconStatements[] = {
     { "calc", statement_calc }, // a Calc icon's statements, compiled
     { "code", statement_code }, // one expression, compiled into a property
     { "deps", statement_deps }, // the events a property's value depends on
+    { "content", statement_content }, // the record of the icon's picture
+    { "positioning", statement_positioning }, // the position rule
+    { "point", statement_point }, // property 5: where the picture's top-left goes
+    { "reference", statement_reference }, // property 12: placed by another icon's object
+    { "corners", statement_corners }, // property 16: the line or area
+    { "position", statement_position }, // properties 1025-1030: the position's expressions
+    { "layer", statement_layer }, // property 1044: the layer's expression
+    { "erase-previous", statement_erase_previous }, // erase what lies on the layer and above
+    { "direct-to-screen", statement_direct }, // the object lives on the screen plane
+    { "no-auto-erase", statement_no_auto_erase }, // containers leave the object alone
+    { "wait", statement_wait }, // a Wait icon's time limit and what ends it early
+    { "erase", statement_erase }, // an Erase icon's mode and list
+    { "window", statement_window }, // the top icon's window: size preset, bars, title
 };
 
 bool parse_line(Parser& p, const Tokens& t)

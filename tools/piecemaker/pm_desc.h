@@ -41,6 +41,9 @@ struct PieceIcon {
     struct Prop {
         uint16_t tag;
         std::vector<uint8_t> data;
+        // Icons named by title: the u16 at each offset becomes that icon's node number once
+        // the tree is numbered.
+        std::vector<std::pair<uint32_t, std::string>> titles = {};
     };
     std::vector<Prop> props; // in order
     bool pending = false; // its title is still in the Macintosh character set (directory word 39)

@@ -621,6 +621,28 @@ void add_cursors(Output& o)
     o.b.piece.records.back().foreign = false;
 }
 
+// Icons named by title in properties (erase lists, references) get their node numbers; a
+// title must name exactly one icon.
+bool resolve_titles(Builder& b)
+{
+    std::vector<PieceIcon>& icons = b.piece.nodes.icons;
+    for (PieceIcon& icon : icons)
+        for (PieceIcon::Prop& prop : icon.props)
+            for (const auto& [offset, title] : prop.titles) {
+                size_t count = 0, found = 0;
+                for (size_t n = 0; n < icons.size(); n++)
+                    if (icons[n].titled && icons[n].title == title) {
+                        count++;
+                        found = n;
+                    }
+                if (count != 1)
+                    return fail_at(b, icon, (count ? "more than one icon is titled \"" : "no icon is titled \"")
+                            + title + "\"");
+                plat::store_u16le(prop.data.data() + offset, uint16_t(b.built[found].node));
+            }
+    return true;
+}
+
 bool build_records(Builder& b)
 {
     Output o { b, {}, std::vector<uint16_t>(kDirectoryWords, 0) };
@@ -672,7 +694,7 @@ bool pm_icons_build(PieceDescription& piece, std::string& error)
 {
     Builder b { piece, std::vector<BuiltIcon>(piece.nodes.icons.size()), {} };
     b.top = is_library(piece) ? 2 : 1;
-    bool ok = number_icons(b) && number_links(b);
+    bool ok = number_icons(b) && number_links(b) && resolve_titles(b);
     for (size_t n = 0; ok && n < piece.nodes.icons.size(); n++)
         ok = fill_blocks(b, n);
     if (ok) {

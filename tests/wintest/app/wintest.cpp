@@ -6,8 +6,7 @@
 // answers WM_USER+1 with wParam + lParam and WM_COPYDATA with its byte count; WM_USER+2 makes
 // it send WM_USER+1 with the same parameters back to the sender's main window; WM_USER+3 keeps
 // it busy for wParam ms of real time; WM_USER+4 keeps it busy for 300 ms (so that the sender's
-// next send waits), then sends as WM_USER+2 does, crossing that send, and closes the sender's
-// main window; WM_USER+5 logs the name of the global atom in wParam. Started with "--menu" the
+// next send waits), then sends as WM_USER+2 does, crossing that send; WM_USER+5 logs the name of the global atom in wParam. Started with "--menu" the
 // main window has a menu bar: File (Toggle panel, Exit) and Help (About); it logs each command.
 #include <chrono>
 #include <cstdio>
@@ -147,16 +146,12 @@ void stay_busy(WParam ms)
 
 constexpr WParam kCrossBusyMs = 300;
 
+// The sender is left to end by itself: closing it from here would race with what its script
+// does after the crossing send (a close that arrives first ends it before its next command).
 void cross(WParam wparam, LParam lparam)
 {
-    SenderSearch search;
-    search.pid = get_message_sender_process();
     stay_busy(kCrossBusyMs);
     note("crossed, answered " + std::to_string(send_to_sender(wparam, lparam)));
-    if (search.pid)
-        enum_windows(is_senders_main, reinterpret_cast<LParam>(&search));
-    if (search.found)
-        post_message(search.found, WM_CLOSE, 0, 0);
 }
 
 LResult on_copy_data(LParam lparam)
