@@ -165,8 +165,8 @@ TEST_F(NodeGroupTest, ChunkListsNameTheIconsRecords)
 // no properties, its copy is a new empty list, and a store replaces the byte.
 TEST_F(NodeGroupTest, AListTooShortForItsEndMarkReadsEmpty)
 {
-    FileSpec* spec = memory(piece_bytes(std::string("kind VCRS\n") + kPropsPiece));
-    ASSERT_EQ(open(1, spec, kRecOpenWritable), 0);
+    FileSpec* file = memory(piece_bytes(std::string("kind VCRS\n") + kPropsPiece));
+    ASSERT_EQ(open(1, file, kRecOpenWritable), 0);
     ASSERT_EQ(node_file_open(1, 0), 0);
     IconId shape = titled(1, "Shape");
     uint32_t index = node_icon_number(shape) % 256;
