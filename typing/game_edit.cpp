@@ -49,7 +49,7 @@ static void command(plat::WindowHandle window, uint32_t id)
 
 static uint32_t cell() { return text_extent({}, " "); }
 
-static void place_caret(plat::WindowHandle window, const GameEdit& edit)
+static void place_caret(const GameEdit& edit)
 {
     std::string text = codes_to_dbcs(edit.codes);
     int32_t half = int32_t(cell() & 0xFFFF);
@@ -59,7 +59,7 @@ static void place_caret(plat::WindowHandle window, const GameEdit& edit)
 static void changed(plat::WindowHandle window, const GameEdit& edit)
 {
     plat::invalidate_rect(window, nullptr, true);
-    place_caret(window, edit);
+    place_caret(edit);
 }
 
 static void add_code(plat::WindowHandle window, GameEdit& edit, uint16_t code, bool interim)
@@ -177,7 +177,7 @@ static plat::LResult on_create(plat::WindowHandle window)
     plat::imm_associate_context(window, edit->context);
     bool hangul = settings_current().Language == 0;
     plat::imm_set_open_status(edit->context, true);
-    plat::imm_set_conversion_status(edit->context, hangul ? plat::IME_CMODE_NATIVE : 0, 0);
+    plat::imm_set_conversion_status(edit->context, hangul ? uint32_t(plat::IME_CMODE_NATIVE) : 0u, 0);
     plat::set_window_long_ptr(window, 0, reinterpret_cast<intptr_t>(edit.release()));
     return 0;
 }
@@ -212,7 +212,7 @@ static plat::LResult on_message(plat::WindowHandle window, GameEdit& edit, uint3
         return 0;
     case plat::WM_SETFOCUS:
         plat::create_caret(window, {}, 2, int32_t(cell() >> 16));
-        place_caret(window, edit);
+        place_caret(edit);
         plat::show_caret(window);
         return 0;
     case plat::WM_KILLFOCUS:

@@ -144,7 +144,7 @@ bool on_create(plat::WindowHandle window)
         plat::set_window_pos(window, {}, 0, 0, size.cx, size.cy, plat::SWP_NOMOVE | plat::SWP_NOZORDER);
     }
     user_face_draw(s.background, settings_current().LastSlot, 45, 27);
-    char name[16];
+    char name[24]; // room for any int
     std::snprintf(name, sizeof name, "kbd%d.bmp", layout);
     if (plat::GdiObject keyboard = picture_load(name)) {
         bitmap_draw_into(s.background, keyboard, kKeyboardX, kKeyboardY);

@@ -32,7 +32,7 @@ static constexpr plat::Size kFaceSize {70, 88};
 
 static std::string face_picture(int slot)
 {
-    char name[16];
+    char name[24]; // room for any int
     std::snprintf(name, sizeof name, "face%d.bmp", slot + 1);
     return name;
 }

@@ -182,7 +182,8 @@ void enter_group_on_path(IconId child, int flags)
         if (low) {
             if (s_hooks.erase_by_sequence)
                 s_hooks.erase_by_sequence(low, icon_seq_counter());
-            icon_seq_mark_erased(low, icon_seq_counter());
+            // The record stops below the counter: the icons that run next take its number.
+            icon_seq_mark_erased(low, 0);
         }
         if (s_hooks.stop_media_of)
             s_hooks.stop_media_of(sibling);

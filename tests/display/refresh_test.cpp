@@ -81,29 +81,16 @@ class RefreshTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        window = disptest::open_stage_window("RefreshTestStage", kStage.right, kStage.bottom);
+        window = disptest::open_fresh_stage("RefreshTestStage", kStage.right, kStage.bottom);
         ASSERT_TRUE(window);
-        dlist_reset();
-        dobj_reset();
-        screen_reset();
-        pal_reset();
-        exec_clear_error_flags();
-        screen_init();
         dobj_register_kind(kTestKind, test_kind);
-        screen_set_window(window);
         g_draws.clear();
         g_depth_notes.clear();
     }
     void TearDown() override
     {
-        dlist_reset();
-        screen_reset();
-        dobj_reset();
-        plat::destroy_window(window);
-        plat::script_reset();
-        plat::backend_set(nullptr);
         plat::clock_set_wait_hook(nullptr);
-        plat::clock_use_real();
+        disptest::close_fresh_stage(window);
     }
 
     uint32_t add(const Rect& bounds, uint16_t plane, uint32_t colour, uint16_t extra_flags = 0)

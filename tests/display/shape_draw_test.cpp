@@ -74,29 +74,10 @@ protected:
 
     void SetUp() override
     {
-        window = disptest::open_stage_window("ShapeDrawStage", kStage.right, kStage.bottom);
+        window = disptest::open_fresh_stage("ShapeDrawStage", kStage.right, kStage.bottom);
         ASSERT_TRUE(window);
-        dlist_reset();
-        dobj_reset();
-        dobj_icon_reset();
-        screen_reset();
-        pal_reset();
-        exec_clear_error_flags();
-        screen_init();
-        screen_set_window(window);
     }
-    void TearDown() override
-    {
-        dobj_erase_all();
-        dlist_purge_deleted(dlist_stage(), DlistWalk::forward);
-        dlist_reset();
-        screen_reset();
-        dobj_reset();
-        plat::destroy_window(window);
-        plat::script_reset();
-        plat::backend_set(nullptr);
-        plat::clock_use_real();
-    }
+    void TearDown() override { disptest::close_fresh_stage(window); }
 
     // An icon object whose kind is the group itself, holding the shapes as members.
     uint32_t show(const Display& display)

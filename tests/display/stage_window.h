@@ -11,6 +11,15 @@
 #include "platform/window/styles.h"
 #include "platform/window/window.h"
 #include "platform/window/wndclass.h"
+#include "platform/backend/backend.h"
+#include "platform/backend/script.h"
+#include "platform/kernel/clock.h"
+#include "runtime/display/dlist.h"
+#include "runtime/display/dobj.h"
+#include "runtime/display/dobj_icon.h"
+#include "runtime/display/palette.h"
+#include "runtime/display/refresh.h"
+#include "runtime/engine/modbus.h"
 
 namespace disptest {
 
@@ -33,6 +42,37 @@ inline plat::WindowHandle open_stage_window(const char* class_name, int32_t widt
     if (window)
         plat::validate_rect(window, nullptr); // painting is the refresh's business here
     return window;
+}
+
+// The stage window with the display modules started afresh on it, as a piece's window is.
+inline plat::WindowHandle open_fresh_stage(const char* class_name, int32_t width, int32_t height)
+{
+    plat::WindowHandle window = open_stage_window(class_name, width, height);
+    if (!window)
+        return {};
+    dlist_reset();
+    dobj_reset();
+    dobj_icon_reset();
+    screen_reset();
+    pal_reset();
+    exec_clear_error_flags();
+    screen_init();
+    screen_set_window(window);
+    return window;
+}
+
+// Frees what is still shown and closes the desktop the stage stood on.
+inline void close_fresh_stage(plat::WindowHandle window)
+{
+    dobj_erase_all();
+    dlist_purge_deleted(dlist_stage(), DlistWalk::forward);
+    dlist_reset();
+    screen_reset();
+    dobj_reset();
+    plat::destroy_window(window);
+    plat::script_reset();
+    plat::backend_set(nullptr);
+    plat::clock_use_real();
 }
 
 } // namespace disptest

@@ -7,6 +7,7 @@
 #include "runtime/engine/perpetual.h"
 #include "tools/piecemaker/pm_dump.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace enginetest {
@@ -280,6 +281,21 @@ TEST_F(GotoHooksTest, MovesHandOnToTheLaterModules)
         kernel_goto(piece_icon(row.target), row.flags);
         EXPECT_EQ(g_heard, row.heard);
     }
+}
+
+// Entering a Map's child with the erase flag erases what its later siblings showed, but not
+// the counter's own number: the icons that run next are stamped with it and must stay visible.
+TEST_F(GotoHooksTest, ErasingLaterSiblingsSparesTheCounter)
+{
+    icon_seq_set_counter(10);
+    icon_state_set_seq(piece_icon("Frame"), 6);
+    exec_set_current(piece_icon("R1"), kStateWaiting);
+    kernel_goto(piece_icon("D2"), 1);
+    EXPECT_NE(std::find(g_heard.begin(), g_heard.end(), "erase numbers 0 6010"), g_heard.end());
+    EXPECT_TRUE(icon_seq_is_erased(6));
+    EXPECT_TRUE(icon_seq_is_erased(9));
+    EXPECT_FALSE(icon_seq_is_erased(10));
+    EXPECT_NE(icon_seq_live(piece_icon("D2")), 0);
 }
 
 // A page called like a perpetual response: the entry pane runs first; leaving the Framework runs

@@ -84,31 +84,18 @@ protected:
     {
         EngineTest::SetUp();
         plat::clock_use_virtual(1000, 0);
-        window = disptest::open_stage_window("IconStage", 200, 150);
+        window = disptest::open_fresh_stage("IconStage", 200, 150);
         ASSERT_TRUE(window);
-        dlist_reset();
-        dobj_reset();
-        dobj_icon_reset();
-        screen_reset();
-        pal_reset();
-        exec_clear_error_flags();
-        screen_init();
-        screen_set_window(window);
         icons_install();
     }
     void TearDown() override
     {
+        // The shown objects go while the icon modules that made them still stand.
         dobj_erase_all();
         dlist_purge_deleted(dlist_stage(), DlistWalk::forward);
         icon_display_reset();
         EngineTest::TearDown();
-        dlist_reset();
-        screen_reset();
-        dobj_reset();
-        plat::destroy_window(window);
-        plat::script_reset();
-        plat::backend_set(nullptr);
-        plat::clock_use_real();
+        disptest::close_fresh_stage(window);
     }
 
     uint32_t pixel(int32_t x, int32_t y)

@@ -176,8 +176,9 @@ TEST_F(DialogManagerTest, ASyllableBeingComposedIsInItsFieldBeforeTheDialogActs)
         EXPECT_EQ(g_commands, c.commands);
         EXPECT_EQ(focus_id(), c.focus_after);
         EXPECT_EQ(code_page_to_utf8(CP_ACP, controls_text(get_dlg_item(dialog, 10))), "ann한");
-        if (!c.commands.empty())
+        if (!c.commands.empty()) {
             EXPECT_EQ(g_name_at_command, "ann한") << "the button acted on the whole name";
+        }
     }
 }
 

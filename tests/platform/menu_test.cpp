@@ -111,7 +111,7 @@ TEST_F(MenuTest, ModifyAndCheckChangeTheItemInPlace)
     ASSERT_TRUE(append_menu(bar, MF_STRING, 7, "&Seven"));
 
     // A pop-up replaced by another is destroyed; its position stays.
-    ASSERT_TRUE(modify_menu(bar, 0, MF_BYPOSITION | MF_POPUP | MF_GRAYED, new_popup.id, "&New"));
+    ASSERT_TRUE(modify_menu(bar, 0, uint32_t(MF_BYPOSITION) | MF_POPUP | MF_GRAYED, new_popup.id, "&New"));
     EXPECT_FALSE(is_menu(old_popup));
     MenuItemInfo item;
     ASSERT_TRUE(menu_item_at(bar, 0, item));

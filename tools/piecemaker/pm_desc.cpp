@@ -834,7 +834,7 @@ bool statement_cursor(Parser& p, const Tokens& t)
     for (size_t i = 0; i < 5; i++)
         if (!want_number(p, t[i + 1], i == 0 ? 1 : -32768, i == 0 ? 65535 : 32767, fields[i]))
             return false;
-    PieceCursor c { uint16_t(fields[0]), { int16_t(fields[1]), int16_t(fields[2]), int16_t(fields[3]), int16_t(fields[4]) } };
+    PieceCursor c { uint16_t(fields[0]), { int16_t(fields[1]), int16_t(fields[2]), int16_t(fields[3]), int16_t(fields[4]) }, {} };
     if (!hex_bytes(p, t[6].text, c.masks) || !hex_bytes(p, t[7].text, c.masks))
         return false;
     p.piece.cursors.push_back(std::move(c));
