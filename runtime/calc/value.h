@@ -10,6 +10,10 @@
 
 #include "platform/kernel/byte_io.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct ScriptValue {
     uint8_t bytes[16];
 };
@@ -72,9 +76,14 @@ inline void val_put_u32(ScriptValue& v, int offset, uint32_t x) { plat::store_u3
 
 // Writes bytes 0-7 and 8-15 as two little-endian words at once: a value assembled from byte
 // stores and copied whole soon after stalls the processor, which cannot forward narrow stores
-// to a wide load, and the interpreter copies every value it pushes.
+// to a wide load, and the interpreter copies every value it pushes. Where the processor has
+// 16-byte stores the value is written by one, as two 8-byte halves stall such a copy too.
 inline void val_store_words(ScriptValue& v, uint64_t low, uint64_t high)
 {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v.bytes), _mm_set_epi64x(int64_t(high), int64_t(low)));
+    return;
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(v.bytes, &low, 8);
         std::memcpy(v.bytes + 8, &high, 8);
