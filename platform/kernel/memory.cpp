@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <map>
 #include <vector>
 
 #include "platform/kernel/error.h"
@@ -34,10 +33,88 @@ struct Block {
     bool discarded = false;
 };
 
+// Block starts to slots for global_handle: open addressing with linear probing, at most half
+// full, deletion by moving later entries back (no markers). Interpreted code allocates and frees
+// a block for most texts it copies, so adding and removing must cost no allocation.
+class AddressIndex {
+public:
+    void insert(uintptr_t address, uint32_t index)
+    {
+        if (2 * (count_ + 1) > entries_.size())
+            grow();
+        size_t i = home(address);
+        while (entries_[i].address != 0 && entries_[i].address != address)
+            i = (i + 1) & mask();
+        count_ += entries_[i].address == 0 ? 1 : 0;
+        entries_[i] = { address, index };
+    }
+
+    void erase(uintptr_t address)
+    {
+        size_t i = find_position(address);
+        if (i == kNone)
+            return;
+        // Later entries of the run that could live at i move back into the hole.
+        for (size_t next = (i + 1) & mask(); entries_[next].address != 0; next = (next + 1) & mask()) {
+            size_t wanted = home(entries_[next].address);
+            if (((next - wanted) & mask()) >= ((next - i) & mask())) {
+                entries_[i] = entries_[next];
+                i = next;
+            }
+        }
+        entries_[i] = {};
+        count_--;
+    }
+
+    // The slot of the block starting at address, or 0.
+    uint32_t find(uintptr_t address) const
+    {
+        size_t i = find_position(address);
+        return i == kNone ? 0 : entries_[i].index;
+    }
+
+private:
+    struct Entry {
+        uintptr_t address = 0; // 0: free
+        uint32_t index = 0;
+    };
+    static constexpr size_t kNone = SIZE_MAX;
+
+    size_t mask() const { return entries_.size() - 1; }
+    size_t home(uintptr_t address) const
+    {
+        uint64_t mixed = uint64_t(address >> 4) * 0x9E3779B97F4A7C15ull;
+        return size_t(mixed >> 32) & mask();
+    }
+    size_t find_position(uintptr_t address) const
+    {
+        if (count_ == 0 || address == 0)
+            return kNone;
+        for (size_t i = home(address); entries_[i].address != 0; i = (i + 1) & mask()) {
+            if (entries_[i].address == address)
+                return i;
+        }
+        return kNone;
+    }
+    void grow()
+    {
+        std::vector<Entry> old = std::move(entries_);
+        entries_.assign(old.empty() ? 64 : 2 * old.size(), Entry {});
+        count_ = 0;
+        for (const Entry& e : old) {
+            if (e.address != 0)
+                insert(e.address, e.index);
+        }
+    }
+
+    std::vector<Entry> entries_;
+    size_t count_ = 0;
+};
+
 struct MemoryState {
     std::vector<Block> blocks = std::vector<Block>(1); // slot 0 stays free: id 0 is null
     std::deque<uint32_t> free_slots;
-    std::map<uintptr_t, uint32_t> by_address; // data address -> slot, for global_handle
+    AddressIndex by_address; // data address -> slot, for global_handle
     size_t total = 0;
     size_t limit = 0;
     bool move_on_lock = false;
@@ -160,7 +237,7 @@ static bool move_bytes(uint32_t index, size_t new_size, uint32_t fill_flags)
     block.capacity = capacity;
     block.discarded = false;
     s_memory.total += new_size;
-    s_memory.by_address[reinterpret_cast<uintptr_t>(bytes)] = index;
+    s_memory.by_address.insert(reinterpret_cast<uintptr_t>(bytes), index);
     return true;
 }
 
@@ -342,13 +419,14 @@ uint32_t global_flags(GlobalHandle handle)
 GlobalHandle global_handle(const void* address)
 {
     uintptr_t where = reinterpret_cast<uintptr_t>(address);
-    auto after = s_memory.by_address.upper_bound(where);
-    if (address && after != s_memory.by_address.begin()) {
-        uint32_t index = std::prev(after)->second;
-        const Block& block = s_memory.blocks[index];
+    if (uint32_t index = s_memory.by_address.find(where))
+        return GlobalHandle{make_id(index)};
+    // An address inside a block: callers ask that rarely, so every block is looked at.
+    for (uint32_t i = 1; address && i < s_memory.blocks.size(); i++) {
+        const Block& block = s_memory.blocks[i];
         size_t span = block.size == 0 ? 1 : block.size; // a 0-byte block still has its start
-        if (where - std::prev(after)->first < span)
-            return GlobalHandle{make_id(index)};
+        if (block.data && where - reinterpret_cast<uintptr_t>(block.data) < span)
+            return GlobalHandle{make_id(i)};
     }
     set_last_error(ERROR_INVALID_HANDLE);
     return GlobalHandle{};

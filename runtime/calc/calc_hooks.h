@@ -36,3 +36,6 @@ void calc_set_hooks(const CalcHooks* hooks);
 // writes. Only calc_set_hooks writes it.
 extern CalcHooks g_calc_hooks;
 inline const CalcHooks& calc_hooks() { return g_calc_hooks; }
+// Set while the suspended state or the window has a hook: the interpreter reads this one flag
+// before every instruction rather than calling out when neither is bound.
+extern bool g_calc_watched;

@@ -80,9 +80,11 @@ const uint8_t* code_kept_tokens(const uint8_t* block);
 const uint8_t* code_block_end(const uint8_t* block);
 const uint8_t* code_pool_entry(const uint8_t* block, CodeInstruction instruction);
 inline uint32_t code_units(uint32_t bytes) { return (bytes + 3) / 4; }
+// One load of the whole word, split in registers: the interpreter reads one per instruction.
 inline CodeInstruction code_read_instruction(const uint8_t* at)
 {
-    return { int16_t(plat::load_u16le(at)), int16_t(plat::load_u16le(at + 2)) };
+    uint32_t word = plat::load_u32le(at);
+    return { int16_t(uint16_t(word)), int16_t(uint16_t(word >> 16)) };
 }
 // The pool entry size an opcode names (strings measured to their NUL); 0 for none.
 uint32_t code_pool_size(const uint8_t* block, CodeInstruction instruction);

@@ -162,13 +162,25 @@ static void push_string_constant(const uint8_t* text, int mapped)
     eval_push(v);
 }
 
-static void push_real(const uint8_t* p)
+static double pool_real(const uint8_t* p)
 {
     uint64_t bits = uint64_t(load_u32le(p)) | uint64_t(load_u32le(p + 4)) << 32;
     double x;
     std::memcpy(&x, &bits, sizeof x);
-    if (ScriptValue* slot = push_slot())
-        val_set_real(x, *slot);
+    return x;
+}
+
+// The value at value (the top) moves onto its target below it, which is assigned when it is a
+// reference; the stack top must already be one below value.
+static inline void assign_pair(uint32_t context, ScriptValue* value)
+{
+    ScriptValue target = value[-1];
+    value[-1] = *value;
+    val_init(*value);
+    if (val_type(target) == kValReference)
+        assign_variable(context, target.bytes + 2, value[-1]);
+    else
+        val_free(target);
 }
 
 // [target, value] becomes [value], the value assigned when the target is a reference.
@@ -181,14 +193,7 @@ static void op_assign(uint32_t context)
         eval_push(value);
         return;
     }
-    ScriptValue* value = &s_eval.stack[--s_eval.top];
-    ScriptValue target = value[-1];
-    value[-1] = *value;
-    val_init(*value);
-    if (val_type(target) == kValReference)
-        assign_variable(context, target.bytes + 2, value[-1]);
-    else
-        val_free(target);
+    assign_pair(context, &s_eval.stack[--s_eval.top]);
 }
 
 static void op_call(uint32_t context, const uint8_t* record)
@@ -215,20 +220,46 @@ static void op_call(uint32_t context, const uint8_t* record)
     eval_push(result);
 }
 
+// The value at top (one above the stack top) replaces the one below it.
+static inline void nip_into(ScriptValue* top)
+{
+    val_free(top[-1]);
+    top[-1] = *top;
+    val_init(*top);
+}
+
 static void op_nip()
 {
     if (own_values() < 2) {
         s_eval.error = kEvalUnderflow;
         return;
     }
-    ScriptValue* top = &s_eval.stack[--s_eval.top];
-    val_free(top[-1]);
-    top[-1] = *top;
-    val_init(*top);
+    nip_into(&s_eval.stack[--s_eval.top]);
 }
 
 // The operators work on the two top slots in place; the right operand's slot is released (for
 // a comparison it takes the result, the left operand staying for a chained one).
+
+// Both operands numbers: the result left in the left slot, the right one empty; else false
+// with both unchanged.
+static inline bool arith_numbers_at(int oper, ScriptValue* right)
+{
+    if (!eval_arith_numbers(oper, right[-1], *right))
+        return false;
+    val_init(*right); // a number owns nothing
+    return true;
+}
+
+// Both operands numbers: the result in the right slot; else false with both unchanged.
+static inline bool compare_numbers_at(int oper, ScriptValue* right)
+{
+    int order;
+    if (oper < kOperEqual || oper > kOperNotEqual || !eval_order_numbers(right[-1], *right, &order))
+        return false;
+    val_set_integer(eval_relation(oper, order), *right);
+    return true;
+}
+
 static void op_arith(int oper)
 {
     if (own_values() < 2) {
@@ -236,8 +267,7 @@ static void op_arith(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
-    if (eval_arith_numbers(oper, right[-1], *right)) {
-        val_init(*right); // a number owns nothing
+    if (arith_numbers_at(oper, right)) {
         s_eval.top--;
         return;
     }
@@ -252,11 +282,8 @@ static void op_compare(int oper)
         return;
     }
     ScriptValue* right = &s_eval.stack[s_eval.top - 1];
-    int order;
-    if (oper >= kOperEqual && oper <= kOperNotEqual && eval_order_numbers(right[-1], *right, &order)) {
-        val_set_integer(eval_relation(oper, order), *right);
+    if (compare_numbers_at(oper, right))
         return;
-    }
     ScriptValue copy;
     val_copy(copy, right[-1]);
     int result = eval_compare(oper, copy, *right);
@@ -432,67 +459,14 @@ static bool op_condition(int opcode)
     return jump;
 }
 
-// --- instructions that run together ---------------------------------------------------------
-// In a run with no check between instructions, an instruction that usually follows another
-// runs straight after it, without a trip through the loop, while no error is set. A valid
-// block ends with End, so the instruction after any other one can be read.
-
-static CodeInstruction instruction_at(const uint8_t* first, int pc) { return code_read_instruction(first + 4 * pc); }
-
-static bool next_is(const uint8_t* first, int pc, int opcode)
-{
-    return s_eval.error == 0 && instruction_at(first, pc).opcode == opcode;
-}
-
-// PushShort k then Arith on a number: the operator applied to it in place, as the two would.
-static bool arith_constant(const uint8_t* first, int next, int16_t k)
-{
-    CodeInstruction after = instruction_at(first, next);
-    if (after.opcode != kOpArith || own_values() < 1 || s_eval.top >= kEvalStackSize)
-        return false;
-    ScriptValue right;
-    val_set_integer(k, right);
-    return eval_arith_numbers(after.operand, s_eval.stack[s_eval.top - 1], right);
-}
-
-// The Arith instructions that follow, and PushShort then Arith on a number; the index after
-// them.
-static int arith_chain(const uint8_t* first, int next)
-{
-    while (s_eval.error == 0) {
-        CodeInstruction in = instruction_at(first, next);
-        if (in.opcode == kOpArith)
-            op_arith(in.operand);
-        else if (in.opcode == kOpPushShort && arith_constant(first, next + 1, in.operand))
-            ++next;
-        else
-            break;
-        ++next;
-    }
-    return next;
-}
-
-// Compare, then Nip and JumpIfFalse as a condition ends; the index of the next instruction.
-static int compare_chain(const uint8_t* first, int next)
-{
-    if (!next_is(first, next, kOpNip))
-        return next;
-    op_nip();
-    ++next;
-    CodeInstruction in = instruction_at(first, next);
-    if (in.opcode != kOpJumpIfFalse || s_eval.error != 0)
-        return next;
-    return op_condition(kOpJumpIfFalse) ? in.operand : next + 1;
-}
-
-// Executes one instruction (and with fuse set those that run together with it); the index of
-// the next one.
-static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, CodeInstruction in, int next, bool fuse)
+// Executes one instruction; the index of the next one.
+static int execute(uint32_t context, const uint8_t* code, CodeInstruction in, int next)
 {
     const uint8_t* pool = code + uint16_t(in.operand);
     switch (in.opcode) {
     case kOpPushReal:
-        push_real(pool);
+        if (ScriptValue* slot = push_slot())
+            val_set_real(pool_real(pool), *slot);
         break;
     case kOpPushString:
     case kOpPushString2:
@@ -502,8 +476,6 @@ static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, 
         push_string_constant(pool, 1);
         break;
     case kOpPushShort:
-        if (fuse && arith_constant(first, next, in.operand))
-            return next + 1;
         if (ScriptValue* slot = push_slot())
             val_set_integer(in.operand, *slot);
         break;
@@ -536,11 +508,7 @@ static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, 
         break;
     case kOpAssign:
         op_assign(context);
-        if (fuse && next_is(first, next, kOpPop)) {
-            pop_release();
-            return next + 1;
-        }
-        return next;
+        break;
     case kOpUnary:
         if (ScriptValue* top = eval_peek())
             eval_unary(in.operand, *top);
@@ -550,7 +518,7 @@ static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, 
         break;
     case kOpCompare:
         op_compare(in.operand);
-        return fuse ? compare_chain(first, next) : next;
+        break;
     case kOpCall:
         op_call(context, pool);
         break;
@@ -599,52 +567,226 @@ static int execute(uint32_t context, const uint8_t* code, const uint8_t* first, 
         s_eval.error = kEvalBadInstruction;
         break;
     }
-    return fuse ? arith_chain(first, next) : next;
+    return next;
 }
 
-// The engine's suspended state and the presentation window as a run began: a change of
-// either stops it.
+// The engine's suspended state and the presentation window as a run began (0 for a hook then
+// unbound): a change of either stops it. The hooks are read as they are now.
 struct World {
-    int (*suspended_now)();
-    uint32_t (*window_now)();
     int suspended;
     uint32_t window;
 
     World()
-        : suspended_now(calc_hooks().engine_suspended)
-        , window_now(calc_hooks().presentation_window)
-        , suspended(suspended_now ? suspended_now() : 0)
-        , window(window_now ? window_now() : 0)
+        : suspended(calc_hooks().engine_suspended ? calc_hooks().engine_suspended() : 0)
+        , window(calc_hooks().presentation_window ? calc_hooks().presentation_window() : 0)
     {
     }
-    bool watched() const { return suspended_now || window_now; }
     bool changed() const
     {
+        auto suspended_now = calc_hooks().engine_suspended;
+        auto window_now = calc_hooks().presentation_window;
         return (suspended_now && suspended_now() != suspended) || (window_now && window_now() != window);
     }
 };
+
+// Under a step limit (tools, tests and fuzzing): every instruction through execute.
+static void run_counted(uint32_t context, const uint8_t* code, const uint8_t* first, const World& world)
+{
+    int pc = 0;
+    for (;;) {
+        CodeInstruction in = code_read_instruction(first + 4 * pc);
+        if (in.opcode == kOpEnd || s_eval.error != 0)
+            break;
+        if ((g_calc_watched && world.changed()) || (s_eval.steps_left > 0 && --s_eval.steps_left == 0)) {
+            s_eval.error = kEvalStopped;
+            break;
+        }
+        pc = execute(context, code, in, pc + 1);
+    }
+}
+
+// Threaded dispatch where the compiler has labels as values; a switch elsewhere.
+#if defined(__GNUC__) || defined(__clang__)
+#define CALC_THREADED 1
+#else
+#define CALC_THREADED 0
+#endif
+
+// Without a step limit: the stack top lives in sp, and the common instructions on numbers run
+// here; anything else, and every case these do not take, goes through execute, so each rule
+// has one definition. s_eval.top is written back before anything that may read it.
+static void run_fast(uint32_t context, const uint8_t* code, const uint8_t* first, const World& world)
+{
+    ScriptValue* const stack = s_eval.stack;
+    ScriptValue* const base = stack + s_eval.run_base;
+    ScriptValue* const limit = stack + kEvalStackSize;
+    ScriptValue* sp = stack + s_eval.top;
+    const uint8_t* ip = first; // the instruction after the one running
+    CodeInstruction in;
+
+#define SYNC() (s_eval.top = int(sp - stack))
+#define POOL() (code + uint16_t(in.operand))
+#define FETCH()                                                                                    \
+    in = code_read_instruction(ip);                                                                \
+    ip += 4;                                                                                       \
+    if (g_calc_watched && in.opcode != kOpEnd && world.changed())                                  \
+        goto stopped;
+
+#if CALC_THREADED
+    static const void* const kLabels[] = {
+        &&end,                                                    // 0 End
+        &&push_real, &&other, &&push_short, &&other, &&other,     // 1-5
+        &&other, &&push_long, &&push_var, &&push_var_ref, &&other, // 6-10
+        &&other, &&arith, &&compare, &&other, &&nip,              // 11-15
+        &&other, &&other, &&jump_if_false, &&jump, &&pop,         // 16-20
+        &&other, &&other, &&other, &&other, &&other,              // 21-25
+        &&other, &&other, &&other, &&other, &&other,              // 26-30
+        &&other, &&assign, &&other, &&other, &&other,             // 31-35
+        &&other,                                                  // anything else
+    };
+    static_assert(sizeof kLabels / sizeof kLabels[0] == kOpPick + 2);
+#define DISPATCH()                                                                                 \
+    do {                                                                                           \
+        FETCH();                                                                                   \
+        goto* kLabels[uint16_t(in.opcode) <= kOpPick ? in.opcode : kOpPick + 1];                   \
+    } while (0)
+#else
+#define DISPATCH() goto dispatch
+#endif
+
+    if (s_eval.error != 0)
+        goto out;
+    DISPATCH();
+#if !CALC_THREADED
+dispatch:
+    FETCH();
+    switch (in.opcode) {
+    case kOpEnd: goto end;
+    case kOpPushReal: goto push_real;
+    case kOpPushShort: goto push_short;
+    case kOpPushLong: goto push_long;
+    case kOpPushVar: goto push_var;
+    case kOpPushVarRef: goto push_var_ref;
+    case kOpArith: goto arith;
+    case kOpCompare: goto compare;
+    case kOpNip: goto nip;
+    case kOpJumpIfFalse: goto jump_if_false;
+    case kOpJump: goto jump;
+    case kOpPop: goto pop;
+    case kOpAssign: goto assign;
+    default: goto other;
+    }
+#endif
+
+push_short:
+    if (sp == limit)
+        goto other;
+    val_set_integer(in.operand, *sp++);
+    DISPATCH();
+push_long:
+    if (sp == limit)
+        goto other;
+    val_set_integer(int32_t(load_u32le(POOL())), *sp++);
+    DISPATCH();
+push_real:
+    if (sp == limit)
+        goto other;
+    val_set_real(pool_real(POOL()), *sp++);
+    DISPATCH();
+push_var_ref:
+    if (sp == limit)
+        goto other;
+    val_set_reference(load_u16le(POOL()), load_u16le(POOL() + 2), load_u16le(POOL() + 4), *sp++);
+    DISPATCH();
+push_var:
+    if (sp == limit)
+        goto other;
+    ++sp;
+    SYNC();
+    read_variable(context, POOL(), sp[-1]);
+    if (s_eval.error != 0)
+        goto out;
+    DISPATCH();
+assign:
+    if (sp - base < 2)
+        goto other;
+    --sp;
+    SYNC();
+    assign_pair(context, sp);
+    if (s_eval.error != 0)
+        goto out;
+    // A statement's Pop after it likewise.
+    if (!g_calc_watched && code_read_instruction(ip).opcode == kOpPop) {
+        ip += 4;
+        --sp;
+        SYNC();
+        val_free(*sp);
+    }
+    DISPATCH();
+arith:
+    if (sp - base < 2 || !arith_numbers_at(in.operand, sp - 1))
+        goto other;
+    --sp;
+    DISPATCH();
+compare:
+    if (sp - base < 2 || !compare_numbers_at(in.operand, sp - 1))
+        goto other;
+    DISPATCH();
+nip:
+    if (sp - base < 2)
+        goto other;
+    --sp;
+    SYNC();
+    nip_into(sp);
+    DISPATCH();
+pop:
+    if (sp == base)
+        goto other;
+    --sp;
+    SYNC();
+    val_free(*sp);
+    DISPATCH();
+jump_if_false:
+    if (sp == base || val_type(sp[-1]) != kValInteger)
+        goto other;
+    --sp;
+    if (val_integer(*sp) == 0)
+        ip = first + 4 * in.operand;
+    val_init(*sp);
+    DISPATCH();
+jump:
+    ip = first + 4 * in.operand;
+    DISPATCH();
+other:
+    SYNC();
+    ip = first + 4 * execute(context, code, in, int((ip - first) / 4));
+    sp = stack + s_eval.top;
+    if (s_eval.error != 0)
+        goto out;
+    DISPATCH();
+stopped:
+    s_eval.error = kEvalStopped;
+end:
+out:
+    SYNC();
+#undef DISPATCH
+#undef FETCH
+#undef POOL
+#undef SYNC
+}
 
 void eval_run(uint32_t context, const uint8_t* code)
 {
     int saved_base = s_eval.run_base;
     const uint8_t* saved_code = s_eval.code_base;
     World world;
-    // Most runs have neither hook nor step limit: their loop tests one local flag.
-    bool checked = world.watched() || s_eval.steps_left > 0;
     s_eval.run_base = s_eval.top;
     s_eval.code_base = code;
     const uint8_t* first = code_instructions(code);
-    int pc = 0;
-    for (;;) {
-        CodeInstruction in = code_read_instruction(first + 4 * pc);
-        if (in.opcode == kOpEnd || s_eval.error != 0)
-            break;
-        if (checked && (world.changed() || (s_eval.steps_left > 0 && --s_eval.steps_left == 0))) {
-            s_eval.error = kEvalStopped;
-            break;
-        }
-        pc = execute(context, code, first, in, pc + 1, !checked);
-    }
+    if (s_eval.steps_left > 0)
+        run_counted(context, code, first, world);
+    else
+        run_fast(context, code, first, world);
     if (s_eval.error != 0)
         while (s_eval.top > s_eval.run_base)
             pop_release();

@@ -59,8 +59,29 @@ static void join_cut(ScriptValue& left, const char* right)
         eval_set_error(kEvalNoMemory);
 }
 
+// Appends text to left, a string: a text of the left's own grows where it is; others, and a
+// cut, make a new one.
+static void join_text(ScriptValue& left, const char* text)
+{
+    int appended = val_append_text(left, text, std::strlen(text), size_t(kEvalJoinLimit));
+    if (appended < 0)
+        join_cut(left, text);
+    else if (appended == 0)
+        eval_set_error(kEvalNoMemory);
+}
+
 static void join(ScriptValue& left, const ScriptValue& right_in)
 {
+    if (val_type(right_in) == kValInteger) {
+        // Digits short enough to be an inline text need no value of their own.
+        char digits[16];
+        val_format_number(right_in, digits, sizeof digits, 1, 0);
+        if (std::strlen(digits) < size_t(kValInlineMax)) {
+            val_convert(left, kValString);
+            join_text(left, digits);
+            return;
+        }
+    }
     ScriptValue converted;
     val_init(converted);
     const ScriptValue* right = &right_in;
@@ -70,13 +91,7 @@ static void join(ScriptValue& left, const ScriptValue& right_in)
         right = &converted;
     }
     val_convert(left, kValString);
-    const char* text = var_lock_value_data(*right);
-    // A text of the left's own grows where it is; others, and a cut, make a new one.
-    int appended = val_append_text(left, text, std::strlen(text), size_t(kEvalJoinLimit));
-    if (appended < 0)
-        join_cut(left, text);
-    else if (appended == 0)
-        eval_set_error(kEvalNoMemory);
+    join_text(left, var_lock_value_data(*right));
     var_unlock_value_data(*right);
     val_free(converted);
 }

@@ -37,6 +37,7 @@ static const char kEmpty[1] = { 0 };
 // The characters of a string value, and their count when length is not null (texts in blocks
 // are measured as they are found ended); a lock as var_lock_value_data's.
 static const char* lock_text(const ScriptValue& v, size_t* length);
+static const char* ended_text(const char* p, size_t size, size_t* length);
 
 void val_set_symbol(uint32_t id, ScriptValue& out) { val_set_raw(kValSymbol, id, out); }
 
@@ -85,31 +86,38 @@ int val_append_text(ScriptValue& v, const char* text, size_t length, size_t limi
 {
     if (v.bytes[1] != kValString || (v.bytes[2] != kStoreInline && v.bytes[2] != kStoreHandle))
         return -1;
-    size_t have;
-    lock_text(v, &have);
-    var_unlock_value_data(v);
+    // A block's text is measured where it lies, without a lock: nothing moves it meanwhile.
+    bool in_block = v.bytes[2] == kStoreHandle;
+    MemHandle block { in_block ? load_u32le(v.bytes + 8) : 0u };
+    size_t size = mem_size(block);
+    uint8_t* p = static_cast<uint8_t*>(mem_address(block));
+    size_t have = 0;
+    if (in_block)
+        ended_text(reinterpret_cast<const char*>(p), size, &have);
+    else
+        lock_text(v, &have);
     size_t total = have + length;
     if (total > limit || total >= 0x7FFFFFFF)
         return -1;
-    if (v.bytes[2] == kStoreInline && total + 1 <= size_t(kValInlineMax)) {
+    if (!in_block && total + 1 <= size_t(kValInlineMax)) {
         std::memcpy(v.bytes + 8 + have, text, length);
         v.bytes[8 + total] = 0;
         store_u32le(v.bytes + 4, uint32_t(total + 1));
         return 1;
     }
-    MemHandle block;
-    if (v.bytes[2] == kStoreHandle) {
+    if (in_block) {
         // Grown in place with room to spare, as texts are often joined in turn; the text
         // appended lives in another block or outside them.
-        block = MemHandle { load_u32le(v.bytes + 8) };
-        if (mem_size(block) < total + 1)
+        if (size < total + 1) {
             block = mem_realloc(block, int64_t(total + 1 + total / 2), kMemMovable);
+            p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
+        }
     } else {
         block = mem_alloc(total + 1, kMemMovable);
-        if (uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr)
+        p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
+        if (p)
             std::memcpy(p, v.bytes + 8, have);
     }
-    uint8_t* p = block ? static_cast<uint8_t*>(mem_address(block)) : nullptr;
     if (!p)
         return 0;
     std::memcpy(p + have, text, length);
@@ -180,11 +188,9 @@ int val_copy_owned(ScriptValue& dst, const ScriptValue& src)
     return 0;
 }
 
-// The text of a block when a NUL ends it inside the block, else the empty text.
-static const char* ended_text(MemHandle block, size_t* length)
+// The text of size bytes at p when a NUL ends it inside them, else the empty text.
+static const char* ended_text(const char* p, size_t size, size_t* length)
 {
-    const char* p = static_cast<const char*>(mem_address(block));
-    size_t size = mem_size(block);
     size_t n = p ? strnlen(p, size) : size;
     if (n >= size)
         return kEmpty;
@@ -218,9 +224,10 @@ static const char* lock_text(const ScriptValue& v, size_t* length)
         return measured(std::memchr(v.bytes + 8, 0, kValInlineMax) ? reinterpret_cast<const char*>(v.bytes + 8) : kEmpty, length);
     case kStoreHandle: {
         MemHandle block { load_u32le(v.bytes + 8) };
-        if (!mem_lock(block))
+        const char* p = static_cast<const char*>(mem_lock(block));
+        if (!p)
             return measured(kEmpty, length);
-        return ended_text(block, length);
+        return ended_text(p, mem_size(block), length);
     }
     case kStoreRecord: {
         RecordId id = rec_make_id(load_u16le(v.bytes + 10), load_u16le(v.bytes + 8));
@@ -228,8 +235,7 @@ static const char* lock_text(const ScriptValue& v, size_t* length)
         if (!block)
             return measured(kEmpty, length);
         s_held.push_back(id);
-        mem_lock(block);
-        return ended_text(block, length);
+        return ended_text(static_cast<const char*>(mem_lock(block)), mem_size(block), length);
     }
     case kStoreLearner: {
         auto lock = calc_hooks().learner_string_lock;

@@ -10,6 +10,10 @@
 
 #include "platform/kernel/byte_io.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct ScriptValue {
     uint8_t bytes[16];
 };
@@ -50,31 +54,48 @@ constexpr int kValInlineMax = 8; // bytes of an inline text, NUL included
 
 inline bool val_is_object_type(int type) { return type >= kValRect && type <= kValEventList; }
 
+// A field's word read whole on a little-endian host: put together from bytes, the compiler
+// does not always merge the loads, and the interpreter reads operands by the million.
+inline uint32_t val_u32(const ScriptValue& v, int offset)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t x;
+        std::memcpy(&x, v.bytes + offset, sizeof x);
+        return x;
+    }
+    return plat::load_u32le(v.bytes + offset);
+}
+
 // Field access (inline: the interpreter reads them for every operand).
 inline int val_type(const ScriptValue& v) { return v.bytes[1]; }
 inline int val_storage(const ScriptValue& v) { return v.bytes[2]; }
 // String length including the NUL.
-inline int32_t val_length(const ScriptValue& v) { return int32_t(plat::load_u32le(v.bytes + 4)); }
-inline int32_t val_integer(const ScriptValue& v) { return int32_t(plat::load_u32le(v.bytes + 2)); }
+inline int32_t val_length(const ScriptValue& v) { return int32_t(val_u32(v, 4)); }
+inline int32_t val_integer(const ScriptValue& v) { return int32_t(val_u32(v, 2)); }
 inline double val_real(const ScriptValue& v)
 {
-    uint64_t bits = uint64_t(plat::load_u32le(v.bytes + 2)) | uint64_t(plat::load_u32le(v.bytes + 6)) << 32;
+    uint64_t bits = uint64_t(val_u32(v, 2)) | uint64_t(val_u32(v, 6)) << 32;
     double x;
     std::memcpy(&x, &bits, sizeof x);
     return x;
 }
-inline uint32_t val_word(const ScriptValue& v) { return plat::load_u32le(v.bytes + 2); } // the first payload word
-inline uint32_t val_object_id(const ScriptValue& v) { return plat::load_u32le(v.bytes + 2); }
-inline uint32_t val_stamp(const ScriptValue& v) { return plat::load_u32le(v.bytes + 10); }
+inline uint32_t val_word(const ScriptValue& v) { return val_u32(v, 2); } // the first payload word
+inline uint32_t val_object_id(const ScriptValue& v) { return val_u32(v, 2); }
+inline uint32_t val_stamp(const ScriptValue& v) { return val_u32(v, 10); }
 inline uint16_t val_u16(const ScriptValue& v, int offset) { return plat::load_u16le(v.bytes + offset); }
 inline void val_put_u16(ScriptValue& v, int offset, uint16_t x) { plat::store_u16le(v.bytes + offset, x); }
 inline void val_put_u32(ScriptValue& v, int offset, uint32_t x) { plat::store_u32le(v.bytes + offset, x); }
 
 // Writes bytes 0-7 and 8-15 as two little-endian words at once: a value assembled from byte
 // stores and copied whole soon after stalls the processor, which cannot forward narrow stores
-// to a wide load, and the interpreter copies every value it pushes.
+// to a wide load, and the interpreter copies every value it pushes. Where the processor has
+// 16-byte stores the value is written by one, as two 8-byte halves stall such a copy too.
 inline void val_store_words(ScriptValue& v, uint64_t low, uint64_t high)
 {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v.bytes), _mm_set_epi64x(int64_t(high), int64_t(low)));
+    return;
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(v.bytes, &low, 8);
         std::memcpy(v.bytes + 8, &high, 8);

@@ -379,6 +379,31 @@ const RunCase kRunCases[] = {
             a.op(kOpPop);
         },
         kEvalUnderflow, "s:" },
+    { "a text assigned, dropped and read back",
+        [](Assembler& a) {
+            a.op(kOpPushVarRef, a.variable(kX));
+            a.op(kOpPushString, a.text("a text of its own"));
+            push_int(a, 1);
+            a.op(kOpArith, kOperJoin);
+            a.op(kOpAssign);
+            a.op(kOpPop);
+            a.op(kOpPushVar, a.variable(kX));
+        },
+        0, "s:a text of its own1" },
+    { "digits too long for an inline text joined",
+        [](Assembler& a) {
+            a.op(kOpPushString, a.text("n"));
+            a.op(kOpPushLong, a.integer(INT32_MIN));
+            a.op(kOpArith, kOperJoin);
+        },
+        0, "s:n-2147483648" },
+    { "a number joined to a real",
+        [](Assembler& a) {
+            a.op(kOpPushReal, a.real(0.5));
+            push_int(a, 7);
+            a.op(kOpArith, kOperJoin);
+        },
+        0, "s:0.57" },
     { "a join past 30000 bytes",
         [](Assembler& a) {
             int16_t text = a.text(long_text('a'));

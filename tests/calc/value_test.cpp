@@ -1,5 +1,7 @@
 #include "tests/calc/calc_fixture.h"
 
+#include "runtime/base/mem.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -191,6 +193,13 @@ TEST_F(ValueTest, AppendingGrowsATextOfItsOwn)
         EXPECT_EQ(val_length(v), int32_t(std::strlen(row.text) + 1));
         val_free(v);
     }
+    // A text whose block has gone takes nothing, as when memory runs out.
+    ScriptValue gone;
+    val_set_string(gone, "a text in a block");
+    mem_free(MemHandle { plat::load_u32le(gone.bytes + 8) });
+    EXPECT_EQ(val_append_text(gone, "x", 1, 100), 0);
+    EXPECT_EQ(val_storage(gone), kStoreHandle);
+    val_init(gone);
     // Joined in turn, as a loop does: the block keeps room for the next part.
     ScriptValue v;
     val_set_string(v, "");

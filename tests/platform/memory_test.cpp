@@ -315,6 +315,43 @@ TEST_F(MemoryTest, HandleFromAddressInsideTheBlock)
     EXPECT_FALSE(global_handle(small_bytes));
 }
 
+// Blocks come and go in an interleaved order, as interpreted code makes and drops its texts:
+// every live block is still found by its start and by a byte inside, no freed one is.
+TEST_F(MemoryTest, HandleFromAddressAfterManyFrees)
+{
+    std::vector<GlobalHandle> live;
+    std::vector<uint8_t*> starts;
+    std::vector<uint8_t*> freed;
+    for (int round = 0; round < 3000; round++) {
+        GlobalHandle block = global_alloc(GMEM_MOVEABLE, 16 + round % 200);
+        ASSERT_TRUE(block);
+        auto* bytes = static_cast<uint8_t*>(global_lock(block));
+        global_unlock(block);
+        live.push_back(block);
+        starts.push_back(bytes);
+        if (round % 3 == 2) { // drop one from the middle
+            size_t victim = (round * 7) % live.size();
+            freed.push_back(starts[victim]);
+            global_free(live[victim]);
+            live.erase(live.begin() + long(victim));
+            starts.erase(starts.begin() + long(victim));
+        }
+    }
+    for (size_t i = 0; i < live.size(); i++) {
+        ASSERT_EQ(global_handle(starts[i]), live[i]) << i;
+        ASSERT_EQ(global_handle(starts[i] + 15), live[i]) << i;
+    }
+    // A freed address belongs to no block unless the bytes went to a live one since.
+    for (uint8_t* gone : freed) {
+        GlobalHandle holder {};
+        for (size_t i = 0; i < live.size(); i++) {
+            if (gone >= starts[i] && gone < starts[i] + global_size(live[i]))
+                holder = live[i];
+        }
+        EXPECT_EQ(global_handle(gone), holder);
+    }
+}
+
 TEST_F(MemoryTest, TotalFollowsEveryChange)
 {
     GlobalHandle a = global_alloc(GMEM_MOVEABLE, 1000);
