@@ -95,18 +95,6 @@ uint8_t* dlist_last(const DisplayList& list)
     return list.base + list.used - 4 - last_length;
 }
 
-uint8_t* dlist_next(uint8_t* record)
-{
-    uint8_t* next = record + dobj_length(record) + 2;
-    return load_u16le(next) == 0 ? nullptr : next;
-}
-
-uint8_t* dlist_prev(uint8_t* record)
-{
-    uint16_t previous_length = load_u16le(record - 2);
-    return previous_length == 0 ? nullptr : record - 2 - previous_length;
-}
-
 bool dlist_is_after(const uint8_t* a, const uint8_t* b) { return b > a; }
 
 uint8_t* dlist_find_top(const DisplayList& list, uint32_t id)

@@ -36,8 +36,17 @@ int dlist_unlock(DisplayList& list);
 // Walking a locked list: null at either end, for an unlocked list or one without records.
 uint8_t* dlist_first(const DisplayList& list);
 uint8_t* dlist_last(const DisplayList& list);
-uint8_t* dlist_next(uint8_t* record);
-uint8_t* dlist_prev(uint8_t* record);
+// Inline: every refresh walks the stage list several times over.
+inline uint8_t* dlist_next(uint8_t* record)
+{
+    uint8_t* next = record + dobj_length(record) + 2;
+    return plat::load_u16le(next) == 0 ? nullptr : next;
+}
+inline uint8_t* dlist_prev(uint8_t* record)
+{
+    uint16_t previous_length = plat::load_u16le(record - 2);
+    return previous_length == 0 ? nullptr : record - 2 - previous_length;
+}
 // The top-level record with the id, or null (the list must be locked).
 uint8_t* dlist_find_top(const DisplayList& list, uint32_t id);
 // As dlist_find_top, searching group members too.
