@@ -72,6 +72,18 @@ int ext_select_clip_rgn(DcHandle dc, GdiObject region, int mode)
     return drawable_kind(dc);
 }
 
+bool select_clip_rect(DcHandle dc, const Rect& device)
+{
+    DcRecord* record = dc_find(dc);
+    if (!record)
+        return false;
+    record->attr.clip.rects.clear(); // keeps the storage for the next object's rectangle
+    if (!is_rect_empty(device))
+        record->attr.clip.rects.push_back(device);
+    record->attr.clipped = true;
+    return true;
+}
+
 static int combine_rect(DcHandle dc, int32_t left, int32_t top, int32_t right, int32_t bottom, int mode)
 {
     DcRecord* record = dc_find(dc);

@@ -16,6 +16,10 @@ int select_clip_rgn(DcHandle dc, GdiObject region);
 // ExtSelectClipRgn: combines the region with the clip region (mode RGN_AND ...; a missing
 // clip region counts as the whole device). RGN_COPY with a null region removes the clip.
 int ext_select_clip_rgn(DcHandle dc, GdiObject region, int mode);
+// select_clip_rgn of a region holding just the device rectangle (ordered; an empty one leaves
+// nothing drawable) without a region object or the answer's work: drawing loops select one
+// per object. False for a bad DC.
+bool select_clip_rect(DcHandle dc, const Rect& device);
 int exclude_clip_rect(DcHandle dc, int32_t left, int32_t top, int32_t right, int32_t bottom);
 int intersect_clip_rect(DcHandle dc, int32_t left, int32_t top, int32_t right, int32_t bottom);
 int offset_clip_rgn(DcHandle dc, int32_t dx, int32_t dy);

@@ -473,6 +473,8 @@ int fill_rect(DcHandle dc, const Rect& rect, GdiObject brush)
     bool system_color = brush.id >= 1 && brush.id <= uint32_t(kSysColorCount);
     if (!system_color && !gdi_data<BrushData>(brush))
         return 0;
+    if (!system_color && raster_quick_fill(dc, rect, brush, 0xF0))
+        return 1;
     RasterTarget target;
     if (!raster_open(dc, target))
         return 0;

@@ -63,6 +63,8 @@ void pixels_write(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, 
 uint32_t pixels_get(const PixelPlane& plane, int32_t x, int32_t y);
 // Sets count pixels of row y from x to one value, as pixels_write of that value repeated.
 void pixels_fill(const PixelPlane& plane, int32_t x, int32_t y, int32_t count, uint32_t value);
+// pixels_fill of every row of a rectangle the caller keeps inside the plane.
+void pixels_fill_rect(const PixelPlane& plane, const Rect& rect, uint32_t value);
 
 // A value's colour (0x00RRGGBB) and the value nearest to a colour. 5-bit fields widen by
 // repeating their top bits; an index past the colour table is black.

@@ -91,11 +91,17 @@ uint32_t raster_resolve(const RasterTarget& target, uint32_t color)
     return palette_resolve(target.attr.palette, color);
 }
 
+// A colour's value in the plane with the palette.
+static uint32_t plane_value(const PixelPlane& plane, GdiObject palette, uint32_t color)
+{
+    if (!plane.bits)
+        return 0;
+    return pixels_from_rgb(plane, pixel_from_colorref(palette_resolve(palette, color)));
+}
+
 uint32_t raster_value(const RasterTarget& target, uint32_t color)
 {
-    if (!target.plane.bits)
-        return 0;
-    return pixels_from_rgb(target.plane, pixel_from_colorref(raster_resolve(target, color)));
+    return plane_value(target.plane, target.attr.palette, color);
 }
 
 RasterPaint raster_solid(uint32_t value, uint8_t rop)
@@ -240,6 +246,31 @@ void raster_fill(RasterTarget& target, const RasterPaint& paint, const Rect& dev
                 paint_row(target, paint, y, part.left, part.right, scratch);
         }
     }
+}
+
+bool raster_quick_fill(DcHandle dc, const Rect& logical, GdiObject brush, uint8_t rop)
+{
+    DcRecord* record = dc_find(dc);
+    if (!record || record->kind != DcKind::memory || rop != 0xF0)
+        return false;
+    const DcAttributes& attr = record->attr;
+    if ((attr.clipped && attr.clip.rects.size() > 1) || !mapping_is_unscaled(attr.mapping))
+        return false;
+    BitmapData* bitmap = gdi_data<BitmapData>(attr.bitmap, GdiLookup::pending);
+    BrushData* data = gdi_data<BrushData>(brush, GdiLookup::pending);
+    if (!bitmap || bitmap->discarded || !data || data->style != BS_SOLID)
+        return false;
+    // No target is opened: copying the DC's attributes would copy its clip region.
+    PixelPlane plane = pixmap_plane(bitmap->pixmap);
+    if (!plane.bits)
+        return false;
+    Rect part;
+    if (!intersect_rect(part, mapping_rect_to_device(attr.mapping, logical), Rect{0, 0, plane.width, plane.height}))
+        return true;
+    if (attr.clipped && (attr.clip.rects.empty() || !intersect_rect(part, part, attr.clip.rects[0])))
+        return true;
+    pixels_fill_rect(plane, part, plane_value(plane, attr.palette, data->color));
+    return true;
 }
 
 Rect raster_window(const RasterTarget& target)

@@ -54,6 +54,11 @@ bool raster_pen(const RasterTarget& target, RasterPaint& out, int32_t& width);
 // Spans and rectangles in device coordinates, clipped.
 void raster_spans(RasterTarget& target, const RasterPaint& paint, const std::vector<Span>& spans);
 void raster_fill(RasterTarget& target, const RasterPaint& paint, const Rect& device);
+// fill_rect's and pat_blt's common case straight into a memory DC's bitmap: a solid brush
+// through PATCOPY, at most one clip rectangle and an unscaled mapping, filled row by row
+// without opening a target. The pixels are raster_fill's; false (nothing drawn) for anything
+// else, which takes the general path.
+bool raster_quick_fill(DcHandle dc, const Rect& logical, GdiObject brush, uint8_t rop);
 // The device rectangle that holds everything drawable: shapes scan only these rows.
 Rect raster_window(const RasterTarget& target);
 

@@ -11,8 +11,6 @@ void set_rect(Rect& rect, int32_t left, int32_t top, int32_t right, int32_t bott
 
 void set_rect_empty(Rect& rect) { rect = Rect{}; }
 
-bool is_rect_empty(const Rect& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
-
 bool equal_rect(const Rect& a, const Rect& b) { return a == b; }
 
 bool pt_in_rect(const Rect& rect, Point point)
@@ -45,18 +43,6 @@ Rect rect_clamp(const Rect& rect)
 {
     auto clamp = [](int32_t value) { return std::clamp(value, -kClampLimit, kClampLimit); };
     return Rect{clamp(rect.left), clamp(rect.top), clamp(rect.right), clamp(rect.bottom)};
-}
-
-bool intersect_rect(Rect& out, const Rect& a, const Rect& b)
-{
-    Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-        std::min(a.bottom, b.bottom)};
-    if (is_rect_empty(r)) {
-        out = Rect{};
-        return false;
-    }
-    out = r;
-    return true;
 }
 
 bool union_rect(Rect& out, const Rect& a, const Rect& b)

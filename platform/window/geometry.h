@@ -34,7 +34,7 @@ using RectList = std::vector<Rect>;
 
 void set_rect(Rect& rect, int32_t left, int32_t top, int32_t right, int32_t bottom);
 void set_rect_empty(Rect& rect);
-bool is_rect_empty(const Rect& rect);
+inline bool is_rect_empty(const Rect& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
 bool equal_rect(const Rect& a, const Rect& b);
 bool pt_in_rect(const Rect& rect, Point point);
 // OffsetRect and InflateRect wrap around at the ends of the 32-bit range, as Win32's do.
@@ -44,7 +44,14 @@ void inflate_rect(Rect& rect, int32_t dx, int32_t dy);
 // systems cannot overflow; the part that matters on any screen stays the same.
 Rect rect_clamp(const Rect& rect);
 // IntersectRect: false and an empty out when they do not meet.
-bool intersect_rect(Rect& out, const Rect& a, const Rect& b);
+// Inline: drawing and clipping call it for every object they meet.
+inline bool intersect_rect(Rect& out, const Rect& a, const Rect& b)
+{
+    Rect r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+        a.bottom < b.bottom ? a.bottom : b.bottom};
+    out = is_rect_empty(r) ? Rect{} : r;
+    return !is_rect_empty(r);
+}
 // UnionRect: the bounding box; empty inputs are ignored. False when both are empty.
 bool union_rect(Rect& out, const Rect& a, const Rect& b);
 // SubtractRect: a minus b when the rest is a rectangle, else a itself. False when empty.

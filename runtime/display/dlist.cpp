@@ -1,6 +1,7 @@
 #include "runtime/display/dlist.h"
 
 #include <cstring>
+#include <vector>
 
 #include "runtime/display/dobj.h"
 
@@ -95,19 +96,54 @@ uint8_t* dlist_last(const DisplayList& list)
     return list.base + list.used - 4 - last_length;
 }
 
-uint8_t* dlist_next(uint8_t* record)
-{
-    uint8_t* next = record + dobj_length(record) + 2;
-    return load_u16le(next) == 0 ? nullptr : next;
-}
-
-uint8_t* dlist_prev(uint8_t* record)
-{
-    uint16_t previous_length = load_u16le(record - 2);
-    return previous_length == 0 ? nullptr : record - 2 - previous_length;
-}
-
 bool dlist_is_after(const uint8_t* a, const uint8_t* b) { return b > a; }
+
+// The kept offsets: of which block, at which address and size.
+static struct {
+    MemHandle block;
+    bool kept = false;
+    uint8_t* base = nullptr;
+    uint32_t used = 0;
+    std::vector<uint32_t> offsets;
+} s_order;
+
+void dlist_keep_order(const DisplayList& list)
+{
+    s_order.block = list.block;
+    s_order.kept = true;
+    s_order.base = nullptr; // taken at the first walk
+}
+
+void dlist_drop_order()
+{
+    s_order.kept = false;
+    s_order.base = nullptr;
+    s_order.offsets.clear();
+}
+
+DlistOrder::DlistOrder(const DisplayList& list, DlistWalk direction)
+    : list_(list)
+    , backward_(direction == DlistWalk::backward)
+{
+    uint8_t* front = dlist_first(list);
+    if (!front)
+        return;
+    bool mine = s_order.kept && list.block == s_order.block;
+    if (mine && (s_order.base != list.base || s_order.used != list.used)) {
+        s_order.offsets.clear();
+        for (uint8_t* record = front; record; record = dlist_next(record))
+            s_order.offsets.push_back(uint32_t(record - list.base));
+        s_order.base = list.base;
+        s_order.used = list.used;
+    }
+    if (mine) {
+        offsets_ = s_order.offsets.data();
+        count_ = uint32_t(s_order.offsets.size());
+        base_ = list.base;
+        used_ = list.used;
+    }
+    first_ = backward_ ? dlist_last(list) : front;
+}
 
 uint8_t* dlist_find_top(const DisplayList& list, uint32_t id)
 {
@@ -375,13 +411,14 @@ RectList dlist_send_plane(DisplayList& list, uint16_t mask, RectList rects, plat
     arg.dc = dc;
     if (!dlist_lock(list))
         return rects;
-    for (uint8_t* record = dlist_last(list); record;) {
+    DlistOrder order(list, DlistWalk::backward);
+    for (uint8_t* record = order.first(); record;) {
         uint32_t offset = uint32_t(record - list.base);
         if (dobj_flags(record) & mask) {
             arg.sub_code = int16_t(mask);
             arg.list = RectList(dobj_send(record, message, &arg));
         }
-        record = dlist_prev(list.base + offset);
+        record = order.next(list.base + offset);
     }
     dlist_unlock(list);
     return arg.list;

@@ -12,6 +12,8 @@
 
 struct DisplayMsgArg;
 
+enum class DlistWalk { backward, forward };
+
 // Where the list is; all zero when it has never been used. The lock count nests for the one
 // thread: while it is positive the block is pinned and base is its address.
 struct DisplayList {
@@ -36,8 +38,47 @@ int dlist_unlock(DisplayList& list);
 // Walking a locked list: null at either end, for an unlocked list or one without records.
 uint8_t* dlist_first(const DisplayList& list);
 uint8_t* dlist_last(const DisplayList& list);
-uint8_t* dlist_next(uint8_t* record);
-uint8_t* dlist_prev(uint8_t* record);
+// Inline: every refresh walks the stage list several times over.
+inline uint8_t* dlist_next(uint8_t* record)
+{
+    uint8_t* next = record + dobj_length(record) + 2;
+    return plat::load_u16le(next) == 0 ? nullptr : next;
+}
+inline uint8_t* dlist_prev(uint8_t* record)
+{
+    uint16_t previous_length = plat::load_u16le(record - 2);
+    return previous_length == 0 ? nullptr : record - 2 - previous_length;
+}
+// A walk of a locked list, front to back or back to front. While the refresh runs
+// (dlist_keep_order) the stage list's record offsets are taken once and walks step through
+// them: a record-by-record walk reads each length to find the next record, and every step
+// waits on the one before. A walk goes on record by record once the list's block or size
+// changes under it (a handler added a record), as a walk without the offsets would.
+class DlistOrder {
+public:
+    DlistOrder(const DisplayList& list, DlistWalk direction);
+    uint8_t* first() const { return first_; }
+    uint8_t* next(uint8_t* record)
+    {
+        if (offsets_ && list_.base == base_ && list_.used == used_)
+            return ++at_ < count_ ? base_ + offsets_[backward_ ? count_ - 1 - at_ : at_] : nullptr;
+        offsets_ = nullptr;
+        return backward_ ? dlist_prev(record) : dlist_next(record);
+    }
+
+private:
+    const DisplayList& list_;
+    const uint32_t* offsets_ = nullptr; // null: record by record
+    uint32_t count_ = 0, at_ = 0;
+    uint8_t* base_ = nullptr;
+    uint32_t used_ = 0;
+    bool backward_;
+    uint8_t* first_ = nullptr;
+};
+// Lets walks of the list keep its record offsets until dlist_drop_order (the refresh's span).
+void dlist_keep_order(const DisplayList& list);
+void dlist_drop_order();
+
 // The top-level record with the id, or null (the list must be locked).
 uint8_t* dlist_find_top(const DisplayList& list, uint32_t id);
 // As dlist_find_top, searching group members too.
@@ -55,7 +96,6 @@ uint32_t dlist_insert_before(DisplayList& list, uint32_t target_id, uint8_t* rec
 // deleted placeholder with the new id stays until the next purge. 0 when it cannot be copied.
 uint32_t dlist_move_before(DisplayList& list, uint32_t id, uint32_t target_id);
 // Cuts out the records that are deleted after message 37; refused (false) while locked.
-enum class DlistWalk { backward, forward };
 bool dlist_purge_deleted(DisplayList& list, DlistWalk direction);
 // Sends the message, first to last, to every record whose flags hold all of mask (0: all).
 void dlist_broadcast(DisplayList& list, uint16_t mask, int message, DisplayMsgArg* arg);

@@ -22,7 +22,6 @@ struct RectPool {
     uint32_t free_offset = 0;
     bool overflowed = false;
     void (*freed_hook)() = nullptr;
-    plat::GdiObject scratch; // the region of one-rectangle clips
 };
 
 RectPool s_pool;
@@ -310,13 +309,10 @@ bool rlist_select_clip(RectList list, const Rect* clip, plat::DcHandle dc)
     if (parts == 0)
         return false;
     if (parts == 1) {
-        // One region object serves every such call until the pool is freed.
-        if (!s_pool.scratch)
-            s_pool.scratch = plat::create_rect_rgn(0, 0, 0, 0);
         plat::Point origin;
         plat::get_window_org_ex(dc, origin);
-        plat::set_rect_rgn(s_pool.scratch, only.left - origin.x, only.top - origin.y, only.right - origin.x, only.bottom - origin.y);
-        plat::select_clip_rgn(dc, s_pool.scratch);
+        plat::offset_rect(only, -origin.x, -origin.y);
+        plat::select_clip_rect(dc, only);
         return true;
     }
     plat::GdiObject region = plat::create_rect_rgn(0, 0, 0, 0);
@@ -370,9 +366,6 @@ void rlist_free_pool()
     s_pool.bytes.shrink_to_fit();
     s_pool.free_offset = 0;
     s_pool.overflowed = false;
-    if (s_pool.scratch)
-        plat::delete_object(s_pool.scratch);
-    s_pool.scratch = {};
 }
 
 bool rlist_pool_overflowed() { return s_pool.overflowed; }

@@ -324,6 +324,7 @@ void screen_refresh_planes()
     if (s_screen.refreshing)
         return;
     s_screen.refreshing = true;
+    dlist_keep_order(dlist_stage());
     ScreenPlane* planes = s_screen.planes;
     plat::DcHandle screen_dc = planes[kScreen].dc;
     recover_from_overflow();
@@ -352,6 +353,7 @@ void screen_refresh_planes()
     refresh_paint_plane(damage, mask, planes[kMiddle].dc, screen_dc);
     release_plane_dc(planes[kMiddle]);
     rlist_free_pool();
+    dlist_drop_order();
     note_depth(screen_dc);
     dlist_purge_deleted(dlist_stage(), DlistWalk::forward);
     s_screen.refresh_needed = false;

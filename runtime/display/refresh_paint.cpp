@@ -88,7 +88,8 @@ RectList dlist_draw_plane(DisplayList& list, int mask, RectList rects, plat::DcH
     if (!dlist_lock(list))
         return rects;
     RectList running = rects;
-    for (uint8_t* object = dlist_first(list); object; object = dlist_next(object)) {
+    DlistOrder order(list, DlistWalk::forward);
+    for (uint8_t* object = order.first(); object; object = order.next(object)) {
         if (!shares_plane(object, mask))
             continue;
         // What an object behind drew is redrawn by every object in front of it, also when the
@@ -116,7 +117,8 @@ void screen_exclude_objects(DisplayList& list, int mask, ExcludeWhich which, pla
 {
     if (!dlist_lock(list))
         return;
-    for (uint8_t* object = dlist_first(list); object; object = dlist_next(object)) {
+    DlistOrder order(list, DlistWalk::forward);
+    for (uint8_t* object = order.first(); object; object = order.next(object)) {
         uint16_t flags = dobj_flags(object);
         if (!shares_plane(object, mask) || !(flags & kDobjVisible) || (flags & kDobjDeleted))
             continue;
@@ -132,7 +134,8 @@ void refresh_clear_object_lists(DisplayList& list)
 {
     if (!dlist_lock(list))
         return;
-    for (uint8_t* object = dlist_first(list); object; object = dlist_next(object)) {
+    DlistOrder order(list, DlistWalk::forward);
+    for (uint8_t* object = order.first(); object; object = order.next(object)) {
         clear_lists(object);
         if (!group_has_members(object))
             continue;

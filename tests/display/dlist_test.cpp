@@ -2,6 +2,9 @@
 // purging, the walks that carry rectangle lists, and growth past 64 KB.
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "runtime/display/refresh_paint.h"
 #include "tests/display/display_fixture.h"
 
 namespace {
@@ -287,6 +290,47 @@ TEST_F(DlistTest, BroadcastNeedsEveryMaskBitAndPlaneWalksShareOne)
         carried);
     EXPECT_EQ(screen.sent, (std::vector<Sent>{{screen_plane, kMsgAfterScreen}, {both, kMsgAfterScreen}}));
     (void)bottom;
+}
+
+// Records its messages and, after the first one once g_growing is set, adds a record to that list.
+constexpr uint32_t kGrowingKind = 7;
+DisplayList* g_growing = nullptr;
+int32_t growing_handler(uint8_t* object, int message, DisplayMsgArg* arg)
+{
+    int32_t answer = recording_handler(object, message, arg);
+    if (DisplayList* grown = std::exchange(g_growing, nullptr)) // the block may move: object is stale
+        append(*grown, kRecordingKind, kDobjPlaneBottom | kDobjVisible, Rect{});
+    return answer;
+}
+
+TEST_F(DlistTest, WalksThroughKeptOffsetsMeetWhatRecordByRecordWalksMeet)
+{
+    dobj_register_kind(kGrowingKind, growing_handler);
+    // What each walk sends, walked record by record and through kept offsets.
+    auto walks = [this](bool keep, bool grow) {
+        dlist_free(list);
+        dlist_set_next_id(1);
+        for (uint32_t kind : {kRecordingKind, kGrowingKind, kRecordingKind, kRecordingKind})
+            append(list, kind, kDobjPlaneBottom | kDobjVisible, Rect{});
+        screen.sent.clear();
+        if (keep)
+            dlist_keep_order(list);
+        dlist_lock(list);
+        dlist_draw_plane(list, kDobjPlaneBottom, 0, plat::DcHandle{});
+        // Adding a record moves the block under a backward walk; it goes on by offsets.
+        g_growing = grow ? &list : nullptr;
+        dlist_send_plane(list, kDobjPlaneBottom, 0, plat::DcHandle{}, kMsgIdle);
+        dlist_send_plane(list, kDobjPlaneBottom, 0, plat::DcHandle{}, kMsgIdle);
+        dlist_unlock(list);
+        dlist_drop_order();
+        return screen.sent;
+    };
+    for (bool grow : {false, true}) {
+        SCOPED_TRACE(grow ? "a record added mid-walk" : "the list unchanged");
+        std::vector<Sent> plain = walks(false, grow);
+        EXPECT_EQ(walks(true, grow), plain);
+        EXPECT_EQ(plain.size(), grow ? 4u + 4 + 5 : 4u + 4 + 4);
+    }
 }
 
 TEST_F(DlistTest, CollectDamageJoinsEveryObjectsDamageFrontToBack)

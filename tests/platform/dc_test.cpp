@@ -305,6 +305,31 @@ TEST_F(DcStateTest, ClipCallsWorkInLogicalCoordinates)
     delete_object(copy);
 }
 
+TEST_F(DcStateTest, SelectingAClipRectangleIsSelectingItsRegion)
+{
+    static const Rect kRects[] = {{3, 2, 9, 7}, {-4, 5, 30, 40}, {6, 6, 6, 9}, {50, 50, 60, 60}};
+    for (const Rect& rect : kRects) {
+        SCOPED_TRACE(testing::Message() << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom);
+        Canvas by_region(12, 10), by_rect(12, 10);
+        GdiObject region = create_rect_rgn_indirect(rect);
+        select_clip_rgn(by_region.dc, region);
+        ASSERT_TRUE(select_clip_rect(by_rect.dc, rect));
+        GdiObject selected = create_rect_rgn(0, 0, 0, 0);
+        EXPECT_EQ(get_clip_rgn(by_rect.dc, selected), 1);
+        EXPECT_TRUE(equal_rgn(selected, region));
+        Rect box_a, box_b;
+        EXPECT_EQ(get_clip_box(by_rect.dc, box_b), get_clip_box(by_region.dc, box_a));
+        EXPECT_EQ(box_b, box_a);
+        pat_blt(by_region.dc, 0, 0, 12, 10, BLACKNESS);
+        pat_blt(by_rect.dc, 0, 0, 12, 10, BLACKNESS);
+        for (int32_t y = 0; y < 10; y++)
+            EXPECT_EQ(by_rect.row(y, 0, 12), by_region.row(y, 0, 12)) << y;
+        delete_object(selected);
+        delete_object(region);
+    }
+    EXPECT_FALSE(select_clip_rect(DcHandle(7), Rect{0, 0, 1, 1}));
+}
+
 TEST_F(DcStateTest, TheScreenAndInformationContextsDescribeATrueColourDisplay)
 {
     DcHandle screen = get_dc(WindowHandle{});
