@@ -214,8 +214,9 @@ TEST_F(GotoTest, MovesBetweenContainersFollowTheirGoldenTraces)
         SCOPED_TRACE(row.name);
         ASSERT_EQ(open_piece_file(kPathsPiece), 0);
         exec_set_current(piece_icon(row.start), kStateWaiting);
-        if (row.call)
+        if (row.call) {
             ASSERT_EQ(exec_enter_perpetual(piece_icon(row.call), 0), 1);
+        }
         EXPECT_EQ(traced(piece_icon(row.target), row.flags), row.lines);
         EXPECT_EQ(exec_context().depth, row.depth);
         piece_close(0);

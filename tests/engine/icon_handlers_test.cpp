@@ -44,6 +44,7 @@ const IconKindHooks kRecording = {
         note("transition " + std::to_string(transition) + " " + n(icon) + " " + std::to_string(flags));
     },
     [](IconId icon, int shown) { note("buttons " + n(icon) + " " + std::to_string(shown)); },
+    nullptr, // no transition kept
 };
 
 class IconHandlersTest : public EngineTest {

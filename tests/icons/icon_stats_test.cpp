@@ -151,8 +151,9 @@ TEST_F(IconStatsTest, RestoreRefusesStatesThatDoNotFit)
         SCOPED_TRACE(row.name);
         uint16_t block = row.missing ? 0 : urec_new_id();
         uint16_t sets = urec_new_id();
-        if (!row.missing)
+        if (!row.missing) {
             ASSERT_EQ(urec_write(block, row.block.data(), row.block.size()), 0);
+        }
         ASSERT_EQ(urec_write(sets, row.sets.data(), row.sets.size()), 0);
         std::vector<uint8_t> state(48, 0);
         plat::store_u16le(&state[4], block);

@@ -78,8 +78,9 @@ TEST_F(LessonScreenTest, TheNextKeyAndItsFingerAreLitAndFollowTheTyping)
         plat::input_char(uint8_t(state.model_next));
         run_for(0);
         state = multi_input_state(line);
-        if (state.model_next)
+        if (state.model_next) {
             EXPECT_TRUE(lit(key_rect(key_place(2, state.model_next)))) << i;
+        }
     }
     plat::input_char(' '); // a blank at the end finishes the line
     run_for(0);

@@ -230,8 +230,9 @@ TEST_F(Lessons, LightingOfEachLayout)
         ASSERT_FALSE(lighting.keys.empty());
         EXPECT_EQ(lighting.keys[0], row.rect);
         EXPECT_EQ(lighting.keys.size(), row.shift == kNone ? 1u : 2u);
-        if (lighting.keys.size() == 2)
+        if (lighting.keys.size() == 2) {
             EXPECT_EQ(lighting.keys[1], row.shift);
+        }
         EXPECT_EQ(lighting.finger, row.finger);
     }
     EXPECT_TRUE(key_lighting(2, 0xB441).keys.empty()); // a key the layout does not have
