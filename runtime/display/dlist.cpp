@@ -107,6 +107,14 @@ static struct {
     std::vector<uint32_t> offsets;
 } s_order;
 
+// Records cut out or put in: the kept offsets are taken again at the next walk, as a list of
+// the same size at the same address may hold other records now.
+static void forget_order(const DisplayList& list)
+{
+    if (s_order.kept && list.block == s_order.block)
+        s_order.base = nullptr;
+}
+
 void dlist_keep_order(const DisplayList& list)
 {
     s_order.block = list.block;
@@ -253,6 +261,7 @@ static uint32_t insert_at(DisplayList& list, uint8_t* record, int64_t offset)
     std::memmove(bytes + offset + length + 2, bytes + offset, list.used - offset);
     place(bytes, uint32_t(offset), record, original, length);
     list.used += length + 2;
+    forget_order(list);
     uint32_t id = dlist_next_id();
     dobj_set_id(bytes + offset, id);
     dlist_unlock(list);
@@ -352,6 +361,7 @@ static void cut(DisplayList& list, uint32_t offset)
     uint32_t span = dobj_length(list.base + offset) + 2u;
     std::memmove(list.base + offset, list.base + offset + span, list.used - offset - span);
     list.used -= span;
+    forget_order(list);
 }
 
 // Message 37, then message 12 and the cut when the record is deleted; true when cut.

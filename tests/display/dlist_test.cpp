@@ -333,6 +333,28 @@ TEST_F(DlistTest, WalksThroughKeptOffsetsMeetWhatRecordByRecordWalksMeet)
     }
 }
 
+// Records cut out and one added between two walks of a refresh can leave the list as long as
+// before at the same address: the kept offsets must not outlive the cut.
+TEST_F(DlistTest, KeptOffsetsAreRetakenAfterAPurgeLeavesTheListAsLongAsBefore)
+{
+    append(list, kRecordingKind, kDobjPlaneBottom | kDobjDeleted, Rect{});
+    append(list, kRecordingKind, kDobjPlaneBottom | kDobjDeleted, Rect{});
+    uint32_t c = append(list, kRecordingKind, kDobjPlaneBottom | kDobjVisible, Rect{});
+    uint32_t d = append(list, kRecordingKind, kDobjPlaneBottom | kDobjVisible, Rect{}, 100);
+    dlist_keep_order(list);
+    dlist_send_plane(list, kDobjPlaneBottom, 0, plat::DcHandle{}, kMsgIdle);
+    uint32_t used = list.used;
+    ASSERT_TRUE(dlist_purge_deleted(list, DlistWalk::forward));
+    uint32_t e = append(list, kRecordingKind, kDobjPlaneBottom | kDobjVisible, Rect{}, 122);
+    ASSERT_EQ(list.used, used);
+    screen.sent.clear();
+    dlist_lock(list);
+    dlist_draw_plane(list, kDobjPlaneBottom, 0, plat::DcHandle{});
+    dlist_unlock(list);
+    dlist_drop_order();
+    EXPECT_EQ(screen.sent, (std::vector<Sent>{{c, kMsgDraw}, {d, kMsgDraw}, {e, kMsgDraw}}));
+}
+
 TEST_F(DlistTest, CollectDamageJoinsEveryObjectsDamageFrontToBack)
 {
     append(list, kRecordingKind, kDobjPlaneBottom | kDobjVisible, Rect{0, 0, 10, 10});
